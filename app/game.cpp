@@ -1,0 +1,115 @@
+// The global game state and start-up.
+#include "app/game.h"
+
+#include <cctype>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+
+#include "app/clock.h"
+#include "track/track.h"
+
+TTrack* track = nullptr;
+TCar** cars = nullptr;
+int32_t carCount = maxCars;
+TPlayer* player = nullptr;
+TCamera* camera = nullptr;
+
+uint8_t pauseState = statePaused;
+float lastFrameTime = 0.0f;
+float lapStartTime = 0.0f;
+float pausedTime = 0.0f;
+float pauseStartTime = 0.0f;
+float lastLapTime = 0.0f;
+float bestLapTime = std::numeric_limits<float>::max();
+char messageText[256] = "";
+float messageTime = 0.0f;
+
+int32_t windowWidth = 0;
+int32_t windowHeight = 0;
+float aspectRatio = 0.0f;
+int32_t savedWindowWidth = 0;
+int32_t savedWindowHeight = 0;
+bool fullScreen = false;
+
+uint8_t displayFlags = showHeadUp | showOverview | drawSolid;
+
+static const char usageMessage[] = "Usage: Zarvanto [track file] [opponents 1..%d]\n";
+
+int readOpponentArgument(const char* text) {
+  while (std::isspace(static_cast<unsigned char>(*text))) text++;
+  bool negative = *text == '-';
+  if (*text == '+' || *text == '-') text++;
+  long long value = 0;
+  for (; std::isdigit(static_cast<unsigned char>(*text)); text++) {
+    value = value * 10 + (*text - '0');
+    if (value > INT_MAX) {  // past the int range only the sign matters
+      value = negative ? -(long long)INT_MAX - 1 : INT_MAX;
+      return int(value);
+    }
+  }
+  return int(negative ? -value : value);
+}
+
+// The message start-up prints for a failed load.
+static void printLoadFailure(int8_t result, bool defaultTrack) {
+  switch (result) {
+    case loadCantOpen:
+      if (defaultTrack)
+        std::printf("Can't open default.tck\nUsage: Zarvanto [track file] [opponents]\n");
+      else
+        std::printf("Can't open track file\n");
+      break;
+    case loadNotTrackFile: std::printf("Invalid track file\n"); break;
+    case loadTooClose: std::printf("Track waypoints can't be closer to each other than %d\n", int(minWaypointDistance)); break;
+    case loadCrossing: std::printf("The track can't cross itself\n"); break;
+    case loadNotClockwise: std::printf("Waypoints must be defined in clockwise order\n"); break;
+    default: std::printf("Error: invalid track\n"); break;
+  }
+}
+
+void initGame(int argc, char** argv) {
+  track = new TTrack();
+  bool defaultTrack = argc < 2;
+  int8_t result = track->load(defaultTrack ? "Default.tck" : argv[1]);
+  if (result != loadOk) {
+    printLoadFailure(result, defaultTrack);
+    delete track;
+    track = nullptr;
+    std::exit(1);
+  }
+
+  if (argc >= 3) {
+    long long count = (long long)readOpponentArgument(argv[2]) + 1;
+    if (count > maxCars) count = maxCars;
+    if (count < 1) {
+      std::printf(usageMessage, maxOpponents);
+      delete track;
+      track = nullptr;
+      std::exit(1);
+    }
+    carCount = int32_t(count);
+  }
+
+  cars = new TCar*[carCount]();
+
+  lastFrameTime = 0.0f;
+  lastLapTime = 0.0f;
+  lapStartTime = gameClock();
+  pauseStartTime = lapStartTime;
+  pausedTime = 0.0f;
+}
+
+void printBanner() {
+  std::printf("Zarvanto by Iveldor\n");
+  std::printf("(https://zarvanto.example.org)\n");
+  std::printf(usageMessage, maxOpponents);
+}
+
+void cleanUpGame() {
+  delete[] cars;
+  cars = nullptr;
+  delete track;
+  track = nullptr;
+}

@@ -1,0 +1,54 @@
+// The shell's global game state and its start-up.
+#pragma once
+
+#include <cstdint>
+
+class TTrack;
+class TCar;
+class TPlayer;
+class TCamera;
+
+constexpr int maxCars = 8;               // the player and up to seven opponents
+constexpr int maxOpponents = maxCars - 1;
+
+// Run states held in pauseState.
+enum : uint8_t { stateRunning = 0, statePaused = 1, stateCrashed = 2 };
+
+// Bits of displayFlags.
+enum : uint8_t { showHelp = 1, showHeadUp = 2, showOverview = 4, drawSolid = 8 };
+
+extern TTrack* track;     // the one track, owned by the shell
+extern TCar** cars;       // carCount cars; element 0 is the player
+extern int32_t carCount;  // cars including the player, 1 to 8
+extern TPlayer* player;   // the same object as cars[0]
+extern TCamera* camera;   // the one viewpoint
+
+extern uint8_t pauseState;     // stateRunning, statePaused or stateCrashed
+extern float lastFrameTime;    // game-clock seconds of the last step; 0: none yet, next step is 0.1 s
+extern float lapStartTime;     // game-clock seconds when the current lap began
+extern float pausedTime;       // seconds of user pause since lapStartTime
+extern float pauseStartTime;   // game-clock seconds when the current user pause began
+extern float lastLapTime;      // seconds
+extern float bestLapTime;      // seconds; the largest finite float until a lap is done
+extern char messageText[256];  // last waypoint or lap message
+extern float messageTime;      // game-clock seconds when messageText was set
+
+extern int32_t windowWidth;   // pixels, 0 until the first reshape
+extern int32_t windowHeight;  // pixels
+extern float aspectRatio;     // windowWidth / windowHeight
+extern int32_t savedWindowWidth;   // last size seen outside full screen, restored on leaving it
+extern int32_t savedWindowHeight;
+extern bool fullScreen;
+
+extern uint8_t displayFlags;  // showHelp | showHeadUp | showOverview | drawSolid bits
+
+// The opponents argument read as atoi reads it (blanks, a sign, digits up to the first
+// non-digit, none giving 0), but held within the int range instead of overflowing.
+int readOpponentArgument(const char* text);
+// Start-up after the window exists: the track, the opponents, the cars and the clock. On a
+// failure it prints its message and ends the process with status 1.
+void initGame(int argc, char** argv);
+// The three-line banner of a successful start.
+void printBanner();
+// Releases the cars, their array and the track at process exit.
+void cleanUpGame();

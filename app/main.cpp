@@ -1,0 +1,29 @@
+// Entry point: the window, its callbacks, the game, then GLUT's loop for good.
+#include <GL/glut.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/game.h"
+#include "app/input.h"
+#include "render/render.h"
+
+int main(int argc, char** argv) {
+  glutInit(&argc, argv);
+  glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
+  glutInitWindowPosition(120, 60);
+  glutInitWindowSize(500, 400);
+  glutCreateWindow("Zarvanto");
+
+  glutDisplayFunc(display);
+  glutKeyboardFunc(keyboard);
+
+  glEnable(GL_DEPTH_TEST);
+  initGame(argc, argv);
+  // Registered only now, so a failed start-up never runs the clean-up.
+  std::atexit(cleanUpGame);
+  printBanner();
+  std::fflush(stdout);  // the banner reaches a pipe before the loop takes over
+  glutMainLoop();
+  return 0;
+}

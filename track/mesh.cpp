@@ -1,0 +1,3 @@
+#include "track/track.h"
+
+void TTrack::buildMesh() {}

@@ -1,0 +1,187 @@
+// Reading a track file and the three track rules.
+#include "track/track.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "track/triangle.h"
+
+TTrack::TTrack()
+    : title(nullptr), waypointCount(0), waypoints(nullptr), minCorner{}, maxCorner{}, centre{},
+      margin(0), triangleCount(0), triangles(nullptr) {}
+
+TTrack::~TTrack() {
+  std::free(title);
+  std::free(waypoints);
+  clearTriangles();
+}
+
+void TTrack::clearTriangles() {
+  if (triangles == nullptr) return;
+  for (int32_t i = 0; i < triangleCount; i++) delete triangles[i];
+  std::free(triangles);
+  triangles = nullptr;
+  triangleCount = 0;
+}
+
+namespace {
+
+// The whole file, or false when it can't be read (a directory opens but does not read).
+bool readFile(const char* fileName, std::vector<char>* bytes) {
+  std::FILE* file = std::fopen(fileName, "r");
+  if (file == nullptr) return false;
+  char chunk[65536];
+  size_t got;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes->insert(bytes->end(), chunk, chunk + got);
+  bool failed = std::ferror(file) != 0;
+  std::fclose(file);
+  return !failed;
+}
+
+// The next line from *pos, without its LF or CR LF end; false when the file ends first.
+bool nextLine(const std::vector<char>& bytes, size_t* pos, std::string* line) {
+  const char* begin = bytes.data() + *pos;
+  const char* end = static_cast<const char*>(std::memchr(begin, '\n', bytes.size() - *pos));
+  if (end == nullptr) return false;
+  *pos = size_t(end - bytes.data()) + 1;
+  if (end > begin && end[-1] == '\r') end--;
+  line->assign(begin, end);
+  return true;
+}
+
+// White space as the number scanner skips it.
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+// A whole token read as a float; false unless all of it is one finite number.
+bool parseNumber(const std::string& token, float* value) {
+  char* end = nullptr;
+  float v = std::strtof(token.c_str(), &end);
+  if (end != token.c_str() + token.size() || !std::isfinite(v)) return false;
+  *value = v;
+  return true;
+}
+
+bool inTrackRange(Vec3 p) {
+  return std::fabs(p.x) <= maxTrackCoordinate && std::fabs(p.y) <= maxTrackCoordinate &&
+         std::fabs(p.z) <= maxTrackCoordinate;
+}
+
+}  // namespace
+
+int8_t TTrack::load(const char* fileName) {
+  std::vector<char> bytes;
+  if (!readFile(fileName, &bytes)) return loadCantOpen;
+
+  size_t pos = 0;
+  std::string line;
+  if (!nextLine(bytes, &pos, &line) || line != "#Track") return loadNotTrackFile;
+
+  std::free(waypoints);
+  waypoints = nullptr;
+  waypointCount = 0;
+
+  if (!nextLine(bytes, &pos, &line) || line.size() > size_t(maxTitleLength)) return loadNotTrackFile;
+  std::free(title);
+  size_t titleLength = std::strlen(line.c_str());  // a NUL byte ends the title as it ends any text
+  title = static_cast<char*>(std::malloc(titleLength + 1));
+  std::memcpy(title, line.c_str(), titleLength + 1);
+
+  // The three values keep their contents from one waypoint to the next, and the north value is
+  // negated in place, so a final group of one or two numbers borrows the rest from the waypoint
+  // before it.
+  float values[3] = {0.0f, 0.0f, 0.0f};
+  int matched = 0;
+  int32_t capacity = 0;
+  std::string token;
+  auto addWaypoint = [&]() -> int8_t {
+    values[1] = -values[1];
+    Vec3 p = {values[0], values[2], values[1]};
+    matched = 0;
+    if (!inTrackRange(p)) return loadInvalid;
+    if (!isFarFromWaypoints(p)) return loadTooClose;
+    bool first = waypointCount == 0;
+    if (first || p.x < minCorner.x) minCorner.x = p.x;
+    if (first || p.y < minCorner.y) minCorner.y = p.y;
+    if (first || p.z < minCorner.z) minCorner.z = p.z;
+    if (first || p.x > maxCorner.x) maxCorner.x = p.x;
+    if (first || p.y > maxCorner.y) maxCorner.y = p.y;
+    if (first || p.z > maxCorner.z) maxCorner.z = p.z;
+    if (waypointCount + 2 > capacity) {
+      capacity = capacity < 16 ? 16 : capacity * 2;
+      waypoints = static_cast<Vec3*>(std::realloc(waypoints, sizeof(Vec3) * size_t(capacity)));
+    }
+    waypoints[waypointCount++] = p;
+    return loadOk;
+  };
+
+  while (pos < bytes.size()) {
+    if (isBlank(bytes[pos])) {
+      pos++;
+      continue;
+    }
+    size_t start = pos;
+    while (pos < bytes.size() && !isBlank(bytes[pos])) pos++;
+    token.assign(bytes.data() + start, pos - start);
+    if (!parseNumber(token, &values[matched])) return loadTooClose;
+    if (++matched == 3) {
+      int8_t result = addWaypoint();
+      if (result != loadOk) return result;
+    }
+  }
+  if (matched > 0) {
+    int8_t result = addWaypoint();
+    if (result != loadOk) return result;
+  }
+  if (waypointCount == 0) return loadNotTrackFile;
+
+  waypoints[waypointCount] = waypoints[0];
+  centre = {(minCorner.x + maxCorner.x) * 0.5f, (minCorner.y + maxCorner.y) * 0.5f,
+            (minCorner.z + maxCorner.z) * 0.5f};
+  margin = int32_t(maxFloat(maxCorner.x - minCorner.x, maxCorner.z - minCorner.z) * 0.5f);
+
+  if (!hasDistinctConsecutivePlanPositions()) return loadInvalid;
+  if (!passesCrossingRule()) return loadCrossing;
+  if (!passesClockwiseRule()) return loadNotClockwise;
+  buildMesh();
+  return loadOk;
+}
+
+bool TTrack::isFarFromWaypoints(Vec3 point) const {
+  for (int32_t i = 0; i < waypointCount; i++)
+    if (!(distance(point, waypoints[i]) >= minWaypointDistance)) return false;
+  return true;
+}
+
+// A turn at a waypoint that repeats its neighbour's plan position has no angle.
+bool TTrack::hasDistinctConsecutivePlanPositions() const {
+  for (int32_t i = 0; i < waypointCount; i++)
+    if (waypoints[i].x == waypoints[i + 1].x && waypoints[i].z == waypoints[i + 1].z) return false;
+  return true;
+}
+
+// In plan only, so a bridge counts as a crossing; touching ends and parallel overlaps do not.
+bool TTrack::passesCrossingRule() const {
+  for (int32_t i = 1; i < waypointCount; i++) {
+    Vec2 a = planDelta(waypoints[i], waypoints[i + 1]);
+    for (int32_t j = 0; j < i; j++) {
+      Vec2 c = planDelta(waypoints[i], waypoints[j]);
+      Vec2 b = planDelta(waypoints[j], waypoints[j + 1]);
+      float u, v;
+      if (intersectLines(c, a, b, &u, &v) && inUnitRange(u, false) && inUnitRange(v, false)) return false;
+    }
+  }
+  return true;
+}
+
+// Right turns count positive; the sum of the arcsines of the turns' sines decides, not the
+// loop's true total turning.
+bool TTrack::passesClockwiseRule() const {
+  int32_t n = waypointCount;
+  float sum = turnAngle(waypoints[n - 1], waypoints[0], waypoints[0], waypoints[1]);
+  for (int32_t i = 1; i < n; i++) sum += turnAngle(waypoints[i - 1], waypoints[i], waypoints[i], waypoints[i + 1]);
+  return sum > 0.0f;
+}
