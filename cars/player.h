@@ -1,0 +1,21 @@
+// The player's car: steered by the mouse, stepped through the speed ladder, driving on the
+// track's surface and counting waypoints and laps.
+#pragma once
+
+#include "cars/car.h"
+
+class TTriangle;
+
+class TPlayer : public TCar {
+ public:
+  float turnRate;       // radians per second added to the heading while driving
+  TTriangle* triangle;  // the triangle under the car at the last look-up; not owned
+
+  // On waypoint 0, standing, facing waypoint 1.
+  TPlayer(float red, float green, float blue);
+
+  void update(float dt) override;
+  void applyOrientation() override;
+  // +1 one step faster, 0 stop, -1 one step slower; stopping also stops the turning.
+  void changeSpeed(int8_t step);
+};
