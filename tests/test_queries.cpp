@@ -1,4 +1,5 @@
-// What the cars and the camera ask of the track: containment, height and length.
+// What the cars and the camera ask of the track: containment, height, length and the triangle
+// under a point.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -59,6 +60,17 @@ TEST(TrackLength, SumsTheClosedLoopInThreeDimensions) {
   EXPECT_EQ(square.length(), 400);
   ASSERT_EQ(ramp.load(writeTrackFile("length-ramp.tck", trackText("0 0 0\n0 30 40\n40 30 40\n40 0 0\n")).c_str()), loadOk);
   EXPECT_EQ(ramp.length(), 180);  // 50 up, 40 across, 50 down, 40 back
+}
+
+TEST(FindTriangle, FirstContainingTriangleElseTheFirstOfAll) {
+  TTrack track;
+  ASSERT_EQ(track.load(writeTrackFile("find.tck", trackText("0 0 0\n0 100 0\n100 100 0\n100 0 0\n")).c_str()), loadOk);
+  EXPECT_EQ(track.findTriangle(-500, 0, 500), track.triangles[0]);
+  EXPECT_EQ(track.findTriangle(-500, 0, 500)->heightAt(-500, 0, 500), 0);
+  EXPECT_EQ(track.findTriangle(0, 0, -52), track.triangles[1]);   // on the edge the two halves share
+  EXPECT_EQ(track.findTriangle(50, 0, -50), track.triangles[12]);  // on the infield's diagonal
+  EXPECT_EQ(track.findTriangle(-2, 0, -10), track.triangles[1]);
+  EXPECT_EQ(track.findTriangle(120, 0, 20), track.triangles[25]);
 }
 
 }  // namespace
