@@ -297,7 +297,16 @@ TEST(NearlyStraightWaypoints, KeepTheRoadWhole) {
   expectCorners(*straight.triangles[3], rightStart, leftStart, leftEnd);
   expectSoundMesh(straight);
 
-  // Two slight turns whose edge points coincide: kept, they would stall the clipping and the
+  // A right turn of some 1e-7 radians at waypoint 1: its inner edge points stay at the road's edge.
+  TTrack slight;
+  ASSERT_EQ(loadWaypoints("0 0 0\n128.385399 141.455423 0\n255.513688 281.525722 0\n537.03941 26.0120343 0\n"
+                          "281.525722 -255.513688 0\n", &slight), loadOk);
+  w = slight.waypoints;
+  ASSERT_EQ(turnSign(w[0], w[1], w[1], w[2]), -1);
+  EXPECT_NEAR(distance(slight.triangles[2]->vertexB, w[1]), 4, 1e-3);
+  expectSoundMesh(slight, 1);  // the wedge's two outer points coincide
+
+  // Two such turns whose edge points coincide: kept, they would stall the clipping and the
   // ground would overlap itself by more than a third.
   TTrack repeated;
   ASSERT_EQ(loadWaypoints("1309.44902 -1195.27223 0\n-806.662727 -978.212235 0\n-1266.10311 -374.997088 14.471\n"

@@ -1,11 +1,15 @@
 // The road and ground mesh: an 8-unit road along the centre line with a wedge on the outer side
 // of every turn, the infield inside the loop and the ground out to a border around the track.
+#include <cmath>
 #include <cstdlib>
 #include <vector>
 
 #include "track/track.h"
 #include "track/triangle.h"
 
+// Edge points whose distance is below this fraction of their coordinates' size (plus the road's
+// half width) already meet: the turn between them is lost in rounding.
+constexpr float slightTurnGap = 1e-5f;
 constexpr uint8_t leftEdgeOpen = 1;   // a right turn: the wedge fills the left (outer) side
 constexpr uint8_t rightEdgeOpen = 2;  // a left turn: the wedge fills the right side
 
@@ -13,8 +17,12 @@ namespace {
 
 // Moves end and start, the points where the edge arriving at a waypoint ends and the edge leaving
 // it starts, in plan to the crossing of the two edge lines, so the inner side of a turn meets
-// without a gap or an overlap. Parallel lines leave them where they are.
+// without a gap or an overlap. Parallel lines leave them where they are, and so does a turn so
+// slight that the points already meet: there rounding places the crossing of the nearly parallel
+// lines anywhere along the road, and moving the points there would tear the road apart.
 void joinEdges(Vec3* end, Vec3* start, Vec3 arrivingStart, Vec3 leavingEnd) {
+  float size = roadHalfWidth + std::fabs(end->x) + std::fabs(end->z);
+  if (std::hypot(start->x - end->x, start->z - end->z) <= slightTurnGap * size) return;
   Vec2 a = planDelta(*end, arrivingStart);
   Vec2 b = planDelta(*start, leavingEnd);
   float u, v;
