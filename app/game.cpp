@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "app/clock.h"
+#include "app/load_message.h"
 #include "track/track.h"
 
 TTrack* track = nullptr;
@@ -52,29 +53,12 @@ int readOpponentArgument(const char* text) {
   return int(negative ? -value : value);
 }
 
-// The message start-up prints for a failed load.
-static void printLoadFailure(int8_t result, bool defaultTrack) {
-  switch (result) {
-    case loadCantOpen:
-      if (defaultTrack)
-        std::printf("Can't open default.tck\nUsage: Zarvanto [track file] [opponents]\n");
-      else
-        std::printf("Can't open track file\n");
-      break;
-    case loadNotTrackFile: std::printf("Invalid track file\n"); break;
-    case loadTooClose: std::printf("Track waypoints can't be closer to each other than %d\n", int(minWaypointDistance)); break;
-    case loadCrossing: std::printf("The track can't cross itself\n"); break;
-    case loadNotClockwise: std::printf("Waypoints must be defined in clockwise order\n"); break;
-    default: std::printf("Error: invalid track\n"); break;
-  }
-}
-
 void initGame(int argc, char** argv) {
   track = new TTrack();
   bool defaultTrack = argc < 2;
   int8_t result = track->load(defaultTrack ? "Default.tck" : argv[1]);
   if (result != loadOk) {
-    printLoadFailure(result, defaultTrack);
+    std::fputs(loadFailureMessage(result, defaultTrack).c_str(), stdout);
     delete track;
     track = nullptr;
     std::exit(1);

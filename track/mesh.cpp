@@ -95,6 +95,7 @@ void TTrack::buildMesh() {
     if (cornerFlags[i] & rightEdgeOpen) addGroundPoint(infield, &count, rightStart[i]);
   }
   closeGroundPolygon(infield, &count);
+  infieldStart = triangleCount;
   triangulatePolygon(count, infield);
 
   // The anchor is the westernmost waypoint (the northernmost among those, then the first), where
@@ -123,5 +124,6 @@ void TTrack::buildMesh() {
   }
   addGroundPoint(outer, &count, leftStart[anchor]);
   closeGroundPolygon(outer, &count);
+  outerStart = triangleCount;
   triangulatePolygon(count, outer);
 }

@@ -13,7 +13,7 @@
 
 TTrack::TTrack()
     : title(nullptr), waypointCount(0), waypoints(nullptr), minCorner{}, maxCorner{}, centre{},
-      margin(0), triangleCount(0), triangles(nullptr) {}
+      margin(0), triangleCount(0), triangles(nullptr), infieldStart(0), outerStart(0) {}
 
 TTrack::~TTrack() {
   std::free(title);
@@ -76,19 +76,35 @@ bool inTrackRange(Vec3 p) {
 
 }  // namespace
 
-int8_t TTrack::load(const char* fileName) {
+int8_t TTrack::load(const char* fileName, TLoadDetail* detail) {
+  auto refuse = [detail](int8_t result, TLoadFault fault, int32_t line) {
+    if (detail != nullptr) {
+      detail->fault = fault;
+      detail->line = line;
+    }
+    return result;
+  };
   std::vector<char> bytes;
-  if (!readFile(fileName, &bytes)) return loadCantOpen;
+  if (!readFile(fileName, &bytes)) return refuse(loadCantOpen, faultCantOpen, 0);
 
   size_t pos = 0;
   std::string line;
-  if (!nextLine(bytes, &pos, &line) || line != "#Track") return loadNotTrackFile;
+  bool haveLine = nextLine(bytes, &pos, &line);
+  if (!haveLine || line != "#Track") {
+    // What stands there instead, cut to a title's length: the file may be anything.
+    if (detail != nullptr) {
+      if (!haveLine) line.assign(bytes.begin(), bytes.end());
+      detail->token = line.substr(0, size_t(maxTitleLength));
+    }
+    return refuse(loadNotTrackFile, faultHeader, 1);
+  }
 
   std::free(waypoints);
   waypoints = nullptr;
   waypointCount = 0;
 
-  if (!nextLine(bytes, &pos, &line) || line.size() > size_t(maxTitleLength)) return loadNotTrackFile;
+  if (!nextLine(bytes, &pos, &line)) return refuse(loadNotTrackFile, faultTitleUnterminated, 2);
+  if (line.size() > size_t(maxTitleLength)) return refuse(loadNotTrackFile, faultTitleTooLong, 2);
   std::free(title);
   size_t titleLength = std::strlen(line.c_str());  // a NUL byte ends the title as it ends any text
   title = static_cast<char*>(std::malloc(titleLength + 1));
@@ -101,12 +117,16 @@ int8_t TTrack::load(const char* fileName) {
   int matched = 0;
   int32_t capacity = 0;
   std::string token;
+  int32_t lineNumber = 3;  // the line the scan is on; waypoints start after the title
+  int32_t waypointLine = 3;  // the line of the current waypoint's first number
   auto addWaypoint = [&]() -> int8_t {
     values[1] = -values[1];
     Vec3 p = {values[0], values[2], values[1]};
     matched = 0;
-    if (!inTrackRange(p)) return loadInvalid;
-    if (!isFarFromWaypoints(p)) return loadTooClose;
+    if (detail != nullptr) detail->refused = p;
+    if (!inTrackRange(p)) return refuse(loadInvalid, faultOutOfRange, waypointLine);
+    if (!isFarFromWaypoints(p, detail != nullptr ? &detail->waypoint : nullptr))
+      return refuse(loadTooClose, faultTooClose, waypointLine);
     bool first = waypointCount == 0;
     if (first || p.x < minCorner.x) minCorner.x = p.x;
     if (first || p.y < minCorner.y) minCorner.y = p.y;
@@ -119,63 +139,82 @@ int8_t TTrack::load(const char* fileName) {
       waypoints = static_cast<Vec3*>(std::realloc(waypoints, sizeof(Vec3) * size_t(capacity)));
     }
     waypoints[waypointCount++] = p;
+    if (detail != nullptr) detail->waypointLines.push_back(waypointLine);
     return loadOk;
   };
 
   while (pos < bytes.size()) {
     if (isBlank(bytes[pos])) {
+      if (bytes[pos] == '\n') lineNumber++;
       pos++;
       continue;
     }
     size_t start = pos;
     while (pos < bytes.size() && !isBlank(bytes[pos])) pos++;
     token.assign(bytes.data() + start, pos - start);
-    if (!parseNumber(token, &values[matched])) return loadTooClose;
+    if (matched == 0) waypointLine = lineNumber;
+    if (!parseNumber(token, &values[matched])) {
+      if (detail != nullptr) detail->token = token;
+      return refuse(loadTooClose, faultNotANumber, lineNumber);
+    }
     if (++matched == 3) {
       int8_t result = addWaypoint();
       if (result != loadOk) return result;
     }
   }
   if (matched > 0) {
+    if (detail != nullptr) detail->finalGroupNumbers = matched;
     int8_t result = addWaypoint();
     if (result != loadOk) return result;
   }
-  if (waypointCount == 0) return loadNotTrackFile;
+  if (waypointCount == 0) return refuse(loadNotTrackFile, faultNoWaypoints, 2);
 
   waypoints[waypointCount] = waypoints[0];
   centre = {(minCorner.x + maxCorner.x) * 0.5f, (minCorner.y + maxCorner.y) * 0.5f,
             (minCorner.z + maxCorner.z) * 0.5f};
   margin = int32_t(maxFloat(maxCorner.x - minCorner.x, maxCorner.z - minCorner.z) * 0.5f);
 
-  if (!hasDistinctConsecutivePlanPositions()) return loadInvalid;
-  if (!passesCrossingRule()) return loadCrossing;
-  if (!passesClockwiseRule()) return loadNotClockwise;
+  // These faults lie between waypoints, whose lines the detail already holds.
+  if (!hasDistinctConsecutivePlanPositions(detail != nullptr ? &detail->waypoint : nullptr))
+    return refuse(loadInvalid, faultSamePlanPosition, 0);
+  if (!passesCrossingRule(detail != nullptr ? &detail->crossing : nullptr)) return refuse(loadCrossing, faultCrossing, 0);
+  if (!passesClockwiseRule(detail != nullptr ? &detail->turnSum : nullptr))
+    return refuse(loadNotClockwise, faultNotClockwise, 0);
   buildMesh();
   return loadOk;
 }
 
-bool TTrack::isFarFromWaypoints(Vec3 point) const {
+bool TTrack::isFarFromWaypoints(Vec3 point, int32_t* nearWaypoint) const {
   for (int32_t i = 0; i < waypointCount; i++)
-    if (!(distance(point, waypoints[i]) >= minWaypointDistance)) return false;
+    if (!(distance(point, waypoints[i]) >= minWaypointDistance)) {
+      if (nearWaypoint != nullptr) *nearWaypoint = i;
+      return false;
+    }
   return true;
 }
 
 // A turn at a waypoint that repeats its neighbour's plan position has no angle.
-bool TTrack::hasDistinctConsecutivePlanPositions() const {
+bool TTrack::hasDistinctConsecutivePlanPositions(int32_t* firstOfPair) const {
   for (int32_t i = 0; i < waypointCount; i++)
-    if (waypoints[i].x == waypoints[i + 1].x && waypoints[i].z == waypoints[i + 1].z) return false;
+    if (waypoints[i].x == waypoints[i + 1].x && waypoints[i].z == waypoints[i + 1].z) {
+      if (firstOfPair != nullptr) *firstOfPair = i;
+      return false;
+    }
   return true;
 }
 
 // In plan only, so a bridge counts as a crossing; touching ends and parallel overlaps do not.
-bool TTrack::passesCrossingRule() const {
+bool TTrack::passesCrossingRule(TCrossing* crossing) const {
   for (int32_t i = 1; i < waypointCount; i++) {
     Vec2 a = planDelta(waypoints[i], waypoints[i + 1]);
     for (int32_t j = 0; j < i; j++) {
       Vec2 c = planDelta(waypoints[i], waypoints[j]);
       Vec2 b = planDelta(waypoints[j], waypoints[j + 1]);
       float u, v;
-      if (intersectLines(c, a, b, &u, &v) && inUnitRange(u, false) && inUnitRange(v, false)) return false;
+      if (intersectLines(c, a, b, &u, &v) && inUnitRange(u, false) && inUnitRange(v, false)) {
+        if (crossing != nullptr) *crossing = {i, j, u};
+        return false;
+      }
     }
   }
   return true;
@@ -183,9 +222,10 @@ bool TTrack::passesCrossingRule() const {
 
 // Right turns count positive; the sum of the arcsines of the turns' sines decides, not the
 // loop's true total turning.
-bool TTrack::passesClockwiseRule() const {
+bool TTrack::passesClockwiseRule(float* turnSum) const {
   int32_t n = waypointCount;
   float sum = turnAngle(waypoints[n - 1], waypoints[0], waypoints[0], waypoints[1]);
   for (int32_t i = 1; i < n; i++) sum += turnAngle(waypoints[i - 1], waypoints[i], waypoints[i], waypoints[i + 1]);
+  if (turnSum != nullptr) *turnSum = sum;
   return sum > 0.0f;
 }

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "geometry/vector.h"
 
@@ -23,6 +25,42 @@ enum : int8_t {
   loadInvalid = 6,  // a coordinate out of range, or consecutive waypoints at one plan position
 };
 
+// What refused a track, for the track checker that tells authors where; the game never asks.
+enum TLoadFault : uint8_t {
+  faultNone,
+  faultCantOpen,
+  faultHeader,             // line 1 is not exactly the header
+  faultTitleTooLong,
+  faultTitleUnterminated,  // the file ends before the title's line end
+  faultNoWaypoints,
+  faultNotANumber,
+  faultTooClose,
+  faultOutOfRange,
+  faultSamePlanPosition,   // consecutive waypoints at one plan position
+  faultCrossing,
+  faultNotClockwise,
+};
+
+// Two segments of the centre line that cross; segment k runs from waypoint k to waypoint k + 1.
+struct TCrossing {
+  int32_t segment;
+  int32_t otherSegment;
+  float along;  // where they cross, as a fraction of segment from its start
+};
+
+// Filled by load when a caller passes one: the fault and its place in the file.
+struct TLoadDetail {
+  TLoadFault fault = faultNone;
+  int32_t line = 0;                    // line of the file (from 1) the fault stands on
+  std::string token;                   // the text that is not a number, or the first line instead of the header
+  std::vector<int32_t> waypointLines;  // line of each stored waypoint's first number
+  Vec3 refused = {0.0f, 0.0f, 0.0f};   // the waypoint refused while reading: too close or out of range
+  int32_t waypoint = -1;               // too close: the stored waypoint it is near; one plan position: the first of the pair
+  TCrossing crossing = {-1, -1, 0.0f};
+  float turnSum = 0.0f;                // radians, as the clockwise rule sums them
+  int finalGroupNumbers = 3;           // numbers in the last waypoint; fewer borrow from the waypoint before
+};
+
 class TTrack {
  public:
   char* title;            // second line of the file, owned; null until read
@@ -34,6 +72,8 @@ class TTrack {
   int32_t margin;         // half the larger plan extent, truncated: the ground border's width
   int32_t triangleCount;  // entries in triangles
   TTriangle** triangles;  // road, then infield ground, then outer ground; each owned; null while empty
+  int32_t infieldStart;   // index of the first infield triangle: the road comes before it
+  int32_t outerStart;     // index of the first outer ground triangle
 
   TTrack();
   ~TTrack();
@@ -42,15 +82,17 @@ class TTrack {
 
   // Deletes every triangle and the array.
   void clearTriangles();
-  // Reads, checks and meshes a track file; one of the load results above.
-  int8_t load(const char* fileName);
+  // Reads, checks and meshes a track file; one of the load results above. With detail, also
+  // says which fault refused it and where.
+  int8_t load(const char* fileName, TLoadDetail* detail = nullptr);
 
   // The track rules, each true when it holds. The distance rule checks a new point against
   // every waypoint stored so far; the others run once every waypoint and the closing copy are in.
-  bool isFarFromWaypoints(Vec3 point) const;
-  bool hasDistinctConsecutivePlanPositions() const;
-  bool passesCrossingRule() const;
-  bool passesClockwiseRule() const;
+  // Each out-parameter, when given, receives where its rule failed (or the clockwise sum).
+  bool isFarFromWaypoints(Vec3 point, int32_t* nearWaypoint = nullptr) const;
+  bool hasDistinctConsecutivePlanPositions(int32_t* firstOfPair = nullptr) const;
+  bool passesCrossingRule(TCrossing* crossing = nullptr) const;
+  bool passesClockwiseRule(float* turnSum = nullptr) const;
 
   // Road and ground triangles from the checked waypoints; replaces triangles.
   void buildMesh();
