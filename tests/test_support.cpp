@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <sys/wait.h>
 #include <unistd.h>
 
 static std::string testFolder() {
@@ -26,4 +27,15 @@ std::string writeTrackFile(const std::string& name, const std::string& text) {
 
 std::string trackText(const std::string& waypointLines, const std::string& title) {
   return "#Track\n" + title + "\n" + waypointLines;
+}
+
+int runCommand(const std::string& command, std::string* output) {
+  output->clear();
+  std::FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return -1;
+  char chunk[4096];
+  size_t got;
+  while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) output->append(chunk, got);
+  int status = pclose(pipe);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

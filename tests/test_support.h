@@ -7,3 +7,5 @@
 std::string writeTrackFile(const std::string& name, const std::string& text);
 // "#Track\n<title>\n" followed by the given waypoint lines.
 std::string trackText(const std::string& waypointLines, const std::string& title = "Test track");
+// Runs a shell command and returns its exit status; its standard output goes to *output.
+int runCommand(const std::string& command, std::string* output);
