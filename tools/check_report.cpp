@@ -68,8 +68,8 @@ std::string faultText(const TTrackCheck& check) {
       return "  " + waypointText(w[0]) + " at " + placeText(w[0].at) + "\n  is " + formatNumber(check.apart) + " from " +
              waypointText(w[1]) + " at " + placeText(w[1].at) + "\n";
     case faultOutOfRange:
-      return "  " + line + ": waypoint " + std::to_string(w[0].number) + " at " + placeText(w[0].at) + " lies beyond " +
-             formatNumber(maxTrackCoordinate) + " in some direction\n";
+      return "  " + line + ": waypoint " + std::to_string(w[0].number) + " at " + placeText(w[0].at) +
+             " has a coordinate beyond " + formatNumber(maxTrackCoordinate) + " either way\n";
     case faultSamePlanPosition:
       return "  " + waypointText(w[0]) + " and " + waypointText(w[1]) + " both stand at east " +
              formatNumber(w[0].at.east) + ", north " + formatNumber(w[0].at.north) +

@@ -77,6 +77,11 @@ int loadReversed(const TTrack& track) {
   int descriptor = mkstemp(&path[0]);
   if (descriptor < 0) return loadCantOpen;
   std::FILE* file = fdopen(descriptor, "w");
+  if (file == nullptr) {
+    close(descriptor);
+    std::remove(path.c_str());
+    return loadCantOpen;
+  }
   std::fprintf(file, "#Track\n%s\n", track.title);
   for (Vec3 p : reversedWaypoints(track)) std::fprintf(file, "%.9g %.9g %.9g\n", p.x, -p.z, p.y);
   std::fclose(file);

@@ -48,10 +48,11 @@ struct TCrossing {
   float along;  // where they cross, as a fraction of segment from its start
 };
 
-// Filled by load when a caller passes one: the fault and its place in the file.
+// Filled by load when a caller passes a fresh one: the fault and its place in the file.
 struct TLoadDetail {
   TLoadFault fault = faultNone;
-  int32_t line = 0;                    // line of the file (from 1) the fault stands on
+  int32_t line = 0;                    // line of the file (from 1) the fault stands on; 0 when it lies
+                                       // between waypoints, whose lines waypointLines holds
   std::string token;                   // the text that is not a number, or the first line instead of the header
   std::vector<int32_t> waypointLines;  // line of each stored waypoint's first number
   Vec3 refused = {0.0f, 0.0f, 0.0f};   // the waypoint refused while reading: too close or out of range
