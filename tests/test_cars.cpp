@@ -1,18 +1,16 @@
-// The cars on real tracks: paint and velocity, the speed ladder, driving on the mesh, waypoints
-// and laps, opponents' starts and legs, and an autopilot round every shipped track.
+// The cars on real tracks: paint, velocity and the speed ladder, the player on the mesh and its
+// laps, the opponents' starts and legs, and an autopilot round every shipped track.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "app/clock.h"
-#include "app/game.h"
 #include "cars/opponent.h"
 #include "cars/player.h"
 #include "geometry/random.h"
@@ -21,482 +19,271 @@
 
 namespace {
 
-const float rampClimb = float(std::atan(0.5));  // pitch of the ramp square's ramps
+const float rampClimb = float(std::atan(0.5));
 
-class CarsTest : public ::testing::Test {
+// Generator states whose next value is the one named (found by inverting the generator's step).
+constexpr uint32_t stateBeforeZero = 3604671459u, stateBefore8192 = 1994058723u,
+                   stateBefore16384 = 383445987u, stateBeforeTop = 1119742947u;
+
+class Cars : public TrackTest {
  protected:
   void SetUp() override {
-    lapStartTime = 0.0f;
-    pausedTime = 0.0f;
-    lastLapTime = 0.0f;
+    lapStartTime = pausedTime = messageTime = 0.0f;
     bestLapTime = std::numeric_limits<float>::max();
     messageText[0] = '\0';
-    messageTime = 0.0f;
   }
   void TearDown() override {
     holdGameClock(-1);
-    releaseGameTrack();
+    TrackTest::TearDown();
   }
 };
 
-void expectNear(Vec3 actual, Vec3 expected, float tolerance) {
-  EXPECT_NEAR(actual.x, expected.x, tolerance);
-  EXPECT_NEAR(actual.y, expected.y, tolerance);
-  EXPECT_NEAR(actual.z, expected.z, tolerance);
-}
-
-// ---- paint and velocity ----
-
-TEST_F(CarsTest, DarkPaintIsTenthDarkerAndNeverNegative) {
+TEST_F(Cars, PaintVelocityAndSpeedLadder) {
   loadGameTrack(flatSquare);
   TPlayer car(0.05f, 1.0f, 0.3f);
-  EXPECT_EQ(car.colour[0], 0.05f);
-  EXPECT_EQ(car.colour[1], 1.0f);
   EXPECT_EQ(car.darkColour[0], 0.0f);
   EXPECT_EQ(car.darkColour[1], 0.9f);
   EXPECT_EQ(car.darkColour[2], float(0.3f - 0.1));
-}
-
-TEST_F(CarsTest, VelocityFollowsSpeedHeadingAndPitch) {
-  loadGameTrack(flatSquare);
-  TPlayer car(0.3f, 0.3f, 0.3f);
-  car.setMotion(10.0f, halfPiFloat, 0.0f);
-  expectNear(car.velocity, {10.0f, 0.0f, 0.0f}, 1e-5f);
   car.setMotion(10.0f, 0.0f, float(pi / 6));
   expectNear(car.velocity, {0.0f, 5.0f, float(10 * std::cos(pi / 6))}, 1e-5f);
   car.setMotion(-10.0f, halfPiFloat, 0.0f);  // reversing moves against the heading
   expectNear(car.velocity, {-10.0f, 0.0f, 0.0f}, 1e-5f);
-  car.setMotion(0.0f, 1.3f, 0.4f);
-  EXPECT_EQ(car.velocity.x, 0.0f);
-  EXPECT_EQ(car.velocity.y, 0.0f);
-  EXPECT_EQ(car.velocity.z, 0.0f);
-  EXPECT_EQ(car.heading, 1.3f);
-  EXPECT_EQ(car.pitch, 0.4f);
-}
 
-// ---- the speed ladder ----
-
-TEST_F(CarsTest, SpeedLadderUpAndDownToItsEnds) {
-  loadGameTrack(flatSquare);
-  TPlayer car(0.3f, 0.3f, 0.3f);
-  const float up[] = {5, 10, 20, 40, 60, 80, 100, 120, 140, 160, 160};
-  for (float expected : up) {
+  car.setMotion(0.0f, float(pi), 0.0f);
+  for (float expected : {5, 10, 20, 40, 60, 80, 100, 120, 140, 160, 160}) {
     car.changeSpeed(1);
     EXPECT_EQ(car.speed, expected);
   }
-  const float down[] = {140, 120, 100, 80, 60, 40, 20, 10, 5, 0, -5, -10, -20, -30, -30};
-  for (float expected : down) {
+  car.turnRate = 0.5f;
+  for (float expected : {140, 120, 100, 80, 60, 40, 20, 10, 5, 0, -5, -10, -20, -30, -30}) {
     car.changeSpeed(-1);
     EXPECT_EQ(car.speed, expected);
+    EXPECT_EQ(car.turnRate, expected == 0 ? 0.0f : 0.5f);  // stopping stops the turning
+    car.turnRate = 0.5f;
   }
-  const float backUp[] = {-20, -10, -5, 0, 5};
-  for (float expected : backUp) {
+  for (float expected : {-20, -10, -5, 0, 5}) {
     car.changeSpeed(1);
     EXPECT_EQ(car.speed, expected);
   }
-  // The velocity follows every step: the car faces north, -z.
-  EXPECT_NEAR(car.velocity.z, -5.0f, 1e-5f);
-}
-
-TEST_F(CarsTest, StoppingAlsoStopsTheTurning) {
-  loadGameTrack(flatSquare);
-  TPlayer car(0.3f, 0.3f, 0.3f);
-  car.changeSpeed(1);
-  car.changeSpeed(1);
-  car.turnRate = 0.7f;
-  car.changeSpeed(-1);  // 10 -> 5: still moving, still turning
-  EXPECT_EQ(car.turnRate, 0.7f);
-  car.changeSpeed(-1);  // 5 -> 0
+  EXPECT_NEAR(car.velocity.z, -5.0f, 1e-5f);  // facing north
+  car.changeSpeed(0);
   EXPECT_EQ(car.speed, 0.0f);
   EXPECT_EQ(car.turnRate, 0.0f);
-
-  car.changeSpeed(-1);
-  car.changeSpeed(-1);
-  car.turnRate = -0.4f;
-  car.changeSpeed(0);  // the space bar from reverse
-  EXPECT_EQ(car.speed, 0.0f);
-  EXPECT_EQ(car.turnRate, 0.0f);
-  EXPECT_EQ(car.velocity.z, 0.0f);
 }
 
-// ---- the player on the mesh ----
-
-TEST_F(CarsTest, PlayerStartsOnWaypointZeroFacingWaypointOne) {
+TEST_F(Cars, PlayerFollowsTheSurface) {
   loadGameTrack(rampSquare);
-  TPlayer car(0.3f, 0.3f, 0.3f);
+  TPlayer car(0.3f, 0.3f, 0.3f);  // at the foot of the ramp, facing up it
   expectNear(car.position, {0, 0, -30}, 0.0f);
-  EXPECT_EQ(car.heading, float(pi));  // north
+  EXPECT_EQ(car.heading, float(pi));
   EXPECT_NEAR(car.pitch, rampClimb, 1e-6f);
-  EXPECT_EQ(car.speed, 0.0f);
-  EXPECT_EQ(car.turnRate, 0.0f);
   EXPECT_EQ(car.waypointIndex, 1);
-  EXPECT_EQ(car.triangle, nullptr);
-}
-
-TEST_F(CarsTest, PlayerTakesHeightAndPitchFromTheTriangleUnderIt) {
-  loadGameTrack(rampSquare);
-  TPlayer car(0.3f, 0.3f, 0.3f);
-  car.position = {2.0f, 99.0f, -50.0f};  // half-way up the ramp; y is replaced
-  car.update(0.0f);
-  EXPECT_NEAR(car.position.y, 10.0f, 1e-4f);
+  for (int i = 0; i < 4; i++) car.changeSpeed(1);
+  car.update(1.0f);  // 40 along the slope
+  float along = float(40 * std::cos(double(rampClimb)));
+  expectNear(car.position, {0.0f, along * 0.5f, -30.0f - along}, 1e-3f);
   EXPECT_NEAR(car.pitch, rampClimb, 1e-5f);
-  ASSERT_NE(car.triangle, nullptr);
-  EXPECT_TRUE(car.triangle->contains(car.position.x, car.position.y, car.position.z));
   EXPECT_EQ(car.pitch, car.triangle->slopeAngle);
+  EXPECT_NEAR(car.velocity.y, float(40 * std::sin(double(rampClimb))), 1e-4f);
 
-  car.position = {50.0f, 0.0f, -102.0f};  // on the level north leg
+  car.position = {50.0f, 0.0f, -102.0f};  // on the level north side
   car.update(0.0f);
   EXPECT_NEAR(car.position.y, 20.0f, 1e-4f);
   EXPECT_NEAR(car.pitch, 0.0f, 1e-6f);
 }
 
-TEST_F(CarsTest, PlayerDrivesUpTheSlopeAlongItsVelocity) {
-  loadGameTrack(rampSquare);
+TEST_F(Cars, PlayerSteersBeforeMovingAndStaysInThePlayArea) {
+  loadGameTrack(flatSquare);  // play area x -50..150, z -150..50
   TPlayer car(0.3f, 0.3f, 0.3f);
-  for (int i = 0; i < 4; i++) car.changeSpeed(1);  // 40, climbing at the start leg's angle
-  car.update(1.0f);
-  float along = float(40 * std::cos(double(rampClimb)));
-  EXPECT_NEAR(car.position.x, 0.0f, 1e-4f);
-  EXPECT_NEAR(car.position.z, -30.0f - along, 1e-3f);
-  EXPECT_NEAR(car.position.y, along * 0.5f, 1e-3f);
-  EXPECT_NEAR(car.pitch, rampClimb, 1e-5f);
-  // The velocity is renewed from the surface's pitch.
-  EXPECT_NEAR(car.velocity.y, float(40 * std::sin(double(car.pitch))), 1e-4f);
-}
-
-TEST_F(CarsTest, HeadingWrapsIntoTheRangeOfDirections) {
-  loadGameTrack(flatSquare);
-  TPlayer car(0.3f, 0.3f, 0.3f);
+  car.changeSpeed(1);
   car.changeSpeed(1);
   car.heading = float(threeHalfPi - 0.01);
   car.turnRate = 0.02f;
   car.update(1.0f);
   EXPECT_NEAR(car.heading, -pi / 2 + 0.01, 1e-5);
+  EXPECT_NEAR(car.position.x, -10.0f, 1e-3f);  // already moved along the new heading: west
 
-  car.turnRate = -0.02f;
-  car.update(1.0f);
-  EXPECT_NEAR(car.heading, threeHalfPi - 0.01, 1e-5);
-  EXPECT_LT(car.heading, float(threeHalfPi));
-}
-
-TEST_F(CarsTest, SteeringComesBeforeTheMove) {
-  loadGameTrack(flatSquare);
-  TPlayer car(0.3f, 0.3f, 0.3f);
-  car.position = {50.0f, 0.0f, -50.0f};
-  car.changeSpeed(1);
-  car.changeSpeed(1);  // 10, facing north
-  // No turning: the step moves by the velocity the car already has.
-  car.velocity = {3.0f, 0.0f, 4.0f};
-  car.update(1.0f);
-  expectNear(car.position, {53.0f, 0.0f, -46.0f}, 1e-5f);
-  EXPECT_NEAR(car.velocity.z, -10.0f, 1e-5f);  // renewed after the move
-  // Turning a quarter: the step already moves east.
-  car.turnRate = float(-pi / 2);
-  car.update(1.0f);
-  EXPECT_NEAR(car.heading, pi / 2, 1e-5);
-  expectNear(car.position, {63.0f, 0.0f, -46.0f}, 1e-4f);
-}
-
-TEST_F(CarsTest, PlayAreaHoldsOneAxisAndLetsTheOtherSlide) {
-  loadGameTrack(flatSquare);  // play area x -50..150, z -150..50
-  TPlayer car(0.3f, 0.3f, 0.3f);
-  for (int i = 0; i < 3; i++) car.changeSpeed(1);  // 20
+  car.turnRate = 0.0f;
   car.position = {145.0f, 0.0f, -50.0f};
-  car.setMotion(car.speed, float(pi / 4), 0.0f);  // south-east
+  car.setMotion(20.0f, float(pi / 4), 0.0f);  // south-east, into the east border
+  car.update(1.0f);
   car.update(1.0f);
   EXPECT_EQ(car.position.x, 150.0f);
-  EXPECT_NEAR(car.position.z, -50.0f + 20 * std::sqrt(0.5), 1e-4);
-  car.update(1.0f);
-  EXPECT_EQ(car.position.x, 150.0f);
-  EXPECT_NEAR(car.position.z, -50.0f + 40 * std::sqrt(0.5), 1e-4);
-
+  EXPECT_NEAR(car.position.z, -50.0f + 40 * std::sqrt(0.5), 1e-4);  // sliding along it
   car.position = {-45.0f, 0.0f, -140.0f};
-  car.setMotion(car.speed, float(5 * pi / 4), 0.0f);  // north-west, into the corner
+  car.setMotion(20.0f, float(5 * pi / 4), 0.0f);  // into the north-west corner
   car.update(1.0f);
   EXPECT_EQ(car.position.x, -50.0f);
   EXPECT_EQ(car.position.z, -150.0f);
 }
 
-TEST_F(CarsTest, CachedTriangleIsKeptWhileItHoldsTheCarAndRefreshedAfter) {
+TEST_F(Cars, PlayerKeepsTheCachedTriangleWhileItHoldsTheCar) {
   loadGameTrack(flatSquare);
   TPlayer car(0.3f, 0.3f, 0.3f);
-  car.update(0.0f);
-  // A corner of the first triangle is shared with others; the search finds the first of them,
-  // the cache keeps any other that holds the car.
-  Vec3 corner = track->triangles[0]->vertexA;
+  // A corner of the first triangle is shared: the search finds the first, the cache keeps another.
+  car.position = track->triangles[0]->vertexA;
   TTriangle* other = nullptr;
   for (int32_t i = 1; i < track->triangleCount && other == nullptr; i++)
-    if (track->triangles[i]->contains(corner.x, corner.y, corner.z)) other = track->triangles[i];
+    if (track->triangles[i]->contains(car.position.x, 0, car.position.z)) other = track->triangles[i];
   ASSERT_NE(other, nullptr);
-  car.position = corner;
   car.update(0.0f);
   EXPECT_EQ(car.triangle, track->triangles[0]);
   car.triangle = other;
   car.update(0.0f);
   EXPECT_EQ(car.triangle, other);
-
-  car.position = {50.0f, 0.0f, -50.0f};  // the infield, far from the cached triangle
+  car.position = {50.0f, 0.0f, -50.0f};
   car.update(0.0f);
   EXPECT_EQ(car.triangle, track->findTriangle(50.0f, 0.0f, -50.0f));
-  EXPECT_TRUE(car.triangle->contains(50.0f, 0.0f, -50.0f));
 }
 
-// ---- waypoints and laps ----
-
-// Puts the car on waypoint i at the game-clock time ms and lets it look.
-void arriveAt(TPlayer* car, int32_t i, int64_t ms) {
-  holdGameClock(ms);
-  car->position = track->waypoints[i];
-  car->update(0.0f);
-}
-
-TEST_F(CarsTest, WaypointsInOrderThenTheLap) {
+TEST_F(Cars, WaypointsInOrderThenLapsWithoutPausedTime) {
   loadGameTrack(flatSquare);
   TPlayer car(0.3f, 0.3f, 0.3f);
-  arriveAt(&car, 2, 500);  // out of order: waypoint 1 comes first
+  auto arrive = [&](Vec3 where, int64_t ms) {
+    holdGameClock(ms);
+    car.position = where;
+    car.update(0.0f);
+  };
+  arrive(track->waypoints[2], 500);  // waypoint 1 must come first
+  EXPECT_EQ(car.waypointIndex, 1);
+  arrive({8.01f, 0.0f, -100.0f}, 600);  // waypoint 1 is (0, 0, -100)
   EXPECT_EQ(car.waypointIndex, 1);
   EXPECT_STREQ(messageText, "");
-
-  for (int32_t i = 1; i <= 3; i++) {
-    arriveAt(&car, i, 1000 * i);
-    EXPECT_STREQ(messageText, "Waypoint reached");
-    EXPECT_EQ(messageTime, float(i));
-    EXPECT_EQ(car.waypointIndex, i + 1);
-  }
-  arriveAt(&car, 0, 4500);  // the start again, as waypoint 4
-  EXPECT_STREQ(messageText, "Next lap started");
-  EXPECT_EQ(messageTime, 4.5f);
-  EXPECT_EQ(car.waypointIndex, 1);
-  EXPECT_EQ(lastLapTime, 4.5f);
-  EXPECT_EQ(lapStartTime, 4.5f);
-}
-
-TEST_F(CarsTest, WaypointReachedAtEightUnitsAndNotBeyond) {
-  loadGameTrack(flatSquare);  // waypoint 1 at (0, 0, -100)
-  TPlayer car(0.3f, 0.3f, 0.3f);
-  car.position = {8.01f, 0.0f, -100.0f};
-  car.update(0.0f);
-  EXPECT_EQ(car.waypointIndex, 1);
-  car.position = {8.0f, 0.0f, -100.0f};
-  car.update(0.0f);
-  EXPECT_EQ(car.waypointIndex, 2);
-}
-
-TEST_F(CarsTest, LapTimesLeavePausesOutAndKeepTheStrictlyBest) {
-  loadGameTrack(flatSquare);
-  TPlayer car(0.3f, 0.3f, 0.3f);
+  arrive({8.0f, 0.0f, -100.0f}, 1000);
+  EXPECT_STREQ(messageText, "Waypoint reached");
+  EXPECT_EQ(messageTime, 1.0f);
   auto lap = [&](int64_t endMs) {
-    for (int32_t i = 1; i <= 3; i++) arriveAt(&car, i, endMs - 100 * (4 - i));
-    arriveAt(&car, 0, endMs);
+    for (int32_t i = car.waypointIndex; i <= 3; i++) arrive(track->waypoints[i], endMs - 100 * (4 - i));
+    EXPECT_EQ(car.waypointIndex, 4);
+    EXPECT_STREQ(messageText, "Waypoint reached");
+    arrive(track->waypoints[0], endMs);
+    EXPECT_STREQ(messageText, "Next lap started");
+    EXPECT_EQ(car.waypointIndex, 1);
+    EXPECT_EQ(lapStartTime, float(endMs) / 1000);
+    EXPECT_EQ(pausedTime, 0.0f);
   };
   lapStartTime = 1.0f;
   pausedTime = 10.0f;
-  lap(61500);  // 60.5 s on the clock, 10 of them paused
+  lap(61500);  // 60.5 s, 10 of them paused
   EXPECT_EQ(lastLapTime, 50.5f);
   EXPECT_EQ(bestLapTime, 50.5f);  // the first lap is always the best
-  EXPECT_EQ(pausedTime, 0.0f);
-  EXPECT_EQ(lapStartTime, 61.5f);
-
-  lap(131500);  // slower
+  lap(131500);
   EXPECT_EQ(lastLapTime, 70.0f);
   EXPECT_EQ(bestLapTime, 50.5f);
-  lap(171500);  // faster
-  EXPECT_EQ(lastLapTime, 40.0f);
+  lap(171500);
   EXPECT_EQ(bestLapTime, 40.0f);
-
-  // An equal lap leaves the best alone. Only the sign of zero tells a kept best from a
-  // replaced one, so give the best that sign and finish a lap of no time at all.
+  // An equal lap leaves the best alone; only the sign of zero can show it.
   bestLapTime = -0.0f;
   lap(171500);
-  EXPECT_EQ(lastLapTime, 0.0f);
   EXPECT_TRUE(std::signbit(bestLapTime));
 }
 
-// ---- opponents ----
-
-// Generator states whose next value is the one named.
-constexpr uint32_t stateBeforeZero = 3604671459u;
-constexpr uint32_t stateBefore8192 = 1994058723u;
-constexpr uint32_t stateBefore16384 = 383445987u;
-constexpr uint32_t stateBeforeTop = 1119742947u;  // 32767
-
-TEST_F(CarsTest, GeneratorStatesGiveTheValuesTheOpponentTestsNeed) {
-  const std::pair<uint32_t, int> cases[] = {
-      {stateBeforeZero, 0}, {stateBefore8192, 8192}, {stateBefore16384, 16384}, {stateBeforeTop, 32767}};
-  for (auto [state, value] : cases) {
-    setGameRandState(state);
-    EXPECT_EQ(gameRand(), value);
+TEST_F(Cars, OpponentStartsWhereTheDrawFallsOnTheLap) {
+  loadGameTrack(flatSquare);  // a lap of 400 in legs of 100
+  const struct {
+    uint32_t state;
+    Vec3 place;
+    int32_t waypointIndex;
+    float heading;
+  } starts[] = {
+      {stateBeforeZero, {0, 0, 0}, 1, float(pi)},
+      {stateBefore8192, {0.0031f, 0, -100}, 2, halfPiFloat},    // 100.003 along
+      {stateBefore16384, {100, 0, -99.9939f}, 3, 0.0f},        // 200.006 along
+      {stateBeforeTop, {0, 0, 0}, 0, -halfPiFloat},             // the end of the closing leg
+  };
+  for (const auto& start : starts) {
+    SCOPED_TRACE(start.state);
+    setGameRandState(start.state);
+    TOpponent car(1, 0, 0);
+    expectNear(car.position, start.place, 2e-4f);
+    EXPECT_EQ(car.waypointIndex, start.waypointIndex);
+    EXPECT_EQ(car.heading, start.heading);
+    EXPECT_EQ(car.speed, 50.0f);
   }
 }
 
-TEST_F(CarsTest, OpponentStartsWhereTheDrawFallsOnTheLap) {
-  loadGameTrack(flatSquare);  // lap 400, legs of 100
-  setGameRandState(stateBeforeZero);
-  TOpponent first(1, 0, 0);
-  expectNear(first.position, track->waypoints[0], 0.0f);
-  EXPECT_EQ(first.waypointIndex, 1);
-  EXPECT_EQ(first.heading, float(pi));
-  EXPECT_EQ(first.speed, 50.0f);
-  EXPECT_NEAR(first.velocity.z, -50.0f, 1e-5f);
-  // One draw per car, so the next car takes the next value.
-  int next = gameRand();
-  setGameRandState(stateBeforeZero);
-  gameRand();
-  EXPECT_EQ(gameRand(), next);
-
-  setGameRandState(stateBefore8192);  // 100.003: just past waypoint 1, on the north leg
-  TOpponent second(0, 1, 0);
-  EXPECT_EQ(second.waypointIndex, 2);
-  expectNear(second.position, {0.0031f, 0.0f, -100.0f}, 2e-4f);
-  EXPECT_EQ(second.heading, halfPiFloat);
-
-  setGameRandState(stateBefore16384);  // 200.006: on the east leg, going south
-  TOpponent third(0, 0, 1);
-  EXPECT_EQ(third.waypointIndex, 3);
-  expectNear(third.position, {100.0f, 0.0f, -99.9939f}, 2e-4f);
-  EXPECT_EQ(third.heading, 0.0f);
-
-  setGameRandState(stateBeforeTop);  // the whole lap: the end of the closing leg
-  TOpponent last(1, 1, 1);
-  EXPECT_EQ(last.waypointIndex, 0);
-  expectNear(last.position, track->waypoints[0], 1e-3f);
-  EXPECT_EQ(last.heading, -halfPiFloat);  // west, back to the start
-}
-
-TEST_F(CarsTest, OpponentClimbsInAStraightLineBetweenWaypoints) {
+TEST_F(Cars, OpponentDrivesItsLegs) {
   loadGameTrack(rampSquare);
   setGameRandState(stateBeforeZero);
   TOpponent car(1, 0, 0);
-  EXPECT_NEAR(car.pitch, rampClimb, 1e-6f);
-  car.update(0.5f);
+  car.update(0.5f);  // 25 up the ramp
   float along = float(25 * std::cos(double(rampClimb)));
   expectNear(car.position, {0.0f, along * 0.5f, -30.0f - along}, 1e-3f);
-  EXPECT_NEAR(car.velocity.y, float(50 * std::sin(double(rampClimb))), 1e-4f);
-  // Over the top of the ramp it runs level.
-  car.update(0.5f);
+  EXPECT_NEAR(car.pitch, rampClimb, 1e-6f);
+  car.update(0.5f);  // over the top: level from there
   EXPECT_EQ(car.waypointIndex, 2);
   EXPECT_EQ(car.pitch, 0.0f);
-  EXPECT_NEAR(car.position.y, 20.0f, 1e-4f);
-}
 
-TEST_F(CarsTest, OpponentSnapsOntoAWaypointThenTravelsAWholeFrame) {
-  loadGameTrack(flatSquare);
-  setGameRandState(stateBeforeZero);
-  TOpponent car(1, 0, 0);
-  car.position = {0.0f, 0.0f, -99.5f};  // half a unit before waypoint 1
-  car.update(0.02f);                    // a frame's travel of 1.0
-  EXPECT_EQ(car.waypointIndex, 2);
-  expectNear(car.position, {1.0f, 0.0f, -100.0f}, 1e-5f);
-  EXPECT_EQ(car.heading, halfPiFloat);
-}
+  car.position = {50.0f, 20.0f, -50.0f};
+  car.update(0.0f);  // no time: no move, only turned to the waypoint
+  expectNear(car.position, {50.0f, 20.0f, -50.0f}, 0.0f);
+  EXPECT_NEAR(car.heading, 5 * pi / 4, 1e-6);
 
-TEST_F(CarsTest, OpponentPassesSeveralWaypointsInOneLongFrame) {
+  car.position = {0.0f, 20.0f, -99.5f};  // half a unit before waypoint 2
+  car.update(0.02f);  // a frame's travel of 1.0, taken in full after the snap
+  EXPECT_EQ(car.waypointIndex, 3);
+  expectNear(car.position, {1.0f, 20.0f, -100.0f}, 1e-5f);
+
   loadGameTrack("0 0 0\n0 12 0\n12 12 0\n12 0 0\n");  // legs of 12
   setGameRandState(stateBeforeZero);
-  TOpponent car(1, 0, 0);
-  car.update(1.0f);  // 50 units: all four legs pass, then a whole frame from the start again
-  EXPECT_EQ(car.waypointIndex, 1);
-  expectNear(car.position, {0.0f, 0.0f, -50.0f}, 1e-4f);
+  TOpponent quick(1, 0, 0);
+  quick.update(1.0f);  // 50: all four legs pass, then a whole frame from the start again
+  EXPECT_EQ(quick.waypointIndex, 1);
+  expectNear(quick.position, {0.0f, 0.0f, -50.0f}, 1e-4f);
 }
 
-TEST_F(CarsTest, OpponentWithNoTimeOnlyTurnsToItsWaypoint) {
-  loadGameTrack(flatSquare);
-  setGameRandState(stateBeforeZero);
-  TOpponent car(1, 0, 0);
-  car.position = {50.0f, 0.0f, -50.0f};
-  car.heading = 2.0f;
-  car.update(0.0f);
-  expectNear(car.position, {50.0f, 0.0f, -50.0f}, 0.0f);
-  EXPECT_EQ(car.waypointIndex, 1);
-  float yaw, climb;
-  directionAngles(car.position, track->waypoints[1], &yaw, &climb);
-  EXPECT_EQ(car.heading, yaw);
-  EXPECT_NEAR(car.velocity.x, -50 * std::sqrt(0.5), 1e-4);
-}
-
-// ---- whole laps under an autopilot ----
-
-struct Drive {
+// Steers the player at its next waypoint every frame at 40 until it has done the laps or its
+// pitch reaches pi/4, the game loop's crash; returns the messages and records the laps.
+std::vector<std::string> autopilot(int laps, std::vector<float>* lapTimes, float* steepest) {
+  constexpr float frame = 0.05f, gain = 5.0f, maxTurn = 6.0f;  // s, 1/s, rad/s
   std::vector<std::string> messages;
-  std::vector<float> lapTimes;
-  float steepest = 0.0f;
-  bool crashed = false;
-};
-
-constexpr float autopilotStep = 0.05f;    // seconds per frame
-constexpr int autopilotSpeedSteps = 4;    // up the ladder to 40 units per second
-constexpr float autopilotGain = 5.0f;     // turn rate per radian off course
-constexpr float autopilotMaxTurn = 6.0f;  // radians per second: a circle well inside the reach distance
-
-// Steers the player at its next waypoint every frame until it has done the laps, crashed
-// (pitch of pi/4 or more, as the game loop tests it) or run out of frames.
-Drive driveLaps(int laps, int maxFrames) {
-  Drive drive;
   TPlayer car(0.3f, 0.3f, 0.3f);
-  for (int i = 0; i < autopilotSpeedSteps; i++) car.changeSpeed(1);
-  int64_t ms = 1000;
-  lapStartTime = 1.0f;
-  for (int frame = 0; frame < maxFrames && int(drive.lapTimes.size()) < laps; frame++) {
+  for (int i = 0; i < 4; i++) car.changeSpeed(1);
+  for (int64_t ms = 1000; ms < 2000000 && int(lapTimes->size()) < laps; ms += 50) {
     float yaw, climb;
     directionAngles(car.position, track->waypoints[car.waypointIndex], &yaw, &climb);
-    float off = wrapAngle(yaw - car.heading, float(-pi));
-    car.turnRate = std::clamp(off * autopilotGain, -autopilotMaxTurn, autopilotMaxTurn);
-    ms += int64_t(autopilotStep * 1000);
+    car.turnRate = std::clamp(wrapAngle(yaw - car.heading, float(-pi)) * gain, -maxTurn, maxTurn);
     holdGameClock(ms);
-    car.update(autopilotStep);
-    drive.steepest = std::max(drive.steepest, car.pitch);
-    if (double(car.pitch) >= pi / 4) {
-      drive.crashed = true;
-      break;
-    }
-    if (messageTime == gameClock()) {
-      drive.messages.push_back(messageText);
-      if (drive.messages.back() == "Next lap started") drive.lapTimes.push_back(lastLapTime);
-    }
+    car.update(frame);
+    *steepest = std::max(*steepest, car.pitch);
+    if (double(car.pitch) >= pi / 4) break;
+    if (messageTime != gameClock()) continue;
+    messages.push_back(messageText);
+    if (messages.back() == "Next lap started") lapTimes->push_back(lastLapTime);
   }
-  return drive;
+  return messages;
 }
 
-#ifndef ZARVANTO_TRACKS_DIR
-#error "the tests need the folder of the shipped tracks"
-#endif
+TEST_F(Cars, TooSteepARoadCrashesAndEveryShippedTrackCanBeDrivenTwice) {
+  loadGameTrack("0 0 0\n0 20 25\n40 20 25\n40 0 0\n");  // the start leg climbs 25 over 20
+  std::vector<float> crashLaps;
+  float crashPitch = 0.0f;
+  autopilot(1, &crashLaps, &crashPitch);
+  EXPECT_GE(double(crashPitch), pi / 4);
+  EXPECT_TRUE(crashLaps.empty());
 
-TEST_F(CarsTest, EveryShippedTrackCanBeDrivenTwice) {
   std::vector<std::filesystem::path> files;
   std::error_code missing;
   for (const auto& entry : std::filesystem::directory_iterator(ZARVANTO_TRACKS_DIR, missing))
     if (entry.path().extension() == ".tck") files.push_back(entry.path());
-  if (files.empty()) GTEST_SKIP() << "no tracks shipped in " << ZARVANTO_TRACKS_DIR;
-  std::sort(files.begin(), files.end());
-
+  if (files.empty()) GTEST_SKIP() << "no tracks in " << ZARVANTO_TRACKS_DIR;
   for (const auto& file : files) {
     SCOPED_TRACE(file.string());
     delete track;
     track = new TTrack();
     ASSERT_EQ(track->load(file.string().c_str()), loadOk);
-    messageTime = 0.0f;
-    bestLapTime = std::numeric_limits<float>::max();
-    Drive drive = driveLaps(2, 40000);
-    EXPECT_FALSE(drive.crashed);
-    ASSERT_EQ(drive.lapTimes.size(), 2u);
-    std::vector<std::string> expected;
+    std::vector<float> lapTimes;
+    float steepest = 0.0f;
+    std::vector<std::string> messages = autopilot(2, &lapTimes, &steepest), expected;
     for (int lap = 0; lap < 2; lap++) {
       expected.insert(expected.end(), size_t(track->waypointCount - 1), "Waypoint reached");
       expected.push_back("Next lap started");
     }
-    EXPECT_EQ(drive.messages, expected);
-    EXPECT_EQ(bestLapTime, std::min(drive.lapTimes[0], drive.lapTimes[1]));
-    std::printf("%s: laps %.2f s and %.2f s, steepest pitch %.4f rad\n", file.filename().c_str(),
-                drive.lapTimes[0], drive.lapTimes[1], drive.steepest);
+    EXPECT_EQ(messages, expected);
+    EXPECT_LT(double(steepest), pi / 4);
+    std::printf("%s: laps %.2f s and %.2f s, steepest %.4f rad\n", file.filename().c_str(),
+                lapTimes.size() > 0 ? lapTimes[0] : 0.0f, lapTimes.size() > 1 ? lapTimes[1] : 0.0f, steepest);
   }
-}
-
-TEST_F(CarsTest, TooSteepARoadCrashesTheCar) {
-  // The start leg climbs 25 over 20: 51 degrees.
-  loadGameTrack("0 0 0\n0 20 25\n40 20 25\n40 0 0\n");
-  Drive drive = driveLaps(1, 2000);
-  EXPECT_TRUE(drive.crashed);
-  EXPECT_GE(double(drive.steepest), pi / 4);
 }
 
 }  // namespace
