@@ -23,7 +23,7 @@ constexpr double helicopterHeight = 15.0;
 constexpr float behindClearance = 2.0f;
 constexpr float helicopterClearance = 2.0f;
 constexpr float trackClearance = 20.0f;
-// The helicopter's eye covers this fraction of the remaining way per second.
+// Each step the helicopter's eye covers this fraction of the remaining way per second of it.
 constexpr float helicopterGlide = 0.5f;  // per second
 // Both lags fall from 1 to their floor within three seconds of a change.
 constexpr long double lagFallPerSecond = 1.0L / 3.0L;
