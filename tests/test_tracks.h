@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 
 #include "app/game.h"
+#include "tests/test_support.h"
 #include "track/track.h"
 
 // "east north height" lines. A square of side 100, clockwise: north from the start, then east.
@@ -18,8 +18,7 @@ inline const char* const flatSquare = "0 0 0\n0 100 0\n100 100 0\n100 0 0\n";
 inline const char* const rampSquare = "0 30 0\n0 70 20\n0 100 20\n100 100 20\n100 70 20\n100 30 0\n100 0 0\n0 0 0\n";
 
 inline void loadGameTrack(const std::string& waypointLines) {
-  std::string path = ::testing::TempDir() + "zarvanto_test.tck";
-  std::ofstream(path) << "#Track\nTest\n" << waypointLines;
+  std::string path = writeTrackFile("cars.tck", trackText(waypointLines));
   delete track;
   track = new TTrack();
   ASSERT_EQ(track->load(path.c_str()), loadOk);

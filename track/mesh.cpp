@@ -1,3 +1,127 @@
-#include "track/track.h"
+// The road and ground mesh: an 8-unit road along the centre line with a wedge on the outer side
+// of every turn, the infield inside the loop and the ground out to a border around the track.
+#include <cmath>
+#include <cstdlib>
+#include <vector>
 
-void TTrack::buildMesh() {}
+#include "track/track.h"
+#include "track/triangle.h"
+
+// Edge points whose distance is below this fraction of their coordinates' size (plus the road's
+// half width) already meet: the turn between them is lost in rounding.
+constexpr float slightTurnGap = 1e-5f;
+constexpr uint8_t leftEdgeOpen = 1;   // a right turn: the wedge fills the left (outer) side
+constexpr uint8_t rightEdgeOpen = 2;  // a left turn: the wedge fills the right side
+
+namespace {
+
+// Moves end and start, the points where the edge arriving at a waypoint ends and the edge leaving
+// it starts, in plan to the crossing of the two edge lines, so the inner side of a turn meets
+// without a gap or an overlap. Parallel lines leave them where they are, and so does a turn so
+// slight that the points already meet: there rounding places the crossing of the nearly parallel
+// lines anywhere along the road, and moving the points there would tear the road apart.
+void joinEdges(Vec3* end, Vec3* start, Vec3 arrivingStart, Vec3 leavingEnd) {
+  float size = roadHalfWidth + std::fabs(end->x) + std::fabs(end->z);
+  if (std::hypot(start->x - end->x, start->z - end->z) <= slightTurnGap * size) return;
+  Vec2 a = planDelta(*end, arrivingStart);
+  Vec2 b = planDelta(*start, leavingEnd);
+  float u, v;
+  if (!intersectLines(planDelta(*end, *start), a, b, &u, &v)) return;
+  end->x += u * a.x;
+  end->z += u * a.z;
+  start->x += v * b.x;
+  start->z += v * b.z;
+}
+
+// Appends p to a ground polygon unless it lies at the plan position of the point before it:
+// a corner at a zero-length edge can never be cut off, and the clipping would stall.
+void addGroundPoint(Vec3* points, int32_t* count, Vec3 p) {
+  if (*count > 0 && points[*count - 1].x == p.x && points[*count - 1].z == p.z) return;
+  points[(*count)++] = p;
+}
+
+// Also leaves out a last point that repeats the first, the same stall across the wrap.
+void closeGroundPolygon(const Vec3* points, int32_t* count) {
+  while (*count > 3 && points[*count - 1].x == points[0].x && points[*count - 1].z == points[0].z) (*count)--;
+}
+
+}  // namespace
+
+void TTrack::buildMesh() {
+  if (triangles != nullptr) clearTriangles();
+  int32_t n = waypointCount;
+  std::vector<Vec3> leftEnd(size_t(n) + 1), leftStart(size_t(n) + 1), rightEnd(size_t(n) + 1),
+      rightStart(size_t(n) + 1);
+  std::vector<uint8_t> cornerFlags(static_cast<size_t>(n));
+
+  for (int32_t i = 0; i < n; i++)
+    edgeOffsets(waypoints[i], waypoints[i + 1], &leftStart[i], &leftEnd[i + 1], &rightStart[i], &rightEnd[i + 1]);
+  leftEnd[0] = leftEnd[n];
+  rightEnd[0] = rightEnd[n];
+
+  // Only the inner side of a turn is joined; the outer side keeps a gap for the wedge. Where the
+  // road runs straight on, both sides already meet, and joining lines that rounding has left not
+  // quite parallel would throw the edge points far along the road.
+  for (int32_t i = 0; i < n; i++) {
+    int32_t prev = i == 0 ? n - 1 : i - 1;
+    int8_t turn = turnSign(waypoints[prev], waypoints[i], waypoints[i], waypoints[i + 1]);
+    if (turn > 0) {
+      cornerFlags[i] = rightEdgeOpen;
+      joinEdges(&leftEnd[i], &leftStart[i], leftStart[prev], leftEnd[i + 1]);
+    } else if (turn < 0) {
+      cornerFlags[i] = leftEdgeOpen;
+      joinEdges(&rightEnd[i], &rightStart[i], rightStart[prev], rightEnd[i + 1]);
+    }
+  }
+  leftEnd[n] = leftEnd[0];
+  rightEnd[n] = rightEnd[0];
+
+  for (int32_t i = 0; i < n; i++) {
+    int32_t added = cornerFlags[i] != 0 ? 3 : 2;
+    triangles = static_cast<TTriangle**>(std::realloc(triangles, sizeof(TTriangle*) * size_t(triangleCount + added)));
+    if (cornerFlags[i] & leftEdgeOpen)
+      triangles[triangleCount++] = new TTriangle(leftEnd[i], rightEnd[i], leftStart[i], true);
+    else if (cornerFlags[i] & rightEdgeOpen)
+      triangles[triangleCount++] = new TTriangle(leftEnd[i], rightEnd[i], rightStart[i], true);
+    triangles[triangleCount++] = new TTriangle(rightStart[i], leftStart[i], leftEnd[i + 1], true);
+    triangles[triangleCount++] = new TTriangle(rightStart[i], rightEnd[i + 1], leftEnd[i + 1], true);
+  }
+
+  // The infield: the road's inner (right) edge, clockwise, with both edge ends at a left turn.
+  Vec3* infield = static_cast<Vec3*>(std::malloc(sizeof(Vec3) * (2 * size_t(n) + 2)));
+  int32_t count = 0;
+  for (int32_t i = 0; i < n; i++) {
+    addGroundPoint(infield, &count, rightEnd[i]);
+    if (cornerFlags[i] & rightEdgeOpen) addGroundPoint(infield, &count, rightStart[i]);
+  }
+  closeGroundPolygon(infield, &count);
+  triangulatePolygon(count, infield);
+
+  // The anchor is the westernmost waypoint (the northernmost among those, then the first), where
+  // the cut from the border's north-west corner reaches the road's outer edge.
+  int32_t anchor = 0;
+  for (int32_t i = 1; i < n; i++)
+    if (waypoints[i].x == minCorner.x &&
+        (waypoints[anchor].x != minCorner.x || waypoints[i].z < waypoints[anchor].z))
+      anchor = i;
+
+  // The outer ground: the border clockwise at height 0, the cut in to the anchor, the road's
+  // outer (left) edge walked backwards round the loop, and the cut back out.
+  float m = float(margin);
+  Vec3* outer = static_cast<Vec3*>(std::malloc(sizeof(Vec3) * (2 * size_t(n) + 8)));
+  count = 0;
+  Vec3 border[4] = {{minCorner.x - m, 0.0f, minCorner.z - m},
+                    {maxCorner.x + m, 0.0f, minCorner.z - m},
+                    {maxCorner.x + m, 0.0f, maxCorner.z + m},
+                    {minCorner.x - m, 0.0f, maxCorner.z + m}};
+  for (Vec3 corner : border) addGroundPoint(outer, &count, corner);
+  addGroundPoint(outer, &count, border[0]);
+  for (int32_t step = 0; step < n; step++) {
+    int32_t i = anchor - step < 0 ? anchor - step + n : anchor - step;
+    addGroundPoint(outer, &count, leftStart[i]);
+    if (cornerFlags[i] & leftEdgeOpen) addGroundPoint(outer, &count, leftEnd[i]);
+  }
+  addGroundPoint(outer, &count, leftStart[anchor]);
+  closeGroundPolygon(outer, &count);
+  triangulatePolygon(count, outer);
+}

@@ -1,6 +1,7 @@
 // Reading a track file and the three track rules.
 #include "track/track.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -56,11 +57,14 @@ bool nextLine(const std::vector<char>& bytes, size_t* pos, std::string* line) {
 // White space as the number scanner skips it.
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
-// A whole token read as a float; false unless all of it is one finite number.
+// A whole token read as a float; false unless all of it is one number. "nan" and "inf" are not
+// numbers of a track; a number too large for a float comes back infinite, for the range check.
 bool parseNumber(const std::string& token, float* value) {
   char* end = nullptr;
+  errno = 0;
   float v = std::strtof(token.c_str(), &end);
-  if (end != token.c_str() + token.size() || !std::isfinite(v)) return false;
+  if (end != token.c_str() + token.size() || std::isnan(v)) return false;
+  if (std::isinf(v) && errno != ERANGE) return false;
   *value = v;
   return true;
 }

@@ -54,8 +54,8 @@ class TTrack {
 
   // Road and ground triangles from the checked waypoints; replaces triangles.
   void buildMesh();
-  // Ear-clips a clockwise polygon of n points (room for n + 2) into ground triangles; takes over
-  // and releases points.
+  // Ear-clips a clockwise polygon of n points (room for n + 2) into n - 2 ground triangles, the
+  // rest as a fan once a whole round finds no ear; takes over and releases points.
   void triangulatePolygon(int32_t n, Vec3* points);
   // Whether the corner at entry i + 1 can be cut off with its neighbours at i and i + 2.
   bool isEar(int32_t n, const Vec3* points, int32_t i) const;
