@@ -239,6 +239,8 @@ std::vector<std::string> autopilot(int laps, std::vector<float>* lapTimes, float
   std::vector<std::string> messages;
   TPlayer car(0.3f, 0.3f, 0.3f);
   for (int i = 0; i < 4; i++) car.changeSpeed(1);
+  lapStartTime = 1.0f;
+  bestLapTime = std::numeric_limits<float>::max();
   for (int64_t ms = 1000; ms < 2000000 && int(lapTimes->size()) < laps; ms += 50) {
     float yaw, climb;
     directionAngles(car.position, track->waypoints[car.waypointIndex], &yaw, &climb);
@@ -266,6 +268,7 @@ TEST_F(Cars, TooSteepARoadCrashesAndEveryShippedTrackCanBeDrivenTwice) {
   std::error_code missing;
   for (const auto& entry : std::filesystem::directory_iterator(ZARVANTO_TRACKS_DIR, missing))
     if (entry.path().extension() == ".tck") files.push_back(entry.path());
+  std::sort(files.begin(), files.end());
   if (files.empty()) GTEST_SKIP() << "no tracks in " << ZARVANTO_TRACKS_DIR;
   for (const auto& file : files) {
     SCOPED_TRACE(file.string());
@@ -281,8 +284,10 @@ TEST_F(Cars, TooSteepARoadCrashesAndEveryShippedTrackCanBeDrivenTwice) {
     }
     EXPECT_EQ(messages, expected);
     EXPECT_LT(double(steepest), pi / 4);
-    std::printf("%s: laps %.2f s and %.2f s, steepest %.4f rad\n", file.filename().c_str(),
-                lapTimes.size() > 0 ? lapTimes[0] : 0.0f, lapTimes.size() > 1 ? lapTimes[1] : 0.0f, steepest);
+    ASSERT_EQ(lapTimes.size(), 2u);
+    EXPECT_EQ(bestLapTime, std::min(lapTimes[0], lapTimes[1]));
+    std::printf("%s: laps %.2f s and %.2f s, steepest %.4f rad\n", file.filename().c_str(), lapTimes[0],
+                lapTimes[1], steepest);
   }
 }
 
