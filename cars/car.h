@@ -6,6 +6,9 @@
 
 #include "geometry/vector.h"
 
+// Radians as glRotatef takes them: times 1/pi, then times 180.
+inline float rotationDegrees(float radians) { return float(radians * (1.0 / pi) * 180.0); }
+
 class TCar {
  public:
   float speed;          // units per second along the direction of travel; negative reverses

@@ -1,0 +1,40 @@
+// Track files for the car and camera tests, written into a temporary folder and loaded as the
+// game's one track.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/game.h"
+#include "tests/test_support.h"
+#include "track/track.h"
+
+// "east north height" lines. A square of side 100, clockwise: north from the start, then east.
+inline const char* const flatSquare = "0 0 0\n0 100 0\n100 100 0\n100 0 0\n";
+// A square with a ramp of 20 over 40 in the middle of each side: up from the start (30 north),
+// level at 20 along the north side, down the east side. The ramps lie between waypoints on
+// straight runs, where corner joins move no road edge, so the road there is one plane.
+inline const char* const rampSquare = "0 30 0\n0 70 20\n0 100 20\n100 100 20\n100 70 20\n100 30 0\n100 0 0\n0 0 0\n";
+
+inline void loadGameTrack(const std::string& waypointLines) {
+  std::string path = writeTrackFile("cars.tck", trackText(waypointLines));
+  delete track;
+  track = new TTrack();
+  ASSERT_EQ(track->load(path.c_str()), loadOk);
+}
+
+// Releases the game's track after each test.
+class TrackTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    delete track;
+    track = nullptr;
+  }
+};
+
+inline void expectNear(Vec3 actual, Vec3 expected, float tolerance) {
+  EXPECT_NEAR(actual.x, expected.x, tolerance);
+  EXPECT_NEAR(actual.y, expected.y, tolerance);
+  EXPECT_NEAR(actual.z, expected.z, tolerance);
+}
