@@ -13,6 +13,7 @@ namespace {
 constexpr double captionPixels = 48.0;       // band above the map for the title and the verdict
 constexpr double minimumWidthPixels = 420.0;  // room for the caption on a narrow track
 constexpr double fontPixels = 14.0;
+constexpr double arrowSpacingPixels = 70.0;  // at least this far apart along the centre line
 constexpr double refusedPadding = 0.1;   // around a refused track's waypoints, as a share of their extent
 constexpr double minimumPadding = 20.0;  // units
 const char* const faultRed = "rgb(220,0,0)";
@@ -136,16 +137,24 @@ Vec3 offset(Vec3 p, Vec3 direction, double by) {
 // Left of the driving direction on the map: the outside of a clockwise track.
 Vec3 leftOf(Vec3 direction) { return {direction.z, 0.0f, -direction.x}; }
 
-// A ">" on the centre line halfway along each stretch, pointing the way the cars drive.
+// A ">" on the centre line halfway along a stretch, pointing the way the cars drive; on a track
+// of short stretches only every few, so the arrows stay apart.
 void drawDirection(TSvg* svg, const TTrack& track, const std::string& colour) {
   double size = std::max(double(roadHalfWidth) * 0.7, svg->view.px(6.0));
+  double sinceLast = INFINITY;
   for (int i = 0; i < track.waypointCount; i++) {
     Vec3 a = track.waypoints[i], b = track.waypoints[i + 1];
-    Vec3 d = unitPlan(a, b), left = leftOf(d);
-    Vec3 middle = {(a.x + b.x) / 2, 0.0f, (a.z + b.z) / 2};
-    Vec3 back = offset(middle, d, -size);
-    svg->line(offset(back, left, size), middle, colour, 2.0);
-    svg->line(offset(back, left, -size), middle, colour, 2.0);
+    double length = std::hypot(b.x - a.x, b.z - a.z);
+    sinceLast += length / 2;
+    if (sinceLast >= svg->view.px(arrowSpacingPixels)) {
+      Vec3 d = unitPlan(a, b), left = leftOf(d);
+      Vec3 middle = {(a.x + b.x) / 2, 0.0f, (a.z + b.z) / 2};
+      Vec3 back = offset(middle, d, -size);
+      svg->line(offset(back, left, size), middle, colour, 2.0);
+      svg->line(offset(back, left, -size), middle, colour, 2.0);
+      sinceLast = 0.0;
+    }
+    sinceLast += length / 2;
   }
 }
 
