@@ -32,6 +32,7 @@ float aspectRatio = 0.0f;
 int32_t savedWindowWidth = 0;
 int32_t savedWindowHeight = 0;
 bool fullScreen = false;
+bool windowVisible = true;
 
 uint8_t displayFlags = showHeadUp | showOverview | drawSolid;
 
@@ -93,6 +94,7 @@ void initGame(int argc, char** argv) {
   }
 
   cars = new TCar*[carCount]();
+  createRace();
 
   lastFrameTime = 0.0f;
   lastLapTime = 0.0f;
@@ -105,11 +107,4 @@ void printBanner() {
   std::printf("Zarvanto by Iveldor\n");
   std::printf("(https://zarvanto.example.org)\n");
   std::printf(usageMessage, maxOpponents);
-}
-
-void cleanUpGame() {
-  delete[] cars;
-  cars = nullptr;
-  delete track;
-  track = nullptr;
 }
