@@ -33,6 +33,7 @@ float aspectRatio = 0.0f;
 int32_t savedWindowWidth = 0;
 int32_t savedWindowHeight = 0;
 bool fullScreen = false;
+bool windowVisible = true;
 
 uint8_t displayFlags = showHeadUp | showOverview | drawSolid;
 
@@ -77,6 +78,7 @@ void initGame(int argc, char** argv) {
   }
 
   cars = new TCar*[carCount]();
+  createRace();
 
   lastFrameTime = 0.0f;
   lastLapTime = 0.0f;
@@ -89,11 +91,4 @@ void printBanner() {
   std::printf("Zarvanto by Iveldor\n");
   std::printf("(https://zarvanto.example.org)\n");
   std::printf(usageMessage, maxOpponents);
-}
-
-void cleanUpGame() {
-  delete[] cars;
-  cars = nullptr;
-  delete track;
-  track = nullptr;
 }

@@ -40,6 +40,8 @@ extern int32_t savedWindowWidth;   // last size seen outside full screen, restor
 extern int32_t savedWindowHeight;
 extern bool fullScreen;
 
+extern bool windowVisible;  // false while the window is hidden, so display draws nothing
+
 extern uint8_t displayFlags;  // showHelp | showHeadUp | showOverview | drawSolid bits
 
 // The opponents argument read as atoi reads it (blanks, a sign, digits up to the first
@@ -50,5 +52,18 @@ int readOpponentArgument(const char* text);
 void initGame(int argc, char** argv);
 // The three-line banner of a successful start.
 void printBanner();
+// Fills the car array with the player and the opponents, coloured by index, and makes the camera.
+void createRace();
 // Releases the cars, their array and the track at process exit.
 void cleanUpGame();
+
+// One simulation step per call while the game runs (GLUT idle callback).
+void idle();
+// 0 runs, 1 pauses, 2 crashes: installs or removes the idle step and keeps paused time out of laps.
+void setPause(uint8_t mode);
+// After a crash: new cars and camera, paused, with a fresh lap clock; lap times survive.
+void restartRace();
+// GLUT reshape callback: viewport and the 45-degree projection.
+void reshape(int width, int height);
+// GLUT visibility callback: nothing is drawn while the window is hidden.
+void visibility(int state);

@@ -3,3 +3,7 @@
 
 // Ordinary keys; the pointer position is ignored.
 void keyboard(unsigned char key, int x, int y);
+// Function and arrow keys; the pointer position is ignored.
+void specialKey(int key, int x, int y);
+// Mouse movement with no button held: the pointer's distance from the centre column steers.
+void passiveMotion(int x, int y);

@@ -16,7 +16,12 @@ int main(int argc, char** argv) {
   glutCreateWindow("Zarvanto");
 
   glutDisplayFunc(display);
+  glutReshapeFunc(reshape);
+  glutVisibilityFunc(visibility);
   glutKeyboardFunc(keyboard);
+  glutSpecialFunc(specialKey);
+  glutPassiveMotionFunc(passiveMotion);
+  // No idle callback yet: the game starts paused, and the step runs only while it runs.
 
   glEnable(GL_DEPTH_TEST);
   initGame(argc, argv);

@@ -1,8 +1,215 @@
+// The frame and its overlays: pause banner, help text, head-up display and track overview.
 #include "render/render.h"
 
 #include <GL/glut.h>
 
+#include <cstdio>
+
+#include "app/clock.h"
+#include "app/game.h"
+#include "camera/camera.h"
+#include "cars/player.h"
+#include "track/track.h"
+
+constexpr float messageDuration = 1.5f;  // seconds a waypoint or lap message stays up
+constexpr double overlayNearPlane = 0.5;  // units; nearer than the overlay plane at 1, so it is not clipped
+constexpr float noLapYet = 2147483648.0f;  // lap times above this are the "no lap" start value
+
+static void* const smallFont = GLUT_BITMAP_HELVETICA_10;
+static void* const largeFont = GLUT_BITMAP_HELVETICA_18;
+
+static const GLfloat overlayText[3] = {0.8f, 0.4f, 0.8f};
+
+void drawString(const char* text, void* font) {
+  // Bytes above 127 reach GLUT as negative codes, which it leaves undrawn.
+  for (const char* c = text; *c != '\0'; c++) glutBitmapCharacter(font, int(static_cast<signed char>(*c)));
+}
+
+void formatTime(float seconds, char text[16]) {
+  if (seconds > noLapYet) {
+    std::snprintf(text, 16, "-");
+    return;
+  }
+  // 2^31 itself is still written out, so the whole seconds need more than an int.
+  long long t = (long long)maxFloat(seconds, -noLapYet);
+  std::snprintf(text, 16, "%d:%d", int(t / 60), int(t % 60));
+}
+
+void drawTime(float seconds) {
+  char text[16];
+  formatTime(seconds, text);
+  drawString(text, smallFont);
+}
+
+static void drawNumber(int value, void* font) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%d", value);
+  drawString(text, font);
+}
+
+static void setBackground() {
+  if (displayFlags & drawSolid) {
+    glClearColor(0.6f, 0.8f, 0.8f, 0.0f);
+    return;
+  }
+  // Wireframe: black with the eye at the lowest waypoint, dark teal at the highest. A track
+  // without height differences gets the dark teal.
+  float span = track->maxCorner.y - track->minCorner.y;
+  float r = span != 0.0f ? (camera->eye.y - track->minCorner.y) / span : 1.0f;
+  glClearColor(r / 6, r / 4, r / 4, 0.0f);
+}
+
+static void drawPauseBanner() {
+  if (pauseState == statePaused) {
+    glColor3f(1.0f, 0.6f, 0.0f);
+    glRasterPos2f(0.0f, -0.35f);
+    drawString("PAUSED", largeFont);
+  } else if (pauseState == stateCrashed) {
+    glColor3f(1.0f, 0.2f, 0.0f);
+    glRasterPos2f(0.0f, -0.35f);
+    drawString("- CRASHED! -", largeFont);
+  }
+}
+
+static void drawHelp(float a) {
+  struct Line {
+    const char* text;
+    float x, y;
+  };
+  // Headings stand 0.02 x aspect to the right of the lines under them.
+  const Line lines[] = {
+      {"GRAPHICS:", -0.36f * a, 0.25f},
+      {"F1 - help text", -0.38f * a, 0.20f},
+      {"F2 - head-up controls", -0.38f * a, 0.15f},
+      {"F3 - track overview", -0.38f * a, 0.10f},
+      {"F4 - wireframe / solid mode", -0.38f * a, 0.05f},
+      {"CAMERA MODE:", -0.36f * a, 0.0f},
+      {"F5 - cockpit", -0.38f * a, -0.05f},
+      {"F6 - from behind", -0.38f * a, -0.10f},
+      {"F7 - from helicopter", -0.38f * a, -0.15f},
+      {"F8 - track", -0.38f * a, -0.20f},
+      {"CAR SELECTION:", -0.36f * a, -0.25f},
+      {"0 - your car", -0.38f * a, -0.30f},
+      {"1,2,... - opponents", -0.38f * a, -0.35f},
+      {"CONTROLS:", 0.02f * a, 0.05f},
+      {"mouse - turn left / right", 0.0f, 0.0f},
+      {"up / down - change speed", 0.0f, -0.05f},
+      {"space - stop", 0.0f, -0.10f},
+      {"p - pause", 0.0f, -0.15f},
+  };
+  glColor3fv(overlayText);
+  for (const Line& line : lines) {
+    glRasterPos2f(line.x, line.y);
+    drawString(line.text, smallFont);
+  }
+}
+
+static void drawHeadUp(float a) {
+  glLineWidth(1.0f);
+  glColor3f(0.8f, 0.5f, 0.8f);
+  glBegin(GL_LINES);
+  glVertex2f(-0.02f, 0.0f);
+  glVertex2f(0.02f, 0.0f);
+  glVertex2f(0.0f, -0.04f);
+  glVertex2f(0.0f, 0.04f);
+  glEnd();
+
+  bool followsPlayer = camera->car == player;
+  glColor3fv(overlayText);
+  glRasterPos2f(-0.38f * a, 0.36f);
+  drawString("your speed: ", smallFont);
+  drawNumber(int(player->speed), followsPlayer ? largeFont : smallFont);
+
+  glRasterPos2f(0.0f, 0.36f);
+  if (followsPlayer) {
+    drawString("your car", largeFont);
+  } else {
+    int i = carCount - 1;
+    while (i >= 1 && cars[i] != camera->car) i--;
+    drawString("car ", smallFont);
+    drawNumber(i, smallFont);
+  }
+
+  glColor3fv(overlayText);
+  glRasterPos2f(0.0f, 0.28f);
+  drawString("best lap: ", smallFont);
+  drawTime(bestLapTime);
+  glRasterPos2f(0.0f, 0.24f);
+  drawString("last lap: ", smallFont);
+  drawTime(lastLapTime);
+
+  if (gameClock() - messageTime < messageDuration) {
+    glRasterPos2f(0.0f, 0.15f);
+    drawString(messageText, largeFont);
+  }
+}
+
+static void drawOverviewWithCars(float a) {
+  glColor3fv(overlayText);
+  glRasterPos2f(-0.38f * a, 0.32f);
+  drawString(track->title, smallFont);
+  // A window with no area has no map scale.
+  if (windowWidth <= 0 || windowHeight <= 0) return;
+  track->drawOverview();
+
+  glPointSize(5.0f);
+  glBegin(GL_POINTS);
+  for (int32_t i = 1; i < carCount; i++) {
+    glColor3fv(cars[i]->darkColour);
+    glVertex2f(cars[i]->position.x, cars[i]->position.z);
+  }
+  glEnd();
+
+  glPointSize(7.0f);
+  glBegin(GL_POINTS);
+  glColor3fv(player->darkColour);
+  glVertex2f(player->position.x, player->position.z);
+  const Vec3& next = track->waypoints[player->waypointIndex];
+  glColor3f(0.6f, 0.6f, 0.6f);
+  glVertex2f(next.x, next.z);
+  glEnd();
+}
+
+// The overlays sit on the plane one unit in front of the eye, which is the scene's near plane.
+// They are drawn through a projection with a nearer near plane, which leaves their place on the
+// screen unchanged but keeps them from being clipped, and at the nearest depth, later over earlier.
+static void beginOverlay() {
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glLoadIdentity();
+  gluPerspective(45.0, aspectRatio, overlayNearPlane, 800.0);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glTranslatef(0.0f, 0.0f, -1.0f);
+  glDepthRange(0.0, 0.0);
+  glDepthFunc(GL_LEQUAL);
+}
+
+static void endOverlay() {
+  glDepthFunc(GL_LESS);
+  glDepthRange(0.0, 1.0);
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+}
+
 void display() {
+  if (!windowVisible) return;
+  float a = aspectRatio;
+
+  setBackground();
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glLoadIdentity();
+  camera->apply();
+  track->draw();
+  for (int32_t i = 0; i < carCount; i++) cars[i]->draw();
+
+  beginOverlay();
+  drawPauseBanner();
+  if (displayFlags & showHelp) drawHelp(a);
+  if (displayFlags & showHeadUp) drawHeadUp(a);
+  if (displayFlags & showOverview) drawOverviewWithCars(a);
+  endOverlay();
+
   glutSwapBuffers();
 }

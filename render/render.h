@@ -1,5 +1,12 @@
-// Drawing the frame.
+// Drawing the frame: the scene through the camera, then the overlays in the plane one unit in
+// front of the eye.
 #pragma once
 
 // GLUT display callback: draws one frame and shows it.
 void display();
+// Draws text character by character from the current raster position; font is a GLUT bitmap font.
+void drawString(const char* text, void* font);
+// Writes a lap time as minutes:seconds, seconds unpadded ("1:5"), or "-" for no lap yet.
+void formatTime(float seconds, char text[16]);
+// Draws formatTime's text in the small font at the current raster position.
+void drawTime(float seconds);

@@ -41,7 +41,8 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     const std::string& path() const { return path_; }
-    // Writes `content` byte for byte to path()/name and returns the full path.
+    // Writes `content` byte for byte to path()/name (making folders in `name`
+    // as needed) and returns the full path.
     std::string write(const std::string& name, const std::string& content) const;
     std::string makeDir(const std::string& name) const;
 
@@ -123,8 +124,9 @@ struct Geometry {
 
 class Window {
 public:
-    // Waits for a visible window of `game`; throws if the game exits first or
-    // nothing shows up within the timeout.
+    // Waits for a visible window of `game` (or, failing that, one titled
+    // "Zarvanto"); throws if the game exits first or nothing shows up within
+    // the timeout.
     static Window find(Process& game, Millis timeout = kStartTimeout);
 
     const std::string& id() const { return id_; }

@@ -1,0 +1,79 @@
+// The game loop: one simulation step per idle call, the run state, the restart after a crash,
+// and the window callbacks that are not input.
+#include <GL/glut.h>
+
+#include "app/clock.h"
+#include "app/game.h"
+#include "camera/camera.h"
+#include "cars/player.h"
+#include "render/render.h"
+
+constexpr float firstFrameTime = 0.1f;  // seconds simulated by the first step after a start or resume
+constexpr float maxFrameTime = 1.0f;    // seconds; a longer gap still advances the game by only this
+constexpr double crashPitch = 0.7853981633974483;  // radians: standing on a 45-degree slope crashes
+constexpr double fieldOfView = 45.0;    // degrees, vertical
+constexpr double nearPlane = 1.0;       // units
+constexpr double farPlane = 800.0;      // units
+
+void idle() {
+  float now = gameClock();
+  float dt = firstFrameTime;
+  if (lastFrameTime != 0.0f) {
+    dt = now - lastFrameTime;
+    if (dt > maxFrameTime) dt = maxFrameTime;
+  }
+  for (int32_t i = 0; i < carCount; i++) cars[i]->update(dt);
+  camera->update(dt);
+  // Tested after everyone has moved, so the crash frame shows where the car ended up.
+  if (double(player->pitch) >= crashPitch) setPause(stateCrashed);
+  lastFrameTime = now;
+  glutPostRedisplay();
+}
+
+void setPause(uint8_t mode) {
+  if (mode == stateRunning) {
+    glutIdleFunc(idle);
+    if (pauseState == statePaused) pausedTime += gameClock() - pauseStartTime;
+  } else {
+    lastFrameTime = 0.0f;
+    glutIdleFunc(nullptr);
+    if (mode == statePaused) pauseStartTime = gameClock();
+  }
+  pauseState = mode;
+}
+
+void restartRace() {
+  for (int32_t i = 0; i < carCount; i++) delete cars[i];
+  delete camera;
+  createRace();
+  pauseState = statePaused;
+  lastFrameTime = 0.0f;
+  lapStartTime = gameClock();
+  pauseStartTime = lapStartTime;
+  pausedTime = 0.0f;
+}
+
+void reshape(int width, int height) {
+  windowWidth = width;
+  windowHeight = height;
+  // A minimised window can report no height; the ratio must stay finite for the overlays.
+  aspectRatio = float(width) / float(height > 0 ? height : 1);
+  glViewport(0, 0, width, height);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(fieldOfView, aspectRatio, nearPlane, farPlane);
+  glMatrixMode(GL_MODELVIEW);
+  glutPostRedisplay();
+  if (!fullScreen) {
+    savedWindowWidth = width;
+    savedWindowHeight = height;
+  }
+}
+
+void visibility(int state) {
+  windowVisible = state == GLUT_VISIBLE;
+  if (windowVisible) {
+    glutDisplayFunc(display);
+    glutPostRedisplay();
+  }
+}

@@ -1,0 +1,82 @@
+# Helpers shared by scripts/test and scripts/play. Sourced, not run.
+# shellcheck shell=bash
+
+ZARVANTO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+
+# Everything needed to build the game, run its tests and drive it headless.
+# Mesa's software renderer (libgl1-mesa-dri) lets it draw without a GPU.
+ZARVANTO_PACKAGES=(
+  cmake make g++
+  freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri
+  libgtest-dev libbenchmark-dev
+  xvfb xauth xdotool x11-apps x11-utils imagemagick
+)
+
+zv_say() { printf '==> %s\n' "$*"; }
+zv_die() { printf 'error: %s\n' "$*" >&2; exit 1; }
+
+# Installs the Debian packages that are not installed yet. Does nothing,
+# and needs no network, when all are there.
+zv_install_missing() {
+  command -v dpkg-query >/dev/null 2>&1 ||
+    zv_die "dpkg-query not found: these scripts install packages on Debian or Ubuntu only; install ${ZARVANTO_PACKAGES[*]} by hand"
+  local missing=() pkg
+  for pkg in "${ZARVANTO_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}\n' "$pkg" 2>/dev/null | grep -q '^install ok installed$' ||
+      missing+=("$pkg")
+  done
+  ((${#missing[@]} == 0)) && return 0
+
+  local sudo=()
+  if ((EUID != 0)); then
+    command -v sudo >/dev/null 2>&1 ||
+      zv_die "missing packages: ${missing[*]}; run as root or install sudo to let this script install them"
+    sudo=(sudo)
+  fi
+  zv_say "Installing missing packages: ${missing[*]}"
+  if ! "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q ||
+     ! "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"; then
+    zv_die "could not install: ${missing[*]}"
+  fi
+}
+
+# Configures build/ for an optimised build; BUILD_TESTING follows CMake's default.
+zv_configure() {
+  cmake -S "$ZARVANTO_ROOT" -B "$ZARVANTO_ROOT/build" -DCMAKE_BUILD_TYPE=Release "$@"
+}
+
+# Starts a private Xvfb on the first free display from :99 up, waits until it
+# answers, and exports DISPLAY. zv_stop_xvfb (set as an EXIT trap) ends it.
+ZV_XVFB_PID=""
+zv_start_xvfb() {
+  local n log
+  log="$(mktemp "${TMPDIR:-/tmp}/zarvanto-xvfb.XXXXXX")"
+  for ((n = 99; n < 199; n++)); do
+    [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$log" 2>&1 &
+    ZV_XVFB_PID=$!
+    local tries
+    for ((tries = 0; tries < 100; tries++)); do
+      if DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
+        export DISPLAY=":$n"
+        rm -f "$log"
+        return 0
+      fi
+      # Gone already: most likely another server took this number meanwhile.
+      kill -0 "$ZV_XVFB_PID" 2>/dev/null || break
+      sleep 0.1
+    done
+    zv_stop_xvfb
+  done
+  cat "$log" >&2
+  rm -f "$log"
+  zv_die "could not start Xvfb on any display from :99 to :198"
+}
+
+zv_stop_xvfb() {
+  if [[ -n "$ZV_XVFB_PID" ]]; then
+    kill "$ZV_XVFB_PID" 2>/dev/null || true
+    wait "$ZV_XVFB_PID" 2>/dev/null || true
+    ZV_XVFB_PID=""
+  fi
+}
