@@ -7,6 +7,8 @@
 
 namespace {
 
+constexpr size_t headerShown = 40;  // characters of a wrong first line the text shows
+
 std::string placeText(const TPlace& p) {
   return "east " + formatNumber(p.east) + ", north " + formatNumber(p.north) + ", height " + formatNumber(p.height);
 }
@@ -58,7 +60,11 @@ std::string faultText(const TTrackCheck& check) {
   std::string line = "line " + std::to_string(d.line);
   const std::vector<TWaypointRef>& w = check.atFault;
   switch (d.fault) {
-    case faultHeader: return "  " + line + " must be exactly \"#Track\" and end there; it holds \"" + escaped(d.token) + "\"\n";
+    case faultHeader: {
+      // A binary file's first line can be long: the start of it shows what it is.
+      std::string start = d.token.size() > headerShown ? d.token.substr(0, headerShown) + "..." : d.token;
+      return "  " + line + " must be exactly \"#Track\" and end there; it holds \"" + escaped(start) + "\"\n";
+    }
     case faultTitleTooLong:
       return "  " + line + ": the title is longer than " + std::to_string(maxTitleLength) + " characters\n";
     case faultTitleUnterminated: return "  " + line + ": the file ends before the title line does\n";
@@ -71,6 +77,8 @@ std::string faultText(const TTrackCheck& check) {
       return "  " + line + ": waypoint " + std::to_string(w[0].number) + " at " + placeText(w[0].at) +
              " has a coordinate beyond " + formatNumber(maxTrackCoordinate) + " either way\n";
     case faultSamePlanPosition:
+      if (w[0].number == w[1].number)
+        return "  " + waypointText(w[0]) + " is the only waypoint; a track needs at least three\n";
       return "  " + waypointText(w[0]) + " and " + waypointText(w[1]) + " both stand at east " +
              formatNumber(w[0].at.east) + ", north " + formatNumber(w[0].at.north) +
              ": the road between them has no direction\n";

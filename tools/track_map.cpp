@@ -205,7 +205,7 @@ void drawBorder(TSvg* svg, const TTrack& track) {
 
 void drawCentreLine(TSvg* svg, const TTrack& track) {
   std::vector<Vec3> loop(track.waypoints, track.waypoints + track.waypointCount);
-  if (!loop.empty()) svg->polygon(loop, "fill=\"none\" " + svg->stroke(outlineColour, 2.0));
+  if (loop.size() >= 2) svg->polygon(loop, "fill=\"none\" " + svg->stroke(outlineColour, 2.0));
 }
 
 void drawFault(TSvg* svg, const TTrackCheck& check) {
