@@ -10,7 +10,6 @@
 
 constexpr float firstFrameTime = 0.1f;  // seconds simulated by the first step after a start or resume
 constexpr float maxFrameTime = 1.0f;    // seconds; a longer gap still advances the game by only this
-constexpr double crashPitch = 0.7853981633974483;  // radians: standing on a 45-degree slope crashes
 constexpr double fieldOfView = 45.0;    // degrees, vertical
 constexpr double nearPlane = 1.0;       // units
 constexpr double farPlane = 800.0;      // units

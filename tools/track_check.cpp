@@ -46,8 +46,8 @@ TSlope slopeOf(const TTrack& track, int index) {
   return {index, ground, t.slopeAngle * degreesPerRadian, placeOf(centroid), nearest + 1};
 }
 
-// The game crashes the car where the slope angle reaches pi/4, compared in double precision.
-bool isCrashSlope(const TTriangle& t) { return double(t.slopeAngle) >= crashSlopeDegrees / degreesPerRadian; }
+// Compared as the game compares the player's pitch.
+bool isCrashSlope(const TTriangle& t) { return double(t.slopeAngle) >= crashPitch; }
 
 void measureMesh(TTrackCheck* check) {
   const TTrack& track = *check->track;

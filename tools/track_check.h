@@ -9,7 +9,9 @@
 
 #include "track/track.h"
 
-constexpr double crashSlopeDegrees = 45.0;  // the car crashes standing on a triangle this steep or steeper
+#include "cars/player.h"
+
+constexpr double crashSlopeDegrees = crashPitch * 180.0 / pi;  // for the author: 45
 
 struct TPlace {
   double east, north, height;
