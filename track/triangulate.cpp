@@ -132,9 +132,10 @@ class TPointTree {
     for (size_t node = size_t(firstLeaf + point / pointsPerLeaf); node >= 1; node /= 2) remaining[node]--;
   }
 
-  // Whether any remaining point but skip, where both nodeMayHold and pointMayBlock let it, blocks.
+  // A remaining point but skip, where both nodeMayHold and pointMayBlock let it, that blocks; -1
+  // when none does.
   template <class NodeTest, class PointTest>
-  bool anyBlocks(int32_t skip, NodeTest nodeMayHold, PointTest pointMayBlock, const Vec3 (&ear)[3], const Vec2 (&edges)[4]) {
+  int32_t blocker(int32_t skip, NodeTest nodeMayHold, PointTest pointMayBlock, const Vec3 (&ear)[3], const Vec2 (&edges)[4]) const {
     size_t stack[64];
     int depth = 0;
     stack[depth++] = 1;
@@ -149,10 +150,10 @@ class TPointTree {
       int32_t from = int32_t(node - size_t(firstLeaf)) * pointsPerLeaf, to = std::min(from + pointsPerLeaf, count);
       for (int32_t k = from; k < to; k++) {
         if (!inPolygon[size_t(k)] || k == skip || !pointMayBlock(points[k])) continue;
-        if (blocksEar(points[k], ear[0], ear[2], edges[0], edges[1], edges[2], edges[3])) return true;
+        if (blocksEar(points[k], ear[0], ear[2], edges[0], edges[1], edges[2], edges[3])) return k;
       }
     }
-    return false;
+    return -1;
   }
 
  private:
@@ -162,6 +163,181 @@ class TPointTree {
   std::vector<TBox> boxes;
   std::vector<int32_t> remaining;
   std::vector<uint8_t> inPolygon;
+};
+
+// Counts over the points' first order (a Fenwick tree): how many are marked before a place,
+// and where the k-th marked one stands.
+class TCountTree {
+ public:
+  explicit TCountTree(int32_t n) : counts(size_t(n) + 1, 0) {
+    for (top = 1; top * 2 <= n; top *= 2) {
+    }
+    for (int32_t k = 1; k <= n; k++) {  // every point marked
+      counts[size_t(k)]++;
+      if (k + (k & -k) <= n) counts[size_t(k + (k & -k))] += counts[size_t(k)];
+    }
+  }
+  void unmark(int32_t k) { change(k, -1); }
+  void mark(int32_t k) { change(k, 1); }
+  // Marked points before place k.
+  int32_t before(int32_t k) const {
+    int32_t sum = 0;
+    for (; k > 0; k -= k & -k) sum += counts[size_t(k)];
+    return sum;
+  }
+  // Place of the marked point with rank marked points before it.
+  int32_t withRank(int32_t rank) const {
+    int32_t place = 0;
+    for (int32_t step = top; step > 0; step /= 2)
+      if (place + step < int32_t(counts.size()) && counts[size_t(place + step)] <= rank) {
+        place += step;
+        rank -= counts[size_t(place)];
+      }
+    return place;
+  }
+
+ private:
+  void change(int32_t k, int32_t by) {
+    for (k++; k < int32_t(counts.size()); k += k & -k) counts[size_t(k)] += by;
+  }
+  std::vector<int32_t> counts;
+  int32_t top;
+};
+
+// The plain clipping walks round the polygon testing corner after corner, most of them again and
+// again although nothing near them changed. A corner's test fails the same way until one of its
+// neighbours is cut off (it turned left or ran straight on) or until the point that blocked it is
+// (nothing else can unblock it: cuts only take points away). So each failure is remembered with
+// that reason, and the walk jumps over remembered failures, counting them as tested, to the next
+// corner whose answer may have changed.
+class TEarClipping {
+ public:
+  TEarClipping(const Vec3* points, int32_t n)
+      : points(points), n(n), next(size_t(n)), previous(size_t(n)), blockedBy(size_t(n), -1), open(size_t(n), 1),
+        firstWatcher(size_t(n), -1), tree(points, n), remainingPlaces(n), openPlaces(n), left(n) {
+    for (int32_t k = 0; k < n; k++) {
+      next[size_t(k)] = (k + 1) % n;
+      previous[size_t(k)] = (k + n - 1) % n;
+    }
+  }
+
+  // Cuts ears as the plain clipping does, appending each to the track, until three points are
+  // left or a whole round finds no ear. Leaves the remaining points, in their order, at the
+  // front of the array.
+  template <class AddTriangle>
+  void cut(AddTriangle addTriangle, Vec3* array) {
+    // The plain clipping's array holds the remaining points in their first order, so its entry 0
+    // is first here; its corner index i is the point a.
+    int32_t a = 0;
+    int32_t missed = 0;  // corners tested since the last cut
+    while (left > 3 && missed < left) {
+      int32_t b = next[size_t(a)];
+      if (!open[size_t(b)]) {
+        int32_t target = nextOpen(b);
+        if (target < 0) break;  // every corner fails: the walk goes round until missed reaches left
+        int32_t skipped = remainingFrom(b, target);
+        if (missed + skipped >= left) break;
+        missed += skipped;
+        b = target;
+        a = previous[size_t(b)];
+      }
+      int32_t c = next[size_t(b)];
+      if (!isEar(a, b, c)) {
+        a = b;
+        missed++;
+        continue;
+      }
+      addTriangle(points[a], points[b], points[c]);
+      removeCorner(a, b, c);
+      a = c;  // the test goes on at the point that followed the cut corner
+      missed = 0;
+    }
+    int32_t k = 0;
+    for (int32_t p = first, step = 0; step < left; p = next[size_t(p)], step++) array[k++] = points[p];
+  }
+
+  int32_t remaining() const { return left; }
+
+ private:
+  // The plain test, with the outcome of a failure remembered.
+  bool isEar(int32_t a, int32_t b, int32_t c) {
+    Vec3 ear[3] = {points[a], points[b], points[c]};
+    close(b);
+    // A clockwise polygon turns right at a corner it can lose.
+    if (turnSign(ear[0], ear[1], ear[1], ear[2]) != -1) return false;
+    Vec2 edges[4] = {planDelta(ear[0], ear[1]), planDelta(ear[0], ear[2]), planDelta(ear[2], ear[0]), planDelta(ear[2], ear[1])};
+    TCornerReach reach = cornerReach(ear[0], ear[1], ear[2]);
+    // The plain test skips the corner's own entry; when the corner is the wrap copy of entry 0,
+    // it meets the corner's point at entry 0 all the same.
+    int32_t skip = b == first ? -1 : b;
+    int32_t found;
+    if (reach.everywhere) {
+      found = tree.blocker(skip, [](const TBox&) { return true; }, [](Vec3) { return true; }, ear, edges);
+    } else {
+      found = tree.blocker(
+          skip, [&](const TBox& box) { return boxesMeet(box, reach.box); }, [&](Vec3 x) { return inBox(reach.box, x.x, x.z); },
+          ear, edges);
+      if (found < 0)
+        found = tree.blocker(
+            skip, [&](const TBox& box) { return bandMeetsBox(reach, box); },
+            [&](Vec3 x) { return !inBox(reach.box, x.x, x.z) && inBand(reach, x.x, x.z); }, ear, edges);
+    }
+    if (found < 0) return true;
+    blockedBy[size_t(b)] = found;
+    watchedCorner.push_back(b);
+    nextWatcher.push_back(firstWatcher[size_t(found)]);
+    firstWatcher[size_t(found)] = int32_t(watchedCorner.size()) - 1;
+    return false;
+  }
+
+  void removeCorner(int32_t a, int32_t b, int32_t c) {
+    next[size_t(a)] = c;
+    previous[size_t(c)] = a;
+    tree.remove(b);
+    remainingPlaces.unmark(b);
+    if (b == first) first = c;
+    left--;
+    reopen(a);
+    reopen(c);
+    for (int32_t w = firstWatcher[size_t(b)]; w >= 0; w = nextWatcher[size_t(w)])
+      if (blockedBy[size_t(watchedCorner[size_t(w)])] == b) reopen(watchedCorner[size_t(w)]);
+  }
+
+  void close(int32_t b) {
+    blockedBy[size_t(b)] = -1;
+    if (open[size_t(b)]) openPlaces.unmark(b);
+    open[size_t(b)] = 0;
+  }
+
+  void reopen(int32_t b) {
+    blockedBy[size_t(b)] = -1;
+    if (!open[size_t(b)]) openPlaces.mark(b);
+    open[size_t(b)] = 1;
+  }
+
+  // The first open corner from b on round the polygon, or -1.
+  int32_t nextOpen(int32_t b) const {
+    int32_t rank = openPlaces.before(b), total = openPlaces.before(n);
+    if (total == 0) return -1;
+    return openPlaces.withRank(rank < total ? rank : 0);
+  }
+
+  // Remaining points from b up to target, round the polygon, target not counted.
+  int32_t remainingFrom(int32_t b, int32_t target) const {
+    int32_t count = remainingPlaces.before(target) - remainingPlaces.before(b);
+    return target >= b ? count : count + remainingPlaces.before(n);
+  }
+
+  const Vec3* points;
+  int32_t n;
+  std::vector<int32_t> next, previous;
+  std::vector<int32_t> blockedBy;  // per corner: the point that blocked its last test, or -1
+  std::vector<uint8_t> open;       // per corner: its test may answer differently now
+  std::vector<int32_t> firstWatcher, nextWatcher, watchedCorner;  // per point, the corners it blocked
+  TPointTree tree;
+  TCountTree remainingPlaces, openPlaces;
+  int32_t first = 0;  // the remaining point first in the polygon's order: the plain array's entry 0
+  int32_t left;
 };
 
 }  // namespace
@@ -175,54 +351,11 @@ void TTrack::triangulatePolygon(int32_t n, Vec3* points) {
   points[n] = points[0];
   points[n + 1] = points[1];
   if (n > 3) {
-    // The plain clipping's array holds the remaining points in their first order, so its entry 0
-    // is first here; its corner index i is the point a.
-    std::vector<int32_t> next(static_cast<size_t>(n));
-    for (int32_t k = 0; k < n; k++) next[size_t(k)] = (k + 1) % n;
-    TPointTree tree(points, n);
-    int32_t first = 0, a = 0, left = n;
-    int32_t missed = 0;  // corners tested since the last cut
-    // A polygon that overlaps itself (parts of the track closer than the road's width) may have
-    // no ear at all: a whole round without a cut ends the clipping.
-    while (left > 3 && missed < left) {
-      int32_t b = next[size_t(a)], c = next[size_t(b)];
-      Vec3 ear[3] = {points[a], points[b], points[c]};
-      bool cut = false;
-      // A clockwise polygon turns right at a corner it can lose.
-      if (turnSign(ear[0], ear[1], ear[1], ear[2]) == -1) {
-        Vec2 edges[4] = {planDelta(ear[0], ear[1]), planDelta(ear[0], ear[2]), planDelta(ear[2], ear[0]), planDelta(ear[2], ear[1])};
-        TCornerReach reach = cornerReach(ear[0], ear[1], ear[2]);
-        // The plain test skips the corner's own entry; when the corner is the wrap copy of
-        // entry 0, it meets the corner's point at entry 0 all the same.
-        int32_t skip = b == first ? -1 : b;
-        if (reach.everywhere) {
-          cut = !tree.anyBlocks(skip, [](const TBox&) { return true; }, [](Vec3) { return true; }, ear, edges);
-        } else {
-          cut = !tree.anyBlocks(
-                    skip, [&](const TBox& box) { return boxesMeet(box, reach.box); },
-                    [&](Vec3 x) { return inBox(reach.box, x.x, x.z); }, ear, edges) &&
-                !tree.anyBlocks(
-                    skip, [&](const TBox& box) { return bandMeetsBox(reach, box); },
-                    [&](Vec3 x) { return !inBox(reach.box, x.x, x.z) && inBand(reach, x.x, x.z); }, ear, edges);
-        }
-      }
-      if (!cut) {
-        a = next[size_t(a)];
-        missed++;
-        continue;
-      }
-      addTriangle(ear[0], ear[1], ear[2]);
-      next[size_t(a)] = c;
-      tree.remove(b);
-      if (b == first) first = c;
-      left--;
-      a = c;  // the test goes on at the point that followed the cut corner
-      missed = 0;
-    }
-    // Back into the array in their order, as the plain clipping leaves them.
-    int32_t k = 0;
-    for (int32_t p = first, step = 0; step < left; p = next[size_t(p)], step++) points[k++] = points[p];
-    n = left;
+    // The clipping reads the points where they are and writes what is left back in front.
+    std::vector<Vec3> original(points, points + n);
+    TEarClipping clipping(original.data(), n);
+    clipping.cut(addTriangle, points);
+    n = clipping.remaining();
     points[n] = points[0];
     points[n + 1] = points[1];
   }
