@@ -1,8 +1,13 @@
-// Filing triangles under grid cells. contains() first tests the plan box exactly, then signs of
-// float cross products; a sign can come out wrong only for a point within about three float
-// roundings times its distance from the corner of the test of the line through one of the three
-// edges. So the point lies in the box, and in the triangle or near one of those lines: every
-// cell that region touches gets the triangle, which keeps findTriangle's answer the plain scan's.
+// Filing triangles under grid cells. contains() first tests the plan box exactly, then the signs
+// of float cross products against the lines A-C and A-B from corner A and C-A and C-B from C. A
+// sign can come out wrong only for a point within about three float roundings times its distance
+// from that corner of the sign's line. With every sign right, only the triangle contains a point.
+// The line A-C is tested from both ends, and where the two disagree a point anywhere along it
+// within the box may count as contained; so the cells along that line get the triangle too. A
+// wrong sign against A-B or C-B alone reaches only near B, the further the more nearly those two
+// lines run parallel; so the triangle is widened by that. Where they run parallel within
+// rounding, the whole lines A-B and C-B are filed as well. Every cell that region touches gets
+// the triangle, which keeps findTriangle's answer the plain scan's.
 #include "track/triangle_grid.h"
 
 #include <algorithm>
@@ -12,7 +17,10 @@
 #include "track/triangle.h"
 
 constexpr double floatRounding = 1.0 / 16777216.0;  // 2^-24, the relative error of one float operation
-constexpr double lineWidening = 8 * floatRounding;  // per unit of box size; twice the error bound
+constexpr double lineWidening = 24 * floatRounding;  // per unit of box size: the line A-C, and the
+                                                     // lines A-B and C-B where nearly parallel to it
+constexpr double flatCorner = 16 * floatRounding;    // sine of the angle at B below which A-B and C-B
+                                                     // count as parallel
 
 namespace {
 
@@ -96,21 +104,30 @@ void TTriangleGrid::build(const TTriangle* const* triangles, int32_t count) {
     double size = std::hypot(double(tri.maxX) - tri.minX, double(tri.maxZ) - tri.minZ);
     double scale = std::fabs(x[0]) + std::fabs(z[0]) + size;
     double widen = lineWidening * size + 1e-12 * scale;  // the second term covers this double arithmetic
+    double abX = x[1] - x[0], abZ = z[1] - z[0], cbX = x[1] - x[2], cbZ = z[1] - z[2];
+    double abLength = std::hypot(abX, abZ), cbLength = std::hypot(cbX, cbZ);
+    double sine = abLength * cbLength > 0.0 ? std::fabs(abX * cbZ - abZ * cbX) / (abLength * cbLength) : 1.0;
+    bool parallelAtB = sine < flatCorner;
+    double nearB = parallelAtB ? widen : widen + 4 * floatRounding * (abLength + cbLength) / (sine - 8 * floatRounding);
     int32_t firstColumn = columnOf(tri.minX), lastColumn = columnOf(tri.maxX);
     int32_t firstRow = int32_t(std::floor((double(tri.minZ) - originZ) / cellSize));
     int32_t lastRow = int32_t(std::floor((double(tri.maxZ) - originZ) / cellSize));
     for (int32_t row = firstRow; row <= lastRow; row++) {
-      double low = std::max(originZ + row * cellSize, double(tri.minZ)) - widen;
-      double high = std::min(originZ + (row + 1) * cellSize, double(tri.maxZ)) + widen;
-      TSpan spans[4] = {triangleSpan(x, z, low, high), {1.0, 0.0}, {1.0, 0.0}, {1.0, 0.0}};
-      for (int k = 0; k < 3; k++) {
-        int m = (k + 1) % 3;
-        if (x[k] != x[m] || z[k] != z[m]) spans[k + 1] = lineSpan(x[k], z[k], x[m], z[m], low, high);
+      double low = std::max(originZ + row * cellSize, double(tri.minZ));
+      double high = std::min(originZ + (row + 1) * cellSize, double(tri.maxZ));
+      TSpan spans[4] = {triangleSpan(x, z, low - nearB, high + nearB), {1.0, 0.0}, {1.0, 0.0}, {1.0, 0.0}};
+      spans[0] = {spans[0].low - nearB, spans[0].high + nearB};
+      if (x[0] != x[2] || z[0] != z[2]) spans[1] = lineSpan(x[0], z[0], x[2], z[2], low - widen, high + widen);
+      if (parallelAtB) {
+        if (x[0] != x[1] || z[0] != z[1]) spans[2] = lineSpan(x[0], z[0], x[1], z[1], low - widen, high + widen);
+        if (x[2] != x[1] || z[2] != z[1]) spans[3] = lineSpan(x[2], z[2], x[1], z[1], low - widen, high + widen);
       }
-      for (TSpan span : spans) {
+      for (int k = 0; k < 4; k++) {
+        TSpan span = spans[k];
         if (span.low > span.high) continue;
-        int32_t from = std::max(firstColumn, columnOf(std::max(span.low - widen, double(tri.minX))));
-        int32_t to = std::min(lastColumn, columnOf(std::min(span.high + widen, double(tri.maxX))));
+        if (k > 0) span = {span.low - widen, span.high + widen};
+        int32_t from = std::max(firstColumn, columnOf(std::max(span.low, double(tri.minX))));
+        int32_t to = std::min(lastColumn, columnOf(std::min(span.high, double(tri.maxX))));
         for (int32_t column = from; column <= to; column++) {
           int32_t cell = row * columns + column;
           if (lastFiled[size_t(cell)] == t) continue;

@@ -14,7 +14,7 @@
 #include "track/track.h"
 #include "track/triangle.h"
 
-constexpr int32_t pointsPerLeaf = 8;                  // consecutive polygon points under one box of the tree
+constexpr int32_t pointsPerLeaf = 16;                  // consecutive polygon points under one box of the tree
 constexpr double floatRounding = 1.0 / 16777216.0;  // 2^-24, the relative error of one float operation
 constexpr double diagonalBand = 32 * floatRounding;  // widening of the diagonal's line per unit of distance
 constexpr double flatCorner = 16 * floatRounding;    // sine of the angle between the corner's edges below
@@ -87,18 +87,16 @@ bool inBand(const TCornerReach& r, double x, double z) {
 }
 
 // Whether a box may hold a point of the band: the line's cross product is linear over the box,
-// and the distances are largest at a corner.
+// and each axis's part of the distances is largest at one of the box's ends.
 bool bandMeetsBox(const TCornerReach& r, const TBox& box) {
-  double low = INFINITY, high = -INFINITY, reach = 0.0;
-  for (double x : {box.minX, box.maxX})
-    for (double z : {box.minZ, box.maxZ}) {
-      double across = r.dirX * (z - r.lineZ) - r.dirZ * (x - r.lineX);
-      low = std::min(low, across);
-      high = std::max(high, across);
-      reach = std::max(reach, std::fabs(x - r.lineX) + std::fabs(z - r.lineZ) + std::fabs(x - r.cX) + std::fabs(z - r.cZ));
-    }
+  double atOrigin = r.dirZ * r.lineX - r.dirX * r.lineZ;
+  double zLow = r.dirX * box.minZ, zHigh = r.dirX * box.maxZ, xLow = r.dirZ * box.minX, xHigh = r.dirZ * box.maxX;
+  double low = atOrigin + std::min(zLow, zHigh) - std::max(xLow, xHigh);
+  double high = atOrigin + std::max(zLow, zHigh) - std::min(xLow, xHigh);
   double nearest = low > 0.0 ? low : (high < 0.0 ? -high : 0.0);
-  return nearest <= diagonalBand * r.diagonalLength * reach;
+  double reachX = std::max(std::fabs(box.minX - r.lineX) + std::fabs(box.minX - r.cX), std::fabs(box.maxX - r.lineX) + std::fabs(box.maxX - r.cX));
+  double reachZ = std::max(std::fabs(box.minZ - r.lineZ) + std::fabs(box.minZ - r.cZ), std::fabs(box.maxZ - r.lineZ) + std::fabs(box.maxZ - r.cZ));
+  return nearest <= diagonalBand * r.diagonalLength * (reachX + reachZ);
 }
 
 bool boxesMeet(const TBox& p, const TBox& q) { return p.minX <= q.maxX && q.minX <= p.maxX && p.minZ <= q.maxZ && q.minZ <= p.maxZ; }
@@ -271,17 +269,12 @@ class TEarClipping {
     // it meets the corner's point at entry 0 all the same.
     int32_t skip = b == first ? -1 : b;
     int32_t found;
-    if (reach.everywhere) {
+    if (reach.everywhere)
       found = tree.blocker(skip, [](const TBox&) { return true; }, [](Vec3) { return true; }, ear, edges);
-    } else {
+    else
       found = tree.blocker(
-          skip, [&](const TBox& box) { return boxesMeet(box, reach.box); }, [&](Vec3 x) { return inBox(reach.box, x.x, x.z); },
-          ear, edges);
-      if (found < 0)
-        found = tree.blocker(
-            skip, [&](const TBox& box) { return bandMeetsBox(reach, box); },
-            [&](Vec3 x) { return !inBox(reach.box, x.x, x.z) && inBand(reach, x.x, x.z); }, ear, edges);
-    }
+          skip, [&](const TBox& box) { return boxesMeet(box, reach.box) || bandMeetsBox(reach, box); },
+          [&](Vec3 x) { return inBox(reach.box, x.x, x.z) || inBand(reach, x.x, x.z); }, ear, edges);
     if (found < 0) return true;
     blockedBy[size_t(b)] = found;
     watchedCorner.push_back(b);
