@@ -3,6 +3,7 @@
 // reported and every bit of every triangle.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +17,7 @@
 #include "tests/test_support.h"
 #include "track/track.h"
 #include "track/triangle.h"
+#include "track/triangle_grid.h"
 
 namespace {
 
@@ -230,6 +232,57 @@ TEST(CrossingRulePairs, SameVerdictAndCrossingAsThePlainScan) {
   EXPECT_GT(crossed, 100);
 }
 
+// Four waypoints on one straight line as far as floats allow it, the middle segment 11 units
+// long: rounding makes the test find the first and third segments crossing, so the plain scan
+// refuses this straight. The grid must propose that pair although the two lie apart.
+TEST(CrossingRulePairs, StraightThatRoundingCrossesIsRefusedAsByThePlainScan) {
+  TTrack track;
+  setWaypoints(&track, {{131.666672f, 0, 94.5565262f}, {167, 0, 119.90435f}, {178, 0, 127.795654f},
+                        {213.333344f, 0, 153.143494f}, {213.333344f, 0, 253.143494f}, {131.666672f, 0, 194.5565262f}});
+  TCrossing fast = {-1, -1, 0}, plain = {-1, -1, 0};
+  ASSERT_FALSE(plainPassesCrossingRule(track, &plain));
+  EXPECT_EQ(plain.segment, 2);
+  EXPECT_EQ(plain.otherSegment, 0);
+  ASSERT_FALSE(track.passesCrossingRule(&fast));
+  EXPECT_EQ(fast.segment, plain.segment);
+  EXPECT_EQ(fast.otherSegment, plain.otherSegment);
+  EXPECT_TRUE(sameBits(fast.along, plain.along));
+}
+
+// A triangle whose diagonal A-C runs on inside its box beyond A: rounding makes contains() take
+// points on that line far beyond A, and the grid must file the triangle there too.
+TEST(TriangleGridCells, HoldEveryTriangleThatContainsAPointOfTheCell) {
+  std::vector<TTriangle> made = {TTriangle({405.22113f, 0, 312.099335f}, {0, 0, 0}, {865.857117f, 0, 859.777771f}, true),
+                                 TTriangle({64.9981461f, 0, 17.3273335f}, {0, 0, 0}, {161.285721f, 0, 73.1111145f}, true),
+                                 TTriangle({900, 0, 900}, {1000, 0, 910}, {905, 0, 1000}, true)};
+  ASSERT_TRUE(made[0].contains(347.733765f, 0, 243.749054f));  // some 90 units off the triangle
+  std::vector<const TTriangle*> list;
+  for (const TTriangle& t : made) list.push_back(&t);
+  TTriangleGrid grid;
+  grid.build(list.data(), int32_t(list.size()));
+  std::mt19937 random(8);
+  int contained = 0;
+  for (int32_t i = 0; i < int32_t(made.size()); i++) {
+    const TTriangle& t = made[size_t(i)];
+    for (int k = 0; k < 20000; k++) {
+      float f = float(random() % 30001) / 10000 - 1;  // along A-C, beyond both ends too
+      float x = t.vertexA.x + f * (t.vertexC.x - t.vertexA.x), z = t.vertexA.z + f * (t.vertexC.z - t.vertexA.z);
+      if (k % 2) {  // anywhere in the box
+        x = t.minX + float(random() % 10001) / 10000 * (t.maxX - t.minX);
+        z = t.minZ + float(random() % 10001) / 10000 * (t.maxZ - t.minZ);
+      }
+      if (!t.contains(x, 0, z)) continue;
+      contained++;
+      int32_t cell = grid.cellAt(x, z);
+      ASSERT_GE(cell, 0);
+      const int32_t* begin = grid.cellTriangles.data() + grid.cellStart[size_t(cell)];
+      const int32_t* end = grid.cellTriangles.data() + grid.cellStart[size_t(cell) + 1];
+      ASSERT_NE(std::find(begin, end, i), end) << "triangle " << i << " at " << x << " " << z;
+    }
+  }
+  EXPECT_GT(contained, 1000);
+}
+
 // Cuts a polygon both ways and compares the triangles bit for bit.
 void expectSameClipping(const std::vector<Vec3>& polygon) {
   TTrack fast, plain;
@@ -252,6 +305,25 @@ TEST(EarClippingTree, GroundPolygonsCutAsByThePlainScan) {
     }
   }
   EXPECT_GE(polygons, 100);
+}
+
+// A corner so nearly straight that its own point lies on its diagonal, as rounding has it. The
+// plain test skips the corner's own entry, but when the walk has come round to the wrap copy of
+// entry 0 it meets the corner's point at entry 0 and finds the corner blocked by itself. Here the
+// other three corners turn left, so that is where the walk ends, and the polygon is cut as a fan.
+TEST(EarClippingTree, CornerAtTheWrapIsBlockedByItsOwnPoint) {
+  Vec3 a = {44.5999985f, 0, 99.9000015f}, b = {70.8285675f, 0, 115.811111f}, c = {110.171425f, 0, 139.67778f};
+  ASSERT_EQ(turnSign(a, b, b, c), -1);
+  Vec3 x = {(a.x + c.x) / 2 - (c.z - a.z), 0, (a.z + c.z) / 2 + (c.x - a.x)};
+  if (turnSign(b, c, c, x) != 1) x = {(a.x + c.x) / 2 + (c.z - a.z), 0, (a.z + c.z) / 2 - (c.x - a.x)};
+  ASSERT_EQ(turnSign(b, c, c, x), 1);
+  ASSERT_EQ(turnSign(c, x, x, a), 1);
+  ASSERT_EQ(turnSign(x, a, a, b), 1);
+  TTrack plain;
+  plainTriangulatePolygon(&plain, 4, polygonCopy({b, c, x, a}));
+  ASSERT_EQ(plain.triangleCount, 2);
+  EXPECT_TRUE(sameBits(plain.triangles[0]->vertexA, b) && sameBits(plain.triangles[1]->vertexC, a));  // the fan from b
+  expectSameClipping({b, c, x, a});
 }
 
 // Polygons made to trip a box test: points on the diagonal, on the box's edges, on the
