@@ -108,6 +108,8 @@ void expectSameFoundTriangles(const TTrack& track, std::mt19937& random) {
     expectSame(float(grid.originX + std::floor(u * grid.columns) * grid.cellSize), z);  // on a column border
     expectSame(x, float(grid.originZ + std::floor(v * grid.rows) * grid.cellSize));     // on a row border
   }
+  // A NaN passes every box test: along x the plain scan then goes by where x lies between A and C.
+  for (float x : {0.0f, 50.0f, float(grid.originX + grid.columns * grid.cellSize / 3)}) expectSame(x, NAN);
   expectSame(NAN, 0);
   expectSame(INFINITY, -INFINITY);
 }
@@ -256,13 +258,18 @@ TEST(TriangleGridCells, HoldEveryTriangleThatContainsAPointOfTheCell) {
                                  TTriangle({64.9981461f, 0, 17.3273335f}, {0, 0, 0}, {161.285721f, 0, 73.1111145f}, true),
                                  TTriangle({900, 0, 900}, {1000, 0, 910}, {905, 0, 1000}, true)};
   ASSERT_TRUE(made[0].contains(347.733765f, 0, 243.749054f));  // some 90 units off the triangle
+  for (int i = 0; i < 2000; i++) {  // small ones all over, so the cells are small
+    float x = float(i % 50) * 20, z = float(i / 50) * 25;
+    made.push_back(TTriangle({x, 0, z}, {x + 10, 0, z}, {x, 0, z + 10}, false));
+  }
   std::vector<const TTriangle*> list;
   for (const TTriangle& t : made) list.push_back(&t);
   TTriangleGrid grid;
   grid.build(list.data(), int32_t(list.size()));
   std::mt19937 random(8);
   int contained = 0;
-  for (int32_t i = 0; i < int32_t(made.size()); i++) {
+  ASSERT_LT(grid.cellSize, 50);
+  for (int32_t i = 0; i < 3; i++) {
     const TTriangle& t = made[size_t(i)];
     for (int k = 0; k < 20000; k++) {
       float f = float(random() % 30001) / 10000 - 1;  // along A-C, beyond both ends too
