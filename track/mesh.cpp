@@ -47,8 +47,6 @@ void closeGroundPolygon(const Vec3* points, int32_t* count) {
 
 }  // namespace
 
-void TTrack::buildMesh() { buildMesh(trackLoadSteps); }
-
 void TTrack::buildMesh(const TLoadSteps& steps) {
   if (triangles != nullptr) clearTriangles();
   int32_t n = waypointCount;

@@ -84,8 +84,6 @@ const TLoadSteps trackLoadSteps = {
     [](TTrack* track, int32_t n, Vec3* points) { track->triangulatePolygon(n, points); },
 };
 
-int8_t TTrack::load(const char* fileName, TLoadDetail* detail) { return load(fileName, detail, trackLoadSteps); }
-
 int8_t TTrack::load(const char* fileName, TLoadDetail* detail, const TLoadSteps& steps) {
   auto refuse = [detail](int8_t result, TLoadFault fault, int32_t line) {
     if (detail != nullptr) {

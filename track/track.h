@@ -76,6 +76,9 @@ struct TLoadSteps {
   void (*triangulatePolygon)(TTrack* track, int32_t n, Vec3* points);
 };
 
+// The game's own: the track's rules and ear clipping.
+extern const TLoadSteps trackLoadSteps;
+
 class TTrack {
  public:
   char* title;            // second line of the file, owned; null until read
@@ -101,8 +104,7 @@ class TTrack {
   void clearTriangles();
   // Reads, checks and meshes a track file; one of the load results above. With detail, also
   // says which fault refused it and where.
-  int8_t load(const char* fileName, TLoadDetail* detail = nullptr);
-  int8_t load(const char* fileName, TLoadDetail* detail, const TLoadSteps& steps);
+  int8_t load(const char* fileName, TLoadDetail* detail = nullptr, const TLoadSteps& steps = trackLoadSteps);
 
   // The track rules, each true when it holds. The distance rule checks a new point against
   // every waypoint stored so far; the others run once every waypoint and the closing copy are in.
@@ -115,8 +117,7 @@ class TTrack {
   bool passesClockwiseRule(float* turnSum = nullptr) const;
 
   // Road and ground triangles from the checked waypoints; replaces triangles and indexes them.
-  void buildMesh();
-  void buildMesh(const TLoadSteps& steps);
+  void buildMesh(const TLoadSteps& steps = trackLoadSteps);
   // Ear-clips a clockwise polygon of n points (room for n + 2) into n - 2 ground triangles, the
   // rest as a fan once a whole round finds no ear; takes over and releases points. Each corner
   // is tested against the remaining points near it only.
@@ -132,6 +133,3 @@ class TTrack {
   void draw() const;
   void drawOverview() const;
 };
-
-// The game's own: the track's rules and ear clipping.
-extern const TLoadSteps trackLoadSteps;
