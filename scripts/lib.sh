@@ -54,7 +54,9 @@ zv_start_xvfb() {
   log="$(mktemp "${TMPDIR:-/tmp}/zarvanto-xvfb.XXXXXX")"
   for ((n = 99; n < 199; n++)); do
     [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$log" 2>&1 &
+    # -noreset: by default the server resets whenever its last client leaves,
+    # and a game starting during the reset cannot connect.
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset >"$log" 2>&1 &
     ZV_XVFB_PID=$!
     local tries
     for ((tries = 0; tries < 100; tries++)); do

@@ -84,13 +84,3 @@ TEST_F(Orientation, StandingCarsCockpitViewLooksAlongTheCar) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  if (std::getenv("DISPLAY") == nullptr) return 77;  // CTest's skip code: no X display
-  glutInit(&argc, argv);
-  glutInitDisplayMode(GLUT_RGB | GLUT_DEPTH);
-  glutCreateWindow("Zarvanto tests");
-  glutHideWindow();
-  return RUN_ALL_TESTS();
-}

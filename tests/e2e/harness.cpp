@@ -408,12 +408,14 @@ Geometry Window::geometry() const
 
 void Window::key(const std::string& keysym) const
 {
-    // A key that closes the window (Escape) makes the release event fail
-    // with BadWindow; that is success, as long as the window really is gone.
-    const CommandResult sent = xdotool({"key", "--window", id_, keysym});
+    // Typed through XTEST into the focused window, as a keyboard would.
+    // Sending to the window directly (`key --window`) fails on the release
+    // when the press closed the window (Escape), and leaves the key held
+    // down for whatever runs next.
+    const CommandResult sent = xdotool({"windowfocus", "--sync", id_, "key", keysym});
     if (sent.status != 0 && xdotool({"getwindowname", id_}).status == 0)
-        throw std::runtime_error("`xdotool key --window " + id_ + " " + keysym +
-                                 "` failed with status " + std::to_string(sent.status) + ": " +
+        throw std::runtime_error("`xdotool key " + keysym + "` into window " + id_ +
+                                 " failed with status " + std::to_string(sent.status) + ": " +
                                  shown(sent.err));
 }
 
