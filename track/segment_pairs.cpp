@@ -16,7 +16,7 @@ constexpr double parallelLimit = 1.0 / 524288.0;  // 2^-19: the determinant, rel
                                                   // below which segments count as nearly parallel
 constexpr double boxWidening = 0.25;              // of a segment's length; the angled case needs 0.231
 constexpr double directionTolerance = 2 * parallelLimit;  // radians between nearly parallel segments
-constexpr double cellsPerSegment = 1.0;  // grid cells in the area of a square of the mean segment length
+constexpr double cellPerMeanLength = 2.0;  // side of a grid cell, in mean segment lengths
 
 namespace {
 
@@ -56,7 +56,7 @@ void addAngledPairs(const Vec3* waypoints, int32_t n, std::vector<std::pair<int3
   }
   // Cells about twice the mean length, but no more than a million: a few very long segments
   // then cover many cells instead of every short one covering a few.
-  double cellSize = 2.0 * totalLength / n / std::sqrt(cellsPerSegment);
+  double cellSize = cellPerMeanLength * totalLength / n;
   cellSize = std::max({cellSize, (maxX - minX) / 1024.0, (maxZ - minZ) / 1024.0, 1e-9});
   auto cellOf = [&](double x, double z) {
     return (int64_t(std::floor((z - minZ) / cellSize)) << 32) | int64_t(std::floor((x - minX) / cellSize));

@@ -14,7 +14,7 @@
 #include "track/track.h"
 #include "track/triangle.h"
 
-constexpr int32_t pointsPerLeaf = 16;                  // consecutive polygon points under one box of the tree
+constexpr int32_t pointsPerLeaf = 16;               // consecutive polygon points under one box of the tree
 constexpr double floatRounding = 1.0 / 16777216.0;  // 2^-24, the relative error of one float operation
 constexpr double diagonalBand = 32 * floatRounding;  // widening of the diagonal's line per unit of distance
 constexpr double flatCorner = 16 * floatRounding;    // sine of the angle between the corner's edges below
@@ -154,7 +154,6 @@ class TPointTree {
     return -1;
   }
 
- private:
   const Vec3* points;
   int32_t count;
   int32_t firstLeaf;  // node index of the first leaf; node k has children 2k and 2k + 1
@@ -194,7 +193,6 @@ class TCountTree {
     return place;
   }
 
- private:
   void change(int32_t k, int32_t by) {
     for (k++; k < int32_t(counts.size()); k += k & -k) counts[size_t(k)] += by;
   }
@@ -256,7 +254,6 @@ class TEarClipping {
 
   int32_t remaining() const { return left; }
 
- private:
   // The plain test, with the outcome of a failure remembered.
   bool isEar(int32_t a, int32_t b, int32_t c) {
     Vec3 ear[3] = {points[a], points[b], points[c]};
