@@ -516,19 +516,33 @@ Geometry screenSize()
     return g;
 }
 
-Image Window::waitFor(const std::string& what, const std::function<bool(const Image&)>& wanted,
-                      Millis timeout) const
+namespace {
+Image pollFor(const std::string& what, const std::function<Image()>& take,
+              const std::function<bool(const Image&)>& wanted, Millis timeout)
 {
     const auto deadline = Clock::now() + timeout;
     for (;;) {
-        Image shot = screenshot();
+        Image shot = take();
         if (wanted(shot))
             return shot;
         if (Clock::now() >= deadline)
-            throw std::runtime_error("the window did not show " + what + " within " +
+            throw std::runtime_error("the picture did not show " + what + " within " +
                                      std::to_string(timeout.count()) + " ms");
         std::this_thread::sleep_for(kPoll);
     }
+}
+}  // namespace
+
+Image Window::waitFor(const std::string& what, const std::function<bool(const Image&)>& wanted,
+                      Millis timeout) const
+{
+    return pollFor(what, [this] { return screenshot(); }, wanted, timeout);
+}
+
+Image waitForScreen(const std::string& what, const std::function<bool(const Image&)>& wanted,
+                    Millis timeout)
+{
+    return pollFor(what, screenshotScreen, wanted, timeout);
 }
 
 Point overlayToWindow(double x, double y, int width, int height)

@@ -149,6 +149,10 @@ struct Point {
 };
 Point overlayToWindow(double x, double y, int width, int height);
 
+// Window::waitFor for the whole screen.
+Image waitForScreen(const std::string& what, const std::function<bool(const Image&)>& wanted,
+                    Millis timeout = kPictureTimeout);
+
 class Window {
 public:
     // Waits for a visible window of `game` (or, failing that, one titled
