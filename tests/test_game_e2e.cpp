@@ -157,9 +157,9 @@ bool shows(const Image& shot, Rgb colour, Rect area)
     return shot.contains(colour, kTolerance, area);
 }
 
-// The text's extent, or an empty rectangle far away when there is none, so
-// that a failed check names what was missing instead of crashing.
-Rect textIn(const Image& shot, Rgb colour, Rect area)
+// Where a colour lies in an area, or an empty rectangle far away when it is
+// nowhere there, so that a failed check says what was missing.
+Rect extentOf(const Image& shot, Rgb colour, Rect area)
 {
     return shot.extent(colour, kTolerance, area).value_or(Rect{-1000, -1000, 0, 0});
 }
@@ -270,7 +270,7 @@ TEST_F(Playing, FirstFrameShowsThePausedRaceWithItsOverlays)
 
     // "PAUSED" starts at the centre column on the line 0.35 below the middle.
     const Point bannerAt = overlayToWindow(0, -0.35, kWidth, kHeight);
-    const Rect paused = textIn(shot, kPausedOrange, shot.bounds());
+    const Rect paused = extentOf(shot, kPausedOrange, shot.bounds());
     EXPECT_NEAR(paused.x, kCentreColumn, 2);
     EXPECT_NEAR(paused.bottom(), std::floor(bannerAt.y), 1);
     EXPECT_GE(paused.height, kLargeText) << "drawn in the large font";
@@ -281,15 +281,15 @@ TEST_F(Playing, FirstFrameShowsThePausedRaceWithItsOverlays)
     for (const auto& [name, line, x] :
          {std::tuple{"your speed", kSpeedLine, -0.38 * kAspect}, {"your car", kCarName, 0.0},
           {"best lap", kBestLap, 0.0}, {"last lap", kLastLap, 0.0}, {"track name", kTitle, -0.38 * kAspect}}) {
-        const Rect text = textIn(shot, kText, line);
+        const Rect text = extentOf(shot, kText, line);
         EXPECT_NEAR(text.x, overlayToWindow(x, 0, kWidth, kHeight).x, 2) << name;
     }
-    EXPECT_GE(textIn(shot, kText, kCarName).height, kLargeText) << "\"your car\" in the large font";
-    EXPECT_LE(textIn(shot, kText, kBestLap).height, kSmallText) << "lap times in the small font";
+    EXPECT_GE(extentOf(shot, kText, kCarName).height, kLargeText) << "\"your car\" in the large font";
+    EXPECT_LE(extentOf(shot, kText, kBestLap).height, kSmallText) << "lap times in the small font";
     EXPECT_FALSE(shows(shot, kText, kMessage)) << "no waypoint message before the start";
 
     // The centre cross: 0.04 units wide and 0.08 high, on the window's middle.
-    const Rect cross = textIn(shot, kCross, around({250, 200}, 30, 30));
+    const Rect cross = extentOf(shot, kCross, around({250, 200}, 30, 30));
     EXPECT_NEAR(cross.x + cross.width / 2.0, 250, 1.5);
     EXPECT_NEAR(cross.y + cross.height / 2.0, 200, 1.5);
     EXPECT_NEAR(cross.width, 0.04 / 0.8284 * kHeight, 2);
@@ -298,10 +298,10 @@ TEST_F(Playing, FirstFrameShowsThePausedRaceWithItsOverlays)
     // The overview: the outline, the player's dot on the start and the grey
     // dot on the waypoint ahead, and one dot per opponent.
     EXPECT_GT(shot.count(kOutline, kTolerance, shot.bounds()), 100u);
-    const Rect start = textIn(shot, kPlayerMark, around(mapPoint(kTiny, 0, 0, kWidth, kHeight), 8, 8));
+    const Rect start = extentOf(shot, kPlayerMark, around(mapPoint(kTiny, 0, 0, kWidth, kHeight), 8, 8));
     EXPECT_EQ(start.width, 7);
     EXPECT_EQ(start.height, 7);
-    const Rect ahead = textIn(shot, kNextWaypoint, around(mapPoint(kTiny, 0, 12, kWidth, kHeight), 8, 8));
+    const Rect ahead = extentOf(shot, kNextWaypoint, around(mapPoint(kTiny, 0, 12, kWidth, kHeight), 8, 8));
     EXPECT_EQ(ahead.width, 7);
     EXPECT_EQ(ahead.height, 7);
     for (Rgb mark : kOpponentMarks)
@@ -481,8 +481,8 @@ TEST_F(Playing, DigitsChooseTheCarTheHeadUpDisplayNames)
     const Image third = window->waitFor("another car named", [&](const Image& shot) {
         return !shot.sameIn(first, kText, kCarName);
     });
-    EXPECT_LE(textIn(third, kText, kCarName).height, kSmallText) << "\"car 3\" in the small font";
-    EXPECT_LT(textIn(third, kText, kSpeedLine).height, textIn(first, kText, kSpeedLine).height)
+    EXPECT_LE(extentOf(third, kText, kCarName).height, kSmallText) << "\"car 3\" in the small font";
+    EXPECT_LT(extentOf(third, kText, kSpeedLine).height, extentOf(first, kText, kSpeedLine).height)
         << "the speed figure turns small with another car followed";
     EXPECT_TRUE(third.sameIn(first, belowHeadUp)) << "the view moves only once the game runs";
 
@@ -493,7 +493,7 @@ TEST_F(Playing, DigitsChooseTheCarTheHeadUpDisplayNames)
     const Image second = window->waitFor("car 2 named", [&](const Image& shot) {
         return !shot.sameIn(third, kText, kCarName);
     });
-    EXPECT_LE(textIn(second, kText, kCarName).height, kSmallText);
+    EXPECT_LE(extentOf(second, kText, kCarName).height, kSmallText);
 
     window->key("0");
     window->waitFor("\"your car\" again", [&](const Image& shot) { return shot.sameIn(first, first.bounds()); });
@@ -560,7 +560,7 @@ TEST_F(Playing, ASteepClimbCrashesAndEnterStartsANewPausedRace)
     const Image crashed = window->waitFor("the crash", [](const Image& shot) {
         return shows(shot, kCrashedRed, shot.bounds());
     });
-    const Rect banner = textIn(crashed, kCrashedRed, crashed.bounds());
+    const Rect banner = extentOf(crashed, kCrashedRed, crashed.bounds());
     EXPECT_NEAR(banner.x, kCentreColumn, 2);
     EXPECT_NEAR(banner.bottom(), std::floor(overlayToWindow(0, -0.35, kWidth, kHeight).y), 1);
     EXPECT_FALSE(shows(crashed, kPausedOrange, crashed.bounds()));
@@ -650,19 +650,19 @@ std::function<bool(const Image&)> bannerLaidOutFor(int width, int height, Point 
 TEST_F(Playing, TheViewKeepsItsFieldOfViewThroughResizesAndFullScreen)
 {
     const Image first = start(kTiny, 3);
-    const Rect car = textIn(first, kPlayerBody, around({250, 200}, 60, 60));
+    const Rect car = extentOf(first, kPlayerBody, around({250, 200}, 60, 60));
 
     // The vertical field of view stays 45 degrees: the car's size follows
     // the window's height and not its width.
     window->resize(800, 400);
     const Image wide = window->waitFor("the banner laid out for 800x400", bannerLaidOutFor(800, 400));
-    const Rect wideCar = textIn(wide, kPlayerBody, around({400, 200}, 60, 60));
+    const Rect wideCar = extentOf(wide, kPlayerBody, around({400, 200}, 60, 60));
     EXPECT_NEAR(wideCar.width, car.width, 1) << "a wider window widened the car";
     EXPECT_NEAR(wideCar.height, car.height, 1);
 
     window->resize(500, 800);
     const Image tall = window->waitFor("the banner laid out for 500x800", bannerLaidOutFor(500, 800));
-    const Rect tallCar = textIn(tall, kPlayerBody, around({250, 400}, 120, 120));
+    const Rect tallCar = extentOf(tall, kPlayerBody, around({250, 400}, 120, 120));
     EXPECT_NEAR(tallCar.width, 2 * car.width, 2) << "a window twice as tall shows the car twice as large";
     EXPECT_NEAR(tallCar.height, 2 * car.height, 2);
 
