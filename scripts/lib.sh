@@ -12,6 +12,7 @@ ZARVANTO_PACKAGES=(
   libgtest-dev libbenchmark-dev
   xvfb xauth xdotool x11-apps x11-utils imagemagick
   valgrind
+  python3-mapbox-earcut  # scripts/bench: the ear clipping timed against earcut
 )
 
 zv_say() { printf '==> %s\n' "$*"; }
