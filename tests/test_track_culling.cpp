@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
@@ -154,6 +155,44 @@ TEST_F(CulledDraw, BigTrackLooksTheSameAndDrawsAFractionOfItsMesh) {
   }
   for (const TView& view : overallViews()) expectSamePicture(view);
   EXPECT_LT(mostDrawn, track->triangleCount / 50);
+}
+
+// From just under the level ground, looking up by half the field of view: the bottom side of the
+// view is level and the ground lies 0.02 units inside it, a strip a few pixels high at the bottom
+// of the picture. Any triangle left out there shows.
+TEST_F(CulledDraw, GroundJustInsideTheBottomOfTheViewIsDrawn) {
+  loadShipped("Flat.tck");
+  double up = 22.5 * pi / 180;
+  for (int32_t i = 0; i < track->waypointCount; i += 5) {
+    Vec3 p = track->waypoints[i], q = track->waypoints[i + 1];
+    double dx = q.x - p.x, dz = q.z - p.z, length = std::hypot(dx, dz);
+    Vec3 eye = {p.x, p.y - 0.02f, p.z};
+    Vec3 at = {float(eye.x + 10 * std::cos(up) * dx / length), float(eye.y + 10 * std::sin(up)),
+               float(eye.z + 10 * std::cos(up) * dz / length)};
+    EXPECT_GT(expectSamePicture({eye, at, "just under the ground"}), 0);
+  }
+}
+
+// Near the largest coordinates a track may have, float rounding in OpenGL's transform is largest.
+TEST_F(CulledDraw, TrackFarFromTheOriginLooksTheSame) {
+  std::FILE* file = std::fopen((std::string(ZARVANTO_TRACKS_DIR) + "/Hills.tck").c_str(), "r");
+  ASSERT_NE(file, nullptr);
+  char line[256];
+  std::string moved;
+  for (int n = 0; std::fgets(line, sizeof line, file) != nullptr; n++) {
+    float east, north, height;
+    if (n >= 2 && std::sscanf(line, "%f %f %f", &east, &north, &height) == 3)
+      moved += std::to_string(east + 990000.0f) + " " + std::to_string(north - 990000.0f) + " " + std::to_string(height) + "\n";
+    else
+      moved += line;
+  }
+  std::fclose(file);
+  delete track;
+  track = new TTrack();
+  ASSERT_EQ(track->load(writeTrackFile("far.tck", moved).c_str()), loadOk);
+  for (int32_t i = 0; i < track->waypointCount; i += 4)
+    for (const TView& view : roadViews(i)) EXPECT_GT(expectSamePicture(view), 0);
+  for (const TView& view : overallViews()) expectSamePicture(view);
 }
 
 // What the view cannot bound, it draws whole: a camera matrix with no inverse.
