@@ -187,7 +187,10 @@ void TTrack::draw() const {
     return;
   }
 
-  // The grid lies at height 0 and reaches a margin beyond the waypoints on every side.
+  // The grid lies at height 0 and reaches a margin beyond the waypoints on every side. A line
+  // beside the view's plan box is left out; the others are drawn whole, so OpenGL cuts them
+  // where it always did.
+  TViewVolume view = currentView();
   float m = float(margin);
   float x0 = minCorner.x - m, x1 = maxCorner.x + m;
   float z0 = minCorner.z - m, z1 = maxCorner.z + m;
@@ -195,10 +198,12 @@ void TTrack::draw() const {
   glColor3f(0.0f, 0.4f, 0.0f);
   glBegin(GL_LINES);
   for (float x = x0; x <= x1; x += gridSpacing) {
+    if (view.bounded && (x < view.minX || x > view.maxX)) continue;
     glVertex3f(x, 0.0f, z0);
     glVertex3f(x, 0.0f, z1);
   }
   for (float z = z0; z <= z1; z += gridSpacing) {
+    if (view.bounded && (z < view.minZ || z > view.maxZ)) continue;
     glVertex3f(x0, 0.0f, z);
     glVertex3f(x1, 0.0f, z);
   }

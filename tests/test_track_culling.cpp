@@ -1,6 +1,6 @@
-// The solid mesh drawn with the triangles outside the view left out, against every triangle
-// drawn, read back from a real OpenGL context pixel for pixel (colour and depth), from cameras on
-// the shipped tracks and on a big generated track. Needs an X display.
+// The track drawn with what lies outside the view left out, against the track drawn whole, read
+// back from a real OpenGL context pixel for pixel (colour and depth), from cameras on the shipped
+// tracks and on a big generated track, solid and wireframe. Needs an X display.
 #include <GL/glut.h>
 #include <gtest/gtest.h>
 
@@ -41,6 +41,7 @@ class CulledDraw : public TrackTest {
   }
   void TearDown() override {
     glDisable(GL_DEPTH_TEST);
+    displayFlags |= drawSolid;
     TrackTest::TearDown();
   }
 
@@ -66,8 +67,10 @@ class CulledDraw : public TrackTest {
               double(view.at.y) - view.eye.y + 1.0, double(view.at.z) - view.eye.z);
     if (culled)
       track->draw();
-    else
+    else if (displayFlags & drawSolid)
       plainDrawSolid(*track);
+    else
+      plainDrawWireframe(*track);
     TPicture result;
     result.colour.resize(size_t(pictureWidth) * pictureHeight * 3);
     result.depth.resize(size_t(pictureWidth) * pictureHeight);
@@ -155,6 +158,22 @@ TEST_F(CulledDraw, BigTrackLooksTheSameAndDrawsAFractionOfItsMesh) {
   }
   for (const TView& view : overallViews()) expectSamePicture(view);
   EXPECT_LT(mostDrawn, track->triangleCount / 50);
+}
+
+// The wireframe grid leaves out the lines beside the view and draws the rest whole.
+TEST_F(CulledDraw, WireframeLooksTheSameFromEveryCamera) {
+  displayFlags &= uint8_t(~drawSolid);
+  for (const char* name : {"Default.tck", "Hills.tck"}) {
+    SCOPED_TRACE(name);
+    loadShipped(name);
+    for (int32_t i = 0; i < track->waypointCount; i += 4)
+      for (const TView& view : roadViews(i)) EXPECT_GT(expectSamePicture(view), 0);
+    for (const TView& view : overallViews()) expectSamePicture(view);
+  }
+  loadGenerated(10000);
+  for (int32_t i = 0; i < track->waypointCount; i += 1000)
+    for (const TView& view : roadViews(i)) EXPECT_GT(expectSamePicture(view), 0);
+  for (const TView& view : overallViews()) expectSamePicture(view);
 }
 
 // From just under the level ground, looking up by half the field of view: the bottom side of the
