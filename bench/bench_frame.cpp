@@ -1,7 +1,8 @@
 // The frame as the player sees it, in a real 500 by 400 GLUT window: the game's own display()
-// with the race under way (track, eight cars, head-up display and overview) against a frame
-// that only clears and swaps in the same window, the ratio of the two being what counts, and the solid track alone drawn culled against
-// every triangle drawn. Every timing ends with glFinish, so the software renderer's work counts.
+// with the race under way (track, eight cars, head-up display and overview) against a frame that
+// only clears and swaps and one that paints the window once, in the same window; and the track
+// alone, solid and wireframe, drawn culled against drawn whole. Every timing ends with glFinish,
+// so the software renderer's work counts.
 // Needs an X display: scripts/bench runs it in its own Xvfb with Mesa's software renderer.
 #include <GL/freeglut.h>  // glutMainLoopEvent, to map the window before timing
 #include <benchmark/benchmark.h>
@@ -82,9 +83,10 @@ void GameFrame(benchmark::State& state) {
   state.counters["triangles"] = track->triangleCount;
 }
 
-// The solid track alone, from the game's camera, without the swap.
-void TrackDraw(benchmark::State& state, bool culled) {
+// The track alone, solid or wireframe, from the game's camera, without the swap.
+void TrackDraw(benchmark::State& state, bool solid, bool culled) {
   startFrames(state);
+  if (!solid) displayFlags &= uint8_t(~drawSolid);
   for (auto _ : state) {
     state.PauseTiming();
     stepRace(stepSeconds);
@@ -94,10 +96,13 @@ void TrackDraw(benchmark::State& state, bool culled) {
     camera->apply();
     if (culled)
       track->draw();
-    else
+    else if (solid)
       plainDrawSolid(*track);
+    else
+      plainDrawWireframe(*track);
     glFinish();
   }
+  displayFlags |= drawSolid;
 }
 
 void tracks(benchmark::internal::Benchmark* b) { b->Arg(0)->Arg(1)->Arg(2)->Arg(1000)->Arg(10000); }
@@ -105,8 +110,10 @@ void tracks(benchmark::internal::Benchmark* b) { b->Arg(0)->Arg(1)->Arg(2)->Arg(
 }  // namespace
 
 BENCHMARK(GameFrame)->Apply(tracks)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(TrackDraw, plain, false)->Apply(tracks)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(TrackDraw, culled, true)->Apply(tracks)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(TrackDraw, plain, true, false)->Apply(tracks)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(TrackDraw, culled, true, true)->Apply(tracks)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(TrackDraw, plain_wireframe, false, false)->Apply(tracks)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(TrackDraw, culled_wireframe, false, true)->Apply(tracks)->Unit(benchmark::kMillisecond);
 
 // The game's window and projection, as main makes them, before the benchmarks run.
 int main(int argc, char** argv) {

@@ -5,8 +5,8 @@ Usage: frame_table.py JSON...
 
 Prints Markdown tables of the medians: the whole game frame against the empty clear-and-swap
 frame measured side by side, frame for frame (with the targets on their ratio) and against a frame
-that fills the window with one flat quad, the solid track drawn culled
-against every triangle drawn, and the simulation step.
+that fills the window with one flat quad, the track (solid and wireframe) drawn culled against
+drawn whole, and the simulation step.
 """
 import json
 import sys
@@ -50,13 +50,15 @@ def main():
             print(f"| {TRACKS[track]} | {empty:.3f} | {filled:.3f} | {game:.3f} | {filled / empty:.1f} | {game / empty:.1f} "
                   f"| {drawn:.0f} of {total:.0f} | {verdict} |")
         print()
-    draws = sorted((n for n in times if n.startswith("TrackDraw/culled/")), key=order)
-    if draws:
-        print("| track | every triangle ms | culled ms | every/culled |")
+    for kind, whole in (("", "every triangle"), ("_wireframe", "whole grid")):
+        draws = sorted((n for n in times if n.startswith(f"TrackDraw/culled{kind}/")), key=order)
+        if not draws:
+            continue
+        print(f"| track | {whole} ms | culled ms | whole/culled |")
         print("|---|---:|---:|---:|")
         for name in draws:
             track = name.rsplit("/", 1)[1]
-            plain, culled = times["TrackDraw/plain/" + track], times[name]
+            plain, culled = times[f"TrackDraw/plain{kind}/" + track], times[name]
             print(f"| {TRACKS[track]} | {plain:.3f} | {culled:.3f} | {plain / culled:.1f} |")
         print()
     steps = sorted((n for n in times if n.startswith("SimulationStep/")), key=order)
