@@ -65,8 +65,19 @@ TEST(TrackLoad, FinalPartialGroupBorrowsFromThePreviousWaypoint) {
 }
 
 TEST(TrackLoad, HeaderMustBeExact) {
-  for (const char* text : {"", "#Track", "#Track \nT\n0 0 0\n", "#track\nT\n0 0 0\n", "Track\nT\n", "\n#Track\nT\n"})
+  for (const char* text : {"#Track", "#Track \nT\n0 0 0\n", "#track\nT\n0 0 0\n", "Track\nT\n", "\n#Track\nT\n"})
     EXPECT_EQ(loadText(text), loadNotTrackFile) << text;
+}
+
+// An empty file once sent a null pointer into the line search; the checker asks with a detail.
+TEST(TrackLoad, EmptyFileIsNoTrackFile) {
+  std::string path = writeTrackFile("empty.tck", "");
+  TTrack track;
+  TLoadDetail detail;
+  EXPECT_EQ(track.load(path.c_str()), loadNotTrackFile);
+  EXPECT_EQ(track.load(path.c_str(), &detail), loadNotTrackFile);
+  EXPECT_EQ(detail.fault, faultHeader);
+  EXPECT_EQ(detail.token, "");
 }
 
 TEST(TrackLoad, TitleLimitsAndMissingWaypoints) {
