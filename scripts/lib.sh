@@ -10,7 +10,7 @@ ZARVANTO_PACKAGES=(
   cmake make g++ clang-14 libclang-rt-14-dev
   freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri
   libgtest-dev libbenchmark-dev
-  xvfb xauth xdotool x11-apps x11-utils imagemagick
+  xvfb xauth xdotool x11-apps x11-utils imagemagick libxdamage-dev
 )
 
 zv_say() { printf '==> %s\n' "$*"; }
@@ -77,6 +77,18 @@ zv_sanitizer_reports() {
     printf '\n==> Sanitizer report %s\n' "$report" >&2
     cat "$report" >&2
   done
+  return "$status"
+}
+
+# Plays the soak race in build/ for the given minutes on a private Xvfb.
+zv_run_soak() {
+  local minutes="$1" status=0
+  zv_say "Playing a ${minutes}-minute race"
+  export LIBGL_ALWAYS_SOFTWARE=1
+  zv_start_xvfb
+  ZARVANTO_SOAK_MINUTES="$minutes" ZARVANTO_SOAK_REPORT="$ZARVANTO_ROOT/build/soak-report.txt" \
+    "$ZARVANTO_ROOT/build/tests/zarvanto_soak" || status=$?
+  zv_stop_xvfb
   return "$status"
 }
 
