@@ -2,6 +2,9 @@
 // and the window callbacks that are not input.
 #include <GL/glut.h>
 
+#include <chrono>
+#include <thread>
+
 #include "app/clock.h"
 #include "app/game.h"
 #include "camera/camera.h"
@@ -10,11 +13,23 @@
 
 constexpr float firstFrameTime = 0.1f;  // seconds simulated by the first step after a start or resume
 constexpr float maxFrameTime = 1.0f;    // seconds; a longer gap still advances the game by only this
+constexpr std::chrono::microseconds framePeriod{8000};  // shortest time between steps: 125 a second
 constexpr double fieldOfView = 45.0;    // degrees, vertical
 constexpr double nearPlane = 1.0;       // units
 constexpr double farPlane = 800.0;      // units
 
+// GLUT calls the idle step again as soon as it returns; waiting out the rest of a short frame
+// period keeps a running game from spinning a whole core. The step itself still takes its time
+// from the game clock, so the simulation does not change.
+static void waitForFramePeriod() {
+  static std::chrono::steady_clock::time_point lastStep;
+  auto due = lastStep + framePeriod;
+  if (std::chrono::steady_clock::now() < due) std::this_thread::sleep_until(due);
+  lastStep = std::chrono::steady_clock::now();
+}
+
 void idle() {
+  waitForFramePeriod();
   float now = gameClock();
   float dt = firstFrameTime;
   if (lastFrameTime != 0.0f) {
