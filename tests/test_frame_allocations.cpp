@@ -1,5 +1,6 @@
 // The running game allocates nothing: thousands of simulation steps and frames, with every
-// camera, overlay and drawing mode, a crash and a lap, without one call to the heap. Counted by
+// camera, overlay and drawing mode and the player steering over the hills, without one call to
+// the heap. Counted by
 // replacing operator new for the whole program and wrapping malloc, calloc and realloc for the
 // game's own code (the tests link with --wrap for them), on the game's thread only: Mesa's
 // helper threads are not the game.
@@ -90,6 +91,7 @@ namespace {
 
 constexpr int steps = 4000;             // about a minute of play at 60 frames a second
 constexpr int64_t stepMilliseconds = 16;
+constexpr float stepSeconds = 0.016f;
 constexpr int stepsPerFrame = 4;        // draws a quarter of the steps, to keep the test quick
 constexpr int stepsPerChange = 250;     // how often the view, the overlays or the steering change
 
@@ -107,7 +109,6 @@ class FrameAllocations : public TrackTest {
     lapStartTime = gameClock();
   }
   void TearDown() override {
-    setPause(statePaused);
     for (int32_t i = 0; i < carCount; i++) delete cars[i];
     delete[] cars;
     cars = nullptr;
@@ -118,13 +119,15 @@ class FrameAllocations : public TrackTest {
     TrackTest::TearDown();
   }
 
-  // One stretch of play: the step, now and then a frame, and a change of what is shown.
+  // One stretch of play: what the idle step does (every car, then the camera), now and then a
+  // frame, and a change of what is shown. The idle step itself would also wait out the frame
+  // period, which only makes the test slow.
   void play(int count, int64_t* clock) {
     for (int i = 0; i < count; i++) {
       *clock += stepMilliseconds;
       holdGameClock(*clock);
-      if (pauseState != stateRunning) setPause(stateRunning);  // drive on after a crash
-      idle();
+      for (int32_t car = 0; car < carCount; car++) cars[car]->update(stepSeconds);
+      camera->update(stepSeconds);
       if (i % stepsPerFrame == 0) display();
       if (i % stepsPerChange == 0) change(i / stepsPerChange);
     }
