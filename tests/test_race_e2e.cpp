@@ -1,5 +1,6 @@
-// One whole race on the real game: start, resume, drive off the edge of a plateau, crash, restart,
-// drive again and quit. The game must survive each step and leave with status 0; in the sanitizer
+// Whole races on the real game. One on a plateau: start, resume, drive off the edge, crash,
+// restart, drive again and quit; then a short drive on every hostile track the game accepts,
+// through every view. The game must survive each step and leave with status 0; in the sanitizer
 // build that also means no memory error on the way and nothing of the game's leaked at exit.
 #include "e2e/harness.h"
 
@@ -8,6 +9,9 @@
 #include <chrono>
 #include <string>
 #include <thread>
+#include <vector>
+
+#include "tests/hostile_tracks.h"
 
 namespace {
 
@@ -68,5 +72,37 @@ TEST(GameRace, StartsDrivesCrashesRestartsAndQuitsCleanly)
     const auto status = game.waitExit(kExitTimeout);
     EXPECT_EQ(status, std::optional<int>(0)) << "stderr: " << game.err();
 }
+
+class HostileTrackInTheGame : public ::testing::TestWithParam<hostile::Hostile> {};
+
+TEST_P(HostileTrackInTheGame, SurvivesADriveThroughEveryViewAndQuits)
+{
+    ASSERT_TRUE(haveDisplay()) << "the end-to-end tests need an X server; scripts/test starts one";
+    TempDir dir;
+    dir.write("hostile.tck", GetParam().text);
+    Process game = startGame({"hostile.tck", "7"}, dir.path());
+    const Window window = Window::find(game);
+    for (const char* keysym : {"Return", "Up", "Up", "Up", "F4", "F5", "F6", "F8", "F4", "F7", "7", "0"}) {
+        window.key(keysym);
+        ASSERT_TRUE(game.running()) << "the game died after key " << keysym << "; stderr: " << game.err();
+    }
+    window.mouseMove(400, 200);  // steer off the road and across the ground
+    std::this_thread::sleep_for(Millis{1000});
+    ASSERT_TRUE(game.running()) << "stderr: " << game.err();
+    window.key("Escape");
+    EXPECT_EQ(game.waitExit(kExitTimeout), std::optional<int>(0)) << "stderr: " << game.err();
+}
+
+std::vector<hostile::Hostile> acceptedHostileTracks()
+{
+    std::vector<hostile::Hostile> accepted;
+    for (const hostile::Hostile& c : hostile::hostileTracks)
+        if (c.result == loadOk)
+            accepted.push_back(c);
+    return accepted;
+}
+
+INSTANTIATE_TEST_SUITE_P(Hostile, HostileTrackInTheGame, ::testing::ValuesIn(acceptedHostileTracks()),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
