@@ -1,5 +1,6 @@
-// libFuzzer target: every input is a track file. The game and the track checker both load it,
-// and must agree; a track that loads must have a finite mesh, and the questions the cars and the
+// libFuzzer target: every input is a track file. The game loads it, and so does the track
+// checker, which then writes its text and JSON reports and draws its map; both must give the
+// same verdict. A track that loads must have a finite mesh, and the questions the cars and the
 // camera ask of it must have finite answers wherever they are asked.
 #include <sys/mman.h>
 #include <unistd.h>
@@ -8,7 +9,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "tools/check_report.h"
+#include "tools/track_check.h"
+#include "tools/track_map.h"
 #include "track/track.h"
 #include "track/triangle.h"
 
@@ -90,11 +95,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TTrack game;
   const char* path = trackFile().path.c_str();
   int8_t result = game.load(path);
-  // The checker asks for the details of the same load; its verdict must be the game's.
-  TTrack checked;
-  TLoadDetail detail;
-  if (checked.load(path, &detail) != result) std::abort();
-  if ((result == loadOk) != (detail.fault == faultNone)) std::abort();
   if (result == loadOk) checkLoadedTrack(game);
+  // The checker asks for the details of the same load; its verdict must be the game's.
+  std::vector<TTrackCheck> checks;
+  checks.push_back(checkTrackFile(path));
+  const TTrackCheck& check = checks.back();
+  if (check.result != result || (result == loadOk) != (check.detail.fault == faultNone)) std::abort();
+  if (checkText(check).empty() || checksJson(checks).empty() || trackMapSvg(check).empty()) std::abort();
   return 0;
 }
