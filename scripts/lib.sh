@@ -11,6 +11,7 @@ ZARVANTO_PACKAGES=(
   freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri
   libgtest-dev libbenchmark-dev
   xvfb xauth xdotool x11-apps x11-utils imagemagick libxdamage-dev
+  python3-mapbox-earcut  # scripts/bench: the ear clipping timed against earcut
 )
 
 zv_say() { printf '==> %s\n' "$*"; }

@@ -47,7 +47,7 @@ void closeGroundPolygon(const Vec3* points, int32_t* count) {
 
 }  // namespace
 
-void TTrack::buildMesh() {
+void TTrack::buildMesh(const TLoadSteps& steps) {
   if (triangles != nullptr) clearTriangles();
   int32_t n = waypointCount;
   std::vector<Vec3> leftEnd(size_t(n) + 1), leftStart(size_t(n) + 1), rightEnd(size_t(n) + 1),
@@ -96,7 +96,7 @@ void TTrack::buildMesh() {
   }
   closeGroundPolygon(infield, &count);
   infieldStart = triangleCount;
-  triangulatePolygon(count, infield);
+  steps.triangulatePolygon(this, count, infield);
 
   // The anchor is the westernmost waypoint (the northernmost among those, then the first), where
   // the cut from the border's north-west corner reaches the road's outer edge.
@@ -125,5 +125,6 @@ void TTrack::buildMesh() {
   addGroundPoint(outer, &count, leftStart[anchor]);
   closeGroundPolygon(outer, &count);
   outerStart = triangleCount;
-  triangulatePolygon(count, outer);
+  steps.triangulatePolygon(this, count, outer);
+  triangleGrid.build(triangles, triangleCount);
 }

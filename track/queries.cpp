@@ -45,8 +45,20 @@ float TTrack::length() const {
   return sum;
 }
 
+// Through the grid, whose cells list in ascending order every triangle that may contain a point
+// of the cell, so the first that does is the first of the whole list.
 TTriangle* TTrack::findTriangle(float x, float y, float z) const {
-  for (int32_t i = 0; i < triangleCount; i++)
-    if (triangles[i]->contains(x, y, z)) return triangles[i];
+  // A NaN coordinate passes every box test, and only the whole list gives its answer.
+  if (std::isnan(x) || std::isnan(z)) {
+    for (int32_t i = 0; i < triangleCount; i++)
+      if (triangles[i]->contains(x, y, z)) return triangles[i];
+    return triangles[0];
+  }
+  int32_t cell = triangleGrid.cellAt(x, z);
+  if (cell >= 0)
+    for (int32_t k = triangleGrid.cellStart[size_t(cell)]; k < triangleGrid.cellStart[size_t(cell) + 1]; k++) {
+      TTriangle* t = triangles[triangleGrid.cellTriangles[size_t(k)]];
+      if (t->contains(x, y, z)) return t;
+    }
   return triangles[0];
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "track/segment_pairs.h"
 #include "track/triangle.h"
 
 TTrack::TTrack()
@@ -22,6 +23,7 @@ TTrack::~TTrack() {
 }
 
 void TTrack::clearTriangles() {
+  triangleGrid.clear();
   if (triangles == nullptr) return;
   for (int32_t i = 0; i < triangleCount; i++) delete triangles[i];
   std::free(triangles);
@@ -79,7 +81,13 @@ bool inTrackRange(Vec3 p) {
 
 }  // namespace
 
-int8_t TTrack::load(const char* fileName, TLoadDetail* detail) {
+const TLoadSteps trackLoadSteps = {
+    [](const TTrack& track, Vec3 point, int32_t* nearWaypoint) { return track.isFarFromWaypoints(point, nearWaypoint); },
+    [](const TTrack& track, TCrossing* crossing) { return track.passesCrossingRule(crossing); },
+    [](TTrack* track, int32_t n, Vec3* points) { track->triangulatePolygon(n, points); },
+};
+
+int8_t TTrack::load(const char* fileName, TLoadDetail* detail, const TLoadSteps& steps) {
   auto refuse = [detail](int8_t result, TLoadFault fault, int32_t line) {
     if (detail != nullptr) {
       detail->fault = fault;
@@ -128,7 +136,7 @@ int8_t TTrack::load(const char* fileName, TLoadDetail* detail) {
     matched = 0;
     if (detail != nullptr) detail->refused = p;
     if (!inTrackRange(p)) return refuse(loadInvalid, faultOutOfRange, waypointLine);
-    if (!isFarFromWaypoints(p, detail != nullptr ? &detail->waypoint : nullptr))
+    if (!steps.isFarFromWaypoints(*this, p, detail != nullptr ? &detail->waypoint : nullptr))
       return refuse(loadTooClose, faultTooClose, waypointLine);
     bool first = waypointCount == 0;
     if (first || p.x < minCorner.x) minCorner.x = p.x;
@@ -180,20 +188,22 @@ int8_t TTrack::load(const char* fileName, TLoadDetail* detail) {
   // These faults lie between waypoints, whose lines the detail already holds.
   if (!hasDistinctConsecutivePlanPositions(detail != nullptr ? &detail->waypoint : nullptr))
     return refuse(loadInvalid, faultSamePlanPosition, 0);
-  if (!passesCrossingRule(detail != nullptr ? &detail->crossing : nullptr)) return refuse(loadCrossing, faultCrossing, 0);
+  if (!steps.passesCrossingRule(*this, detail != nullptr ? &detail->crossing : nullptr))
+    return refuse(loadCrossing, faultCrossing, 0);
   if (!passesClockwiseRule(detail != nullptr ? &detail->turnSum : nullptr))
     return refuse(loadNotClockwise, faultNotClockwise, 0);
-  buildMesh();
+  buildMesh(steps);
   return loadOk;
 }
 
+// Through the hash of the waypoints read so far, which takes in new ones as the count grows.
 bool TTrack::isFarFromWaypoints(Vec3 point, int32_t* nearWaypoint) const {
-  for (int32_t i = 0; i < waypointCount; i++)
-    if (!(distance(point, waypoints[i]) >= minWaypointDistance)) {
-      if (nearWaypoint != nullptr) *nearWaypoint = i;
-      return false;
-    }
-  return true;
+  static_assert(waypointCellSize >= minWaypointDistance, "cells must be as wide as the distance rule reaches");
+  waypointHash.update(waypoints, waypointCount);
+  int32_t near = waypointHash.firstTooClose(waypoints, point, minWaypointDistance);
+  if (near < 0) return true;
+  if (nearWaypoint != nullptr) *nearWaypoint = near;
+  return false;
 }
 
 // A turn at a waypoint that repeats its neighbour's plan position has no angle.
@@ -207,17 +217,17 @@ bool TTrack::hasDistinctConsecutivePlanPositions(int32_t* firstOfPair) const {
 }
 
 // In plan only, so a bridge counts as a crossing; touching ends and parallel overlaps do not.
+// Only the pairs that may cross are tested, in the order of a scan over all pairs, so the first
+// crossing found is that scan's.
 bool TTrack::passesCrossingRule(TCrossing* crossing) const {
-  for (int32_t i = 1; i < waypointCount; i++) {
+  for (auto [i, j] : segmentPairsThatMayCross(waypoints, waypointCount)) {
     Vec2 a = planDelta(waypoints[i], waypoints[i + 1]);
-    for (int32_t j = 0; j < i; j++) {
-      Vec2 c = planDelta(waypoints[i], waypoints[j]);
-      Vec2 b = planDelta(waypoints[j], waypoints[j + 1]);
-      float u, v;
-      if (intersectLines(c, a, b, &u, &v) && inUnitRange(u, false) && inUnitRange(v, false)) {
-        if (crossing != nullptr) *crossing = {i, j, u};
-        return false;
-      }
+    Vec2 c = planDelta(waypoints[i], waypoints[j]);
+    Vec2 b = planDelta(waypoints[j], waypoints[j + 1]);
+    float u, v;
+    if (intersectLines(c, a, b, &u, &v) && inUnitRange(u, false) && inUnitRange(v, false)) {
+      if (crossing != nullptr) *crossing = {i, j, u};
+      return false;
     }
   }
   return true;

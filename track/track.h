@@ -8,7 +8,11 @@
 
 #include "geometry/vector.h"
 
+#include "track/triangle_grid.h"
+#include "track/waypoint_hash.h"
+
 class TTriangle;
+class TTrack;
 
 constexpr float minWaypointDistance = 10.0f;    // units, three-dimensional, between any two waypoints
 constexpr float maxTrackCoordinate = 1000000.0f;  // beyond it the margin and the 8-unit road lose precision
@@ -62,6 +66,19 @@ struct TLoadDetail {
   int finalGroupNumbers = 3;           // numbers in the last waypoint; fewer borrow from the waypoint before
 };
 
+// What load runs to check the waypoints and cut the ground into triangles. The game runs the
+// track's own rules and ear clipping, which look only at near neighbours through their grids;
+// the tests and benchmarks hand in the plain all-pairs scans, whose answers the game's must
+// match and whose times they are measured against.
+struct TLoadSteps {
+  bool (*isFarFromWaypoints)(const TTrack& track, Vec3 point, int32_t* nearWaypoint);
+  bool (*passesCrossingRule)(const TTrack& track, TCrossing* crossing);
+  void (*triangulatePolygon)(TTrack* track, int32_t n, Vec3* points);
+};
+
+// The game's own: the track's rules and ear clipping.
+extern const TLoadSteps trackLoadSteps;
+
 class TTrack {
  public:
   char* title;            // second line of the file, owned; null until read
@@ -75,6 +92,8 @@ class TTrack {
   TTriangle** triangles;  // road, then infield ground, then outer ground; each owned; null while empty
   int32_t infieldStart;   // index of the first infield triangle: the road comes before it
   int32_t outerStart;     // index of the first outer ground triangle
+  TTriangleGrid triangleGrid;       // the triangles by plan cell, for findTriangle; built with the mesh
+  mutable TWaypointHash waypointHash;  // the waypoints read so far by cell, for the distance rule
 
   TTrack();
   ~TTrack();
@@ -85,23 +104,24 @@ class TTrack {
   void clearTriangles();
   // Reads, checks and meshes a track file; one of the load results above. With detail, also
   // says which fault refused it and where.
-  int8_t load(const char* fileName, TLoadDetail* detail = nullptr);
+  int8_t load(const char* fileName, TLoadDetail* detail = nullptr, const TLoadSteps& steps = trackLoadSteps);
 
   // The track rules, each true when it holds. The distance rule checks a new point against
   // every waypoint stored so far; the others run once every waypoint and the closing copy are in.
-  // Each out-parameter, when given, receives where its rule failed (or the clockwise sum).
+  // Each out-parameter, when given, receives where its rule failed (or the clockwise sum): the
+  // nearest stored waypoint in index order, the first crossing pair in the order of the plain
+  // scan over all pairs (segment ascending, then the earlier segment ascending).
   bool isFarFromWaypoints(Vec3 point, int32_t* nearWaypoint = nullptr) const;
   bool hasDistinctConsecutivePlanPositions(int32_t* firstOfPair = nullptr) const;
   bool passesCrossingRule(TCrossing* crossing = nullptr) const;
   bool passesClockwiseRule(float* turnSum = nullptr) const;
 
-  // Road and ground triangles from the checked waypoints; replaces triangles.
-  void buildMesh();
+  // Road and ground triangles from the checked waypoints; replaces triangles and indexes them.
+  void buildMesh(const TLoadSteps& steps = trackLoadSteps);
   // Ear-clips a clockwise polygon of n points (room for n + 2) into n - 2 ground triangles, the
-  // rest as a fan once a whole round finds no ear; takes over and releases points.
+  // rest as a fan once a whole round finds no ear; takes over and releases points. Each corner
+  // is tested against the remaining points near it only.
   void triangulatePolygon(int32_t n, Vec3* points);
-  // Whether the corner at entry i + 1 can be cut off with its neighbours at i and i + 2.
-  bool isEar(int32_t n, const Vec3* points, int32_t i) const;
 
   // Length of the closed waypoint line; 0 with no waypoints.
   float length() const;

@@ -1,10 +1,24 @@
 // Cutting a ground polygon into triangles by ear clipping. Only plan positions decide; every
 // corner keeps its own height in the triangles.
+//
+// The cuts are the ones of the plain clipping, which walks the polygon as an array, shifts it
+// down after each cut and tests a corner against every remaining point. Here the remaining points
+// form a ring of links, and a corner is tested only against the points that can block it, found
+// through a tree of boxes over runs of consecutive points. Which points can block follows from
+// the blocking test's float arithmetic (see cornerReach below).
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
-#include <cstring>
+#include <vector>
 
 #include "track/track.h"
 #include "track/triangle.h"
+
+constexpr int32_t pointsPerLeaf = 16;               // consecutive polygon points under one box of the tree
+constexpr double floatRounding = 1.0 / 16777216.0;  // 2^-24, the relative error of one float operation
+constexpr double diagonalBand = 32 * floatRounding;  // widening of the diagonal's line per unit of distance
+constexpr double flatCorner = 16 * floatRounding;    // sine of the angle between the corner's edges below
+                                                     // which the corner counts as straight or a spike
 
 namespace {
 
@@ -22,19 +36,301 @@ bool blocksEar(Vec3 x, Vec3 a, Vec3 c, Vec2 ab, Vec2 ac, Vec2 ca, Vec2 cb) {
   return s2 == 0 && inUnitRange(paramAlong(fromA, ac.x, ac.z), false);
 }
 
-}  // namespace
+struct TBox {
+  double minX, minZ, maxX, maxZ;
+};
 
-bool TTrack::isEar(int32_t n, const Vec3* points, int32_t i) const {
-  Vec3 a = points[i], b = points[i + 1], c = points[i + 2];
-  // A clockwise polygon turns right at a corner it can lose.
-  if (turnSign(a, b, b, c) != -1) return false;
-  Vec2 ab = planDelta(a, b), ac = planDelta(a, c), ca = planDelta(c, a), cb = planDelta(c, b);
-  for (int32_t k = 0; k < n; k++) {
-    if (k == i || k == i + 1) continue;
-    if (blocksEar(points[k], a, c, ab, ac, ca, cb) || blocksEar(points[k + 1], a, c, ab, ac, ca, cb)) return false;
-  }
-  return true;
+// Where points that block the corner a-b-c can lie. A sign of the blocking test is wrong only
+// for a point within about three roundings times its distance from a or c of the line the sign
+// is taken against. With every sign right, only points strictly inside the triangle block. A
+// wrong sign against the diagonal's line lets points anywhere along that line block, so the band
+// round the whole line is searched. Wrong signs against the two polygon edges' lines can add
+// points only near b, within a distance that grows as the edges' lines turn parallel; the box
+// round the triangle is widened by that. At a spike so sharp that those lines are parallel
+// within rounding, the points along it could block too, and every point is tested.
+struct TCornerReach {
+  TBox box;              // the triangle's plan box, widened
+  double lineX, lineZ;   // a, and the diagonal's direction c - a
+  double dirX, dirZ;
+  double cX, cZ;
+  double diagonalLength;
+  bool everywhere;       // the spike case: test every remaining point
+};
+
+TCornerReach cornerReach(Vec3 a, Vec3 b, Vec3 c) {
+  TCornerReach reach;
+  double abX = double(b.x) - a.x, abZ = double(b.z) - a.z, cbX = double(b.x) - c.x, cbZ = double(b.z) - c.z;
+  double abLength = std::hypot(abX, abZ), cbLength = std::hypot(cbX, cbZ);
+  double sine = std::fabs(abX * cbZ - abZ * cbX) / (abLength * cbLength);
+  reach.everywhere = sine < flatCorner && abX * cbX + abZ * cbZ > 0.0;
+  double widen = 4 * floatRounding * (abLength + cbLength) / std::max(sine - 8 * floatRounding, 8 * floatRounding);
+  reach.box = {std::min({double(a.x), double(b.x), double(c.x)}) - widen, std::min({double(a.z), double(b.z), double(c.z)}) - widen,
+               std::max({double(a.x), double(b.x), double(c.x)}) + widen, std::max({double(a.z), double(b.z), double(c.z)}) + widen};
+  reach.lineX = a.x;
+  reach.lineZ = a.z;
+  reach.dirX = double(c.x) - a.x;
+  reach.dirZ = double(c.z) - a.z;
+  reach.cX = c.x;
+  reach.cZ = c.z;
+  reach.diagonalLength = std::hypot(reach.dirX, reach.dirZ);
+  return reach;
 }
+
+bool inBox(const TBox& box, double x, double z) { return x >= box.minX && x <= box.maxX && z >= box.minZ && z <= box.maxZ; }
+
+// Whether (x, z) lies in the band round the diagonal's line: its distance from the line at most
+// diagonalBand times its distances (taxicab, which are never shorter) from a and from c.
+bool inBand(const TCornerReach& r, double x, double z) {
+  double across = std::fabs(r.dirX * (z - r.lineZ) - r.dirZ * (x - r.lineX));
+  double reach = std::fabs(x - r.lineX) + std::fabs(z - r.lineZ) + std::fabs(x - r.cX) + std::fabs(z - r.cZ);
+  return across <= diagonalBand * r.diagonalLength * reach;
+}
+
+// Whether a box may hold a point of the band: the line's cross product is linear over the box,
+// and each axis's part of the distances is largest at one of the box's ends.
+bool bandMeetsBox(const TCornerReach& r, const TBox& box) {
+  double atOrigin = r.dirZ * r.lineX - r.dirX * r.lineZ;
+  double zLow = r.dirX * box.minZ, zHigh = r.dirX * box.maxZ, xLow = r.dirZ * box.minX, xHigh = r.dirZ * box.maxX;
+  double low = atOrigin + std::min(zLow, zHigh) - std::max(xLow, xHigh);
+  double high = atOrigin + std::max(zLow, zHigh) - std::min(xLow, xHigh);
+  double nearest = low > 0.0 ? low : (high < 0.0 ? -high : 0.0);
+  double reachX = std::max(std::fabs(box.minX - r.lineX) + std::fabs(box.minX - r.cX), std::fabs(box.maxX - r.lineX) + std::fabs(box.maxX - r.cX));
+  double reachZ = std::max(std::fabs(box.minZ - r.lineZ) + std::fabs(box.minZ - r.cZ), std::fabs(box.maxZ - r.lineZ) + std::fabs(box.maxZ - r.cZ));
+  return nearest <= diagonalBand * r.diagonalLength * (reachX + reachZ);
+}
+
+bool boxesMeet(const TBox& p, const TBox& q) { return p.minX <= q.maxX && q.minX <= p.maxX && p.minZ <= q.maxZ && q.minZ <= p.maxZ; }
+
+// The polygon's points, in their order, under a binary tree of plan boxes over runs of
+// pointsPerLeaf; each node counts the points still in the polygon, so cut-off parts are skipped.
+class TPointTree {
+ public:
+  TPointTree(const Vec3* points, int32_t n) : points(points), count(n), inPolygon(size_t(n), 1) {
+    int32_t leaves = (n + pointsPerLeaf - 1) / pointsPerLeaf;
+    for (firstLeaf = 1; firstLeaf < leaves; firstLeaf *= 2) {
+    }
+    boxes.assign(2 * size_t(firstLeaf), {INFINITY, INFINITY, -INFINITY, -INFINITY});
+    remaining.assign(2 * size_t(firstLeaf), 0);
+    for (int32_t k = 0; k < n; k++) {
+      size_t leaf = size_t(firstLeaf + k / pointsPerLeaf);
+      TBox& box = boxes[leaf];
+      box = {std::min<double>(box.minX, points[k].x), std::min<double>(box.minZ, points[k].z),
+             std::max<double>(box.maxX, points[k].x), std::max<double>(box.maxZ, points[k].z)};
+      remaining[leaf]++;
+    }
+    for (int32_t node = firstLeaf - 1; node >= 1; node--) {
+      const TBox &l = boxes[2 * size_t(node)], &r = boxes[2 * size_t(node) + 1];
+      boxes[size_t(node)] = {std::min(l.minX, r.minX), std::min(l.minZ, r.minZ), std::max(l.maxX, r.maxX), std::max(l.maxZ, r.maxZ)};
+      remaining[size_t(node)] = remaining[2 * size_t(node)] + remaining[2 * size_t(node) + 1];
+    }
+  }
+
+  void remove(int32_t point) {
+    inPolygon[size_t(point)] = 0;
+    for (size_t node = size_t(firstLeaf + point / pointsPerLeaf); node >= 1; node /= 2) remaining[node]--;
+  }
+
+  // A remaining point but skip, where both nodeMayHold and pointMayBlock let it, that blocks; -1
+  // when none does.
+  template <class NodeTest, class PointTest>
+  int32_t blocker(int32_t skip, NodeTest nodeMayHold, PointTest pointMayBlock, const Vec3 (&ear)[3], const Vec2 (&edges)[4]) const {
+    size_t stack[64];
+    int depth = 0;
+    stack[depth++] = 1;
+    while (depth > 0) {
+      size_t node = stack[--depth];
+      if (remaining[node] == 0 || !nodeMayHold(boxes[node])) continue;
+      if (node < size_t(firstLeaf)) {
+        stack[depth++] = 2 * node + 1;
+        stack[depth++] = 2 * node;
+        continue;
+      }
+      int32_t from = int32_t(node - size_t(firstLeaf)) * pointsPerLeaf, to = std::min(from + pointsPerLeaf, count);
+      for (int32_t k = from; k < to; k++) {
+        if (!inPolygon[size_t(k)] || k == skip || !pointMayBlock(points[k])) continue;
+        if (blocksEar(points[k], ear[0], ear[2], edges[0], edges[1], edges[2], edges[3])) return k;
+      }
+    }
+    return -1;
+  }
+
+  const Vec3* points;
+  int32_t count;
+  int32_t firstLeaf;  // node index of the first leaf; node k has children 2k and 2k + 1
+  std::vector<TBox> boxes;
+  std::vector<int32_t> remaining;
+  std::vector<uint8_t> inPolygon;
+};
+
+// Counts over the points' first order (a Fenwick tree): how many are marked before a place,
+// and where the k-th marked one stands.
+class TCountTree {
+ public:
+  explicit TCountTree(int32_t n) : counts(size_t(n) + 1, 0) {
+    for (top = 1; top * 2 <= n; top *= 2) {
+    }
+    for (int32_t k = 1; k <= n; k++) {  // every point marked
+      counts[size_t(k)]++;
+      if (k + (k & -k) <= n) counts[size_t(k + (k & -k))] += counts[size_t(k)];
+    }
+  }
+  void unmark(int32_t k) { change(k, -1); }
+  void mark(int32_t k) { change(k, 1); }
+  // Marked points before place k.
+  int32_t before(int32_t k) const {
+    int32_t sum = 0;
+    for (; k > 0; k -= k & -k) sum += counts[size_t(k)];
+    return sum;
+  }
+  // Place of the marked point with rank marked points before it.
+  int32_t withRank(int32_t rank) const {
+    int32_t place = 0;
+    for (int32_t step = top; step > 0; step /= 2)
+      if (place + step < int32_t(counts.size()) && counts[size_t(place + step)] <= rank) {
+        place += step;
+        rank -= counts[size_t(place)];
+      }
+    return place;
+  }
+
+  void change(int32_t k, int32_t by) {
+    for (k++; k < int32_t(counts.size()); k += k & -k) counts[size_t(k)] += by;
+  }
+  std::vector<int32_t> counts;
+  int32_t top;
+};
+
+// The plain clipping walks round the polygon testing corner after corner, most of them again and
+// again although nothing near them changed. A corner's test fails the same way until one of its
+// neighbours is cut off (it turned left or ran straight on) or until the point that blocked it is
+// (nothing else can unblock it: cuts only take points away). So each failure is remembered with
+// that reason, and the walk jumps over remembered failures, counting them as tested, to the next
+// corner whose answer may have changed.
+class TEarClipping {
+ public:
+  TEarClipping(const Vec3* points, int32_t n)
+      : points(points), n(n), next(size_t(n)), previous(size_t(n)), blockedBy(size_t(n), -1), open(size_t(n), 1),
+        firstWatcher(size_t(n), -1), tree(points, n), remainingPlaces(n), openPlaces(n), left(n) {
+    for (int32_t k = 0; k < n; k++) {
+      next[size_t(k)] = (k + 1) % n;
+      previous[size_t(k)] = (k + n - 1) % n;
+    }
+  }
+
+  // Cuts ears as the plain clipping does, appending each to the track, until three points are
+  // left or a whole round finds no ear. Leaves the remaining points, in their order, at the
+  // front of the array.
+  template <class AddTriangle>
+  void cut(AddTriangle addTriangle, Vec3* array) {
+    // The plain clipping's array holds the remaining points in their first order, so its entry 0
+    // is first here; its corner index i is the point a.
+    int32_t a = 0;
+    int32_t missed = 0;  // corners tested since the last cut
+    while (left > 3 && missed < left) {
+      int32_t b = next[size_t(a)];
+      if (!open[size_t(b)]) {
+        int32_t target = nextOpen(b);
+        if (target < 0) break;  // every corner fails: the walk goes round until missed reaches left
+        int32_t skipped = remainingFrom(b, target);
+        if (missed + skipped >= left) break;
+        missed += skipped;
+        b = target;
+        a = previous[size_t(b)];
+      }
+      int32_t c = next[size_t(b)];
+      if (!isEar(a, b, c)) {
+        a = b;
+        missed++;
+        continue;
+      }
+      addTriangle(points[a], points[b], points[c]);
+      removeCorner(a, b, c);
+      a = c;  // the test goes on at the point that followed the cut corner
+      missed = 0;
+    }
+    int32_t k = 0;
+    for (int32_t p = first, step = 0; step < left; p = next[size_t(p)], step++) array[k++] = points[p];
+  }
+
+  int32_t remaining() const { return left; }
+
+  // The plain test, with the outcome of a failure remembered.
+  bool isEar(int32_t a, int32_t b, int32_t c) {
+    Vec3 ear[3] = {points[a], points[b], points[c]};
+    close(b);
+    // A clockwise polygon turns right at a corner it can lose.
+    if (turnSign(ear[0], ear[1], ear[1], ear[2]) != -1) return false;
+    Vec2 edges[4] = {planDelta(ear[0], ear[1]), planDelta(ear[0], ear[2]), planDelta(ear[2], ear[0]), planDelta(ear[2], ear[1])};
+    TCornerReach reach = cornerReach(ear[0], ear[1], ear[2]);
+    // The plain test skips the corner's own entry; when the corner is the wrap copy of entry 0,
+    // it meets the corner's point at entry 0 all the same.
+    int32_t skip = b == first ? -1 : b;
+    int32_t found;
+    if (reach.everywhere)
+      found = tree.blocker(skip, [](const TBox&) { return true; }, [](Vec3) { return true; }, ear, edges);
+    else
+      found = tree.blocker(
+          skip, [&](const TBox& box) { return boxesMeet(box, reach.box) || bandMeetsBox(reach, box); },
+          [&](Vec3 x) { return inBox(reach.box, x.x, x.z) || inBand(reach, x.x, x.z); }, ear, edges);
+    if (found < 0) return true;
+    blockedBy[size_t(b)] = found;
+    watchedCorner.push_back(b);
+    nextWatcher.push_back(firstWatcher[size_t(found)]);
+    firstWatcher[size_t(found)] = int32_t(watchedCorner.size()) - 1;
+    return false;
+  }
+
+  void removeCorner(int32_t a, int32_t b, int32_t c) {
+    next[size_t(a)] = c;
+    previous[size_t(c)] = a;
+    tree.remove(b);
+    remainingPlaces.unmark(b);
+    if (b == first) first = c;
+    left--;
+    reopen(a);
+    reopen(c);
+    for (int32_t w = firstWatcher[size_t(b)]; w >= 0; w = nextWatcher[size_t(w)])
+      if (blockedBy[size_t(watchedCorner[size_t(w)])] == b) reopen(watchedCorner[size_t(w)]);
+  }
+
+  void close(int32_t b) {
+    blockedBy[size_t(b)] = -1;
+    if (open[size_t(b)]) openPlaces.unmark(b);
+    open[size_t(b)] = 0;
+  }
+
+  void reopen(int32_t b) {
+    blockedBy[size_t(b)] = -1;
+    if (!open[size_t(b)]) openPlaces.mark(b);
+    open[size_t(b)] = 1;
+  }
+
+  // The first open corner from b on round the polygon, or -1.
+  int32_t nextOpen(int32_t b) const {
+    int32_t rank = openPlaces.before(b), total = openPlaces.before(n);
+    if (total == 0) return -1;
+    return openPlaces.withRank(rank < total ? rank : 0);
+  }
+
+  // Remaining points from b up to target, round the polygon, target not counted.
+  int32_t remainingFrom(int32_t b, int32_t target) const {
+    int32_t count = remainingPlaces.before(target) - remainingPlaces.before(b);
+    return target >= b ? count : count + remainingPlaces.before(n);
+  }
+
+  const Vec3* points;
+  int32_t n;
+  std::vector<int32_t> next, previous;
+  std::vector<int32_t> blockedBy;  // per corner: the point that blocked its last test, or -1
+  std::vector<uint8_t> open;       // per corner: its test may answer differently now
+  std::vector<int32_t> firstWatcher, nextWatcher, watchedCorner;  // per point, the corners it blocked
+  TPointTree tree;
+  TCountTree remainingPlaces, openPlaces;
+  int32_t first = 0;  // the remaining point first in the polygon's order: the plain array's entry 0
+  int32_t left;
+};
+
+}  // namespace
 
 void TTrack::triangulatePolygon(int32_t n, Vec3* points) {
   auto addTriangle = [this](Vec3 a, Vec3 b, Vec3 c) {
@@ -44,26 +340,14 @@ void TTrack::triangulatePolygon(int32_t n, Vec3* points) {
   // Copies of the first two points after the last, so every corner triple reads without wrapping.
   points[n] = points[0];
   points[n + 1] = points[1];
-  int32_t i = 0;
-  int32_t missed = 0;  // corners tested since the last cut
-  // A polygon that overlaps itself (parts of the track closer than the road's width) may have no
-  // ear at all: a whole round without a cut ends the clipping.
-  while (n > 3 && missed < n) {
-    if (!isEar(n, points, i)) {
-      i = (i + 1) % n;
-      missed++;
-      continue;
-    }
-    addTriangle(points[i], points[i + 1], points[i + 2]);
-    int32_t j = (i + 1) % n;
-    std::memmove(points + j, points + j + 1, sizeof(Vec3) * size_t(n + 1 - j));
-    if (j <= 1) {
-      points[n - 1] = points[0];
-      points[n] = points[1];
-    }
-    n--;
-    i = j % n;
-    missed = 0;
+  if (n > 3) {
+    // The clipping reads the points where they are and writes what is left back in front.
+    std::vector<Vec3> original(points, points + n);
+    TEarClipping clipping(original.data(), n);
+    clipping.cut(addTriangle, points);
+    n = clipping.remaining();
+    points[n] = points[0];
+    points[n + 1] = points[1];
   }
   // What is left, the last triangle or a polygon without an ear, is cut as a fan from its first
   // corner, so the ground keeps no hole and a polygon of m points always gives m - 2 triangles.

@@ -1,0 +1,132 @@
+// Start-up timings of the track, each part run with the game's grids and with the plain scans:
+// the whole load, the distance and crossing rules, the ear clipping of both ground polygons and
+// the search for the triangle under a point, on generated tracks of 100, 1,000 and 10,000
+// waypoints and on the shipped tracks. A counter "plain/grid" would mislead across runs, so each
+// pair is measured in the same run and the ratio taken by scripts/bench.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/reference/generated_track.h"
+#include "tests/reference/plain_track.h"
+#include "track/track.h"
+#include "track/triangle.h"
+
+constexpr uint32_t trackSeed = 2024;  // the generated tracks; any seed gives tracks of the same kind
+constexpr int queriesPerRun = 1000;   // points searched per timed pass of findTriangle
+
+namespace {
+
+// A track of a benchmark's argument: a generated one of that many waypoints, or a shipped one
+// (0, 1, 2: Default, Flat, Hills).
+std::string trackPath(int64_t argument) {
+  if (argument < 3) {
+    const char* names[] = {"Default.tck", "Flat.tck", "Hills.tck"};
+    return std::string(ZARVANTO_TRACKS_DIR) + "/" + names[argument];
+  }
+  static std::map<int64_t, std::string> written;
+  auto found = written.find(argument);
+  if (found != written.end()) return found->second;
+  std::string path = std::string("/tmp/zarvanto-bench-") + std::to_string(argument) + ".tck";
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  std::string text = trackFileText(generatedWaypoints(int32_t(argument), trackSeed));
+  std::fwrite(text.data(), 1, text.size(), file);
+  std::fclose(file);
+  return written[argument] = path;
+}
+
+const TTrack& loadedTrack(int64_t argument) {
+  static std::map<int64_t, TTrack*> loaded;
+  TTrack*& track = loaded[argument];
+  if (track == nullptr) {
+    track = new TTrack();
+    if (track->load(trackPath(argument).c_str()) != loadOk) std::abort();
+  }
+  return *track;
+}
+
+void LoadTrack(benchmark::State& state, const TLoadSteps& steps) {
+  std::string path = trackPath(state.range(0));
+  for (auto _ : state) {
+    TTrack track;
+    if (track.load(path.c_str(), nullptr, steps) != loadOk) state.SkipWithError("track refused");
+    benchmark::DoNotOptimize(track.triangleCount);
+  }
+}
+
+// The distance rule as the loader runs it: each waypoint against those before it.
+void DistanceRule(benchmark::State& state, bool (*isFar)(const TTrack&, Vec3, int32_t*)) {
+  const TTrack& loaded = loadedTrack(state.range(0));
+  for (auto _ : state) {
+    TTrack track;
+    track.waypoints = static_cast<Vec3*>(std::malloc(sizeof(Vec3) * size_t(loaded.waypointCount + 1)));
+    for (int32_t i = 0; i < loaded.waypointCount; i++) {
+      track.waypointCount = i;
+      if (!isFar(track, loaded.waypoints[i], nullptr)) state.SkipWithError("waypoints too close");
+      track.waypoints[i] = loaded.waypoints[i];
+    }
+  }
+}
+
+void CrossingRule(benchmark::State& state, bool (*passes)(const TTrack&, TCrossing*)) {
+  const TTrack& track = loadedTrack(state.range(0));
+  for (auto _ : state) benchmark::DoNotOptimize(passes(track, nullptr));
+}
+
+// Both ground polygons, as the mesh hands them over.
+void EarClipping(benchmark::State& state, void (*triangulate)(TTrack*, int32_t, Vec3*)) {
+  std::vector<std::vector<Vec3>> polygons = groundPolygons(trackPath(state.range(0)).c_str());
+  for (auto _ : state) {
+    TTrack track;
+    for (const std::vector<Vec3>& polygon : polygons) triangulate(&track, int32_t(polygon.size()), polygonCopy(polygon));
+    benchmark::DoNotOptimize(track.triangleCount);
+  }
+}
+
+// Points where cars are: along the centre line and the road's edges, and now and then off the
+// road on the ground, from a fixed seed.
+std::vector<Vec3> queryPoints(const TTrack& track) {
+  std::mt19937 random(7);
+  std::vector<Vec3> points;
+  for (int k = 0; k < queriesPerRun; k++) {
+    int32_t i = int32_t(random() % uint32_t(track.waypointCount));
+    Vec3 p = track.waypoints[i], q = track.waypoints[i + 1];
+    float f = float(random() % 1000) / 1000, side = float(int(random() % 25) - 12);
+    if (k % 10 == 0) side *= 20;
+    float length = std::hypot(q.x - p.x, q.z - p.z);
+    points.push_back({p.x + f * (q.x - p.x) + side * (q.z - p.z) / length, 0, p.z + f * (q.z - p.z) - side * (q.x - p.x) / length});
+  }
+  return points;
+}
+
+void FindTriangle(benchmark::State& state, bool plain) {
+  const TTrack& track = loadedTrack(state.range(0));
+  std::vector<Vec3> points = queryPoints(track);
+  for (auto _ : state)
+    for (Vec3 p : points) benchmark::DoNotOptimize(plain ? plainFindTriangle(track, p.x, 0, p.z) : track.findTriangle(p.x, 0, p.z));
+  state.SetItemsProcessed(state.iterations() * queriesPerRun);
+}
+
+void allTracks(benchmark::internal::Benchmark* b) { b->Arg(0)->Arg(1)->Arg(2)->Arg(100)->Arg(1000)->Arg(10000); }
+
+}  // namespace
+
+// The plain ear clipping at 10,000 waypoints takes seconds, so those run a few times only.
+BENCHMARK_CAPTURE(LoadTrack, plain, plainLoadSteps)->Apply(allTracks)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(LoadTrack, grid, trackLoadSteps)->Apply(allTracks)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(DistanceRule, plain, plainIsFarFromWaypoints)->Apply(allTracks)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(DistanceRule, grid, trackLoadSteps.isFarFromWaypoints)->Apply(allTracks)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(CrossingRule, plain, plainPassesCrossingRule)->Apply(allTracks)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(CrossingRule, grid, trackLoadSteps.passesCrossingRule)->Apply(allTracks)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(EarClipping, plain, plainTriangulatePolygon)->Apply(allTracks)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(EarClipping, grid, trackLoadSteps.triangulatePolygon)->Apply(allTracks)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(FindTriangle, plain, true)->Apply(allTracks)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(FindTriangle, grid, false)->Apply(allTracks)->Unit(benchmark::kMicrosecond);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,27 @@
+// The track's distance and crossing rules, ear clipping and triangle search as plain scans over
+// every pair and every point, as the game first had them: the answers its indexed versions must
+// give, and the times those are measured against.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "track/track.h"
+#include "track/triangle.h"
+
+bool plainIsFarFromWaypoints(const TTrack& track, Vec3 point, int32_t* nearWaypoint);
+bool plainPassesCrossingRule(const TTrack& track, TCrossing* crossing);
+// Whether the corner at entry i + 1 can be cut off, testing every remaining point.
+bool plainIsEar(int32_t n, const Vec3* points, int32_t i);
+// Shifts the array down after every cut; takes over and releases points.
+void plainTriangulatePolygon(TTrack* track, int32_t n, Vec3* points);
+const TTriangle* plainFindTriangle(const TTrack& track, float x, float y, float z);
+
+// Load with these scans in place of the track's own.
+extern const TLoadSteps plainLoadSteps;
+
+// The ground polygons a track file's mesh hands to the ear clipping, infield first; empty when
+// the file does not load. The ear clipping is the game's.
+std::vector<std::vector<Vec3>> groundPolygons(const char* fileName);
+// A polygon as the ear clipping takes it over: malloc'd, with room for the two wrap copies.
+Vec3* polygonCopy(const std::vector<Vec3>& polygon);

@@ -1,0 +1,147 @@
+// Filing triangles under grid cells. contains() first tests the plan box exactly, then the signs
+// of float cross products against the lines A-C and A-B from corner A and C-A and C-B from C. A
+// sign can come out wrong only for a point within about three float roundings times its distance
+// from that corner of the sign's line. With every sign right, only the triangle contains a point.
+// The line A-C is tested from both ends, and where the two disagree a point anywhere along it
+// within the box may count as contained; so the cells along that line get the triangle too. A
+// wrong sign against A-B or C-B alone reaches only near B, the further the more nearly those two
+// lines run parallel; so the triangle is widened by that. Where they run parallel within
+// rounding, the whole lines A-B and C-B are filed as well. Every cell that region touches gets
+// the triangle, which keeps findTriangle's answer the plain scan's.
+#include "track/triangle_grid.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "track/triangle.h"
+
+constexpr double floatRounding = 1.0 / 16777216.0;  // 2^-24, the relative error of one float operation
+constexpr double lineWidening = 24 * floatRounding;  // per unit of box size: the line A-C, and the
+                                                     // lines A-B and C-B where nearly parallel to it
+constexpr double flatCorner = 16 * floatRounding;    // sine of the angle at B below which A-B and C-B
+                                                     // count as parallel
+
+namespace {
+
+struct TSpan {
+  double low, high;
+};
+
+// x range of the line through p and q where its z lies in [low, high]; empty as low > high.
+TSpan lineSpan(double px, double pz, double qx, double qz, double low, double high) {
+  double dx = qx - px, dz = qz - pz;
+  if (dz == 0.0) {
+    if (pz < low || pz > high) return {1.0, 0.0};
+    return {-std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity()};
+  }
+  double x1 = px + (low - pz) / dz * dx, x2 = px + (high - pz) / dz * dx;
+  return {std::min(x1, x2), std::max(x1, x2)};
+}
+
+// x range of the triangle's part with z in [low, high].
+TSpan triangleSpan(const double (&x)[3], const double (&z)[3], double low, double high) {
+  TSpan span = {std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()};
+  for (int k = 0; k < 3; k++) {
+    if (z[k] >= low && z[k] <= high) {
+      span.low = std::min(span.low, x[k]);
+      span.high = std::max(span.high, x[k]);
+    }
+    int m = (k + 1) % 3;
+    for (double level : {low, high}) {
+      if ((z[k] < level) == (z[m] < level) || z[k] == z[m]) continue;
+      double at = x[k] + (level - z[k]) / (z[m] - z[k]) * (x[m] - x[k]);
+      span.low = std::min(span.low, at);
+      span.high = std::max(span.high, at);
+    }
+  }
+  return span;
+}
+
+}  // namespace
+
+void TTriangleGrid::clear() {
+  columns = rows = 0;
+  cellStart.clear();
+  cellTriangles.clear();
+}
+
+int32_t TTriangleGrid::cellAt(float x, float z) const {
+  if (columns == 0) return -1;
+  double column = std::floor((double(x) - originX) / cellSize), row = std::floor((double(z) - originZ) / cellSize);
+  if (!(column >= 0.0 && column < columns && row >= 0.0 && row < rows)) return -1;
+  return int32_t(row) * columns + int32_t(column);
+}
+
+void TTriangleGrid::build(const TTriangle* const* triangles, int32_t count) {
+  clear();
+  if (count == 0) return;
+  double minX = triangles[0]->minX, maxX = triangles[0]->maxX, minZ = triangles[0]->minZ, maxZ = triangles[0]->maxZ;
+  for (int32_t t = 1; t < count; t++) {
+    minX = std::min(minX, double(triangles[t]->minX));
+    maxX = std::max(maxX, double(triangles[t]->maxX));
+    minZ = std::min(minZ, double(triangles[t]->minZ));
+    maxZ = std::max(maxZ, double(triangles[t]->maxZ));
+  }
+  double width = maxX - minX, depth = maxZ - minZ;
+  double cells = double(cellsPerTriangle) * count;
+  cellSize = std::sqrt(width * depth / cells);
+  // A mesh flat in one direction still gets cells along the other.
+  cellSize = std::max({cellSize, width / cells, depth / cells, 1e-6 * (1.0 + std::fabs(minX) + std::fabs(minZ))});
+  originX = minX;
+  originZ = minZ;
+  columns = int32_t(std::floor(width / cellSize)) + 1;
+  rows = int32_t(std::floor(depth / cellSize)) + 1;
+
+  // (cell, triangle) in triangle order, then sorted stably by cell.
+  std::vector<int32_t> filedCell, filedTriangle;
+  std::vector<int32_t> lastFiled(size_t(columns) * size_t(rows), -1);
+  auto columnOf = [&](double x) { return int32_t(std::floor((x - originX) / cellSize)); };
+  for (int32_t t = 0; t < count; t++) {
+    const TTriangle& tri = *triangles[t];
+    double x[3] = {tri.vertexA.x, tri.vertexB.x, tri.vertexC.x};
+    double z[3] = {tri.vertexA.z, tri.vertexB.z, tri.vertexC.z};
+    double size = std::hypot(double(tri.maxX) - tri.minX, double(tri.maxZ) - tri.minZ);
+    double scale = std::fabs(x[0]) + std::fabs(z[0]) + size;
+    double widen = lineWidening * size + 1e-12 * scale;  // the second term covers this double arithmetic
+    double abX = x[1] - x[0], abZ = z[1] - z[0], cbX = x[1] - x[2], cbZ = z[1] - z[2];
+    double abLength = std::hypot(abX, abZ), cbLength = std::hypot(cbX, cbZ);
+    double sine = abLength * cbLength > 0.0 ? std::fabs(abX * cbZ - abZ * cbX) / (abLength * cbLength) : 1.0;
+    bool parallelAtB = sine < flatCorner;
+    double nearB = parallelAtB ? widen : widen + 4 * floatRounding * (abLength + cbLength) / (sine - 8 * floatRounding);
+    int32_t firstColumn = columnOf(tri.minX), lastColumn = columnOf(tri.maxX);
+    int32_t firstRow = int32_t(std::floor((double(tri.minZ) - originZ) / cellSize));
+    int32_t lastRow = int32_t(std::floor((double(tri.maxZ) - originZ) / cellSize));
+    for (int32_t row = firstRow; row <= lastRow; row++) {
+      double low = std::max(originZ + row * cellSize, double(tri.minZ));
+      double high = std::min(originZ + (row + 1) * cellSize, double(tri.maxZ));
+      TSpan spans[4] = {triangleSpan(x, z, low - nearB, high + nearB), {1.0, 0.0}, {1.0, 0.0}, {1.0, 0.0}};
+      spans[0] = {spans[0].low - nearB, spans[0].high + nearB};
+      if (x[0] != x[2] || z[0] != z[2]) spans[1] = lineSpan(x[0], z[0], x[2], z[2], low - widen, high + widen);
+      if (parallelAtB) {
+        if (x[0] != x[1] || z[0] != z[1]) spans[2] = lineSpan(x[0], z[0], x[1], z[1], low - widen, high + widen);
+        if (x[2] != x[1] || z[2] != z[1]) spans[3] = lineSpan(x[2], z[2], x[1], z[1], low - widen, high + widen);
+      }
+      for (int k = 0; k < 4; k++) {
+        TSpan span = spans[k];
+        if (span.low > span.high) continue;
+        if (k > 0) span = {span.low - widen, span.high + widen};
+        int32_t from = std::max(firstColumn, columnOf(std::max(span.low, double(tri.minX))));
+        int32_t to = std::min(lastColumn, columnOf(std::min(span.high, double(tri.maxX))));
+        for (int32_t column = from; column <= to; column++) {
+          int32_t cell = row * columns + column;
+          if (lastFiled[size_t(cell)] == t) continue;
+          lastFiled[size_t(cell)] = t;
+          filedCell.push_back(cell);
+          filedTriangle.push_back(t);
+        }
+      }
+    }
+  }
+  cellStart.assign(size_t(columns) * size_t(rows) + 1, 0);
+  for (int32_t cell : filedCell) cellStart[size_t(cell) + 1]++;
+  for (size_t c = 1; c < cellStart.size(); c++) cellStart[c] += cellStart[c - 1];
+  cellTriangles.resize(filedTriangle.size());
+  std::vector<int32_t> next(cellStart.begin(), cellStart.end() - 1);
+  for (size_t k = 0; k < filedCell.size(); k++) cellTriangles[size_t(next[size_t(filedCell[k])]++)] = filedTriangle[k];
+}
