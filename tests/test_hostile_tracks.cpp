@@ -50,7 +50,9 @@ TEST_P(HostileTrack, LoadsWithAFiniteMeshOrIsRefusedWithItsMessage) {
     EXPECT_EQ(loadFailureMessage(result, false), loadFailureMessage(c.result, false));
     return;
   }
-  if (c.title) EXPECT_EQ(track.title, *c.title);
+  if (c.title) {
+    EXPECT_EQ(track.title, *c.title);
+  }
 
   ASSERT_GT(track.triangleCount, 0);
   for (int32_t i = 0; i < track.triangleCount; i++) {
