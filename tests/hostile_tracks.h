@@ -42,6 +42,9 @@ inline const Hostile hostileTracks[] = {
      track("-1000000 -1000000 -1000000\n-1000000 1000000 0\n1000000 1000000 1000000\n1000000 -1000000 0\n"), loadOk, {}},
     // Legs of 10 where a float holds positions only to a sixteenth of a unit.
     {"SmallTrackAtAMillion", track("999990 999990 0\n999990 1000000 0\n1000000 1000000 0\n1000000 999990 0\n"), loadOk, {}},
+    // A sliver 20 times longer than it is wide: the mesh has edges so nearly level that their
+    // lines reach far beyond the grid's cells.
+    {"LongThinTriangle", track("1 0 2\n0 5951 0\n292 0 0\n"), loadOk, {}},
     {"HeightsOf500BetweenNeighbours", track("0 0 0\n0 100 500\n100 100 0\n100 0 500\n"), loadOk, {}},
     {"CliffOf500OnAShortLeg", track("0 0 0\n0 10 500\n100 100 0\n100 0 0\n"), loadOk, {}},
     {"TitleOf254Characters", track(square, std::string(254, 'T')), loadOk, std::string(254, 'T')},
