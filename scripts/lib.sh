@@ -4,13 +4,15 @@
 ZARVANTO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 # Everything needed to build the game, run its tests and drive it headless.
-# Mesa's software renderer (libgl1-mesa-dri) lets it draw without a GPU.
-# Clang and its runtime build the sanitizer and fuzzing variants.
+# Mesa's software renderer (libgl1-mesa-dri) lets it draw without a GPU;
+# valgrind checks that quitting releases the race. Clang and its runtime
+# build the sanitizer and fuzzing variants.
 ZARVANTO_PACKAGES=(
   cmake make g++ clang-14 libclang-rt-14-dev
   freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri
   libgtest-dev libbenchmark-dev
   xvfb xauth xdotool x11-apps x11-utils imagemagick libxdamage-dev
+  valgrind
   python3-mapbox-earcut  # scripts/bench: the ear clipping timed against earcut
 )
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -292,19 +293,69 @@ Rect clip(Rect area, int width, int height)
     const int x1 = std::min(area.x + area.width, width), y1 = std::min(area.y + area.height, height);
     return {x0, y0, std::max(x1 - x0, 0), std::max(y1 - y0, 0)};
 }
+
+bool near(Rgb p, Rgb colour, int tolerance)
+{
+    auto close = [tolerance](int a, int b) { return std::abs(a - b) <= tolerance; };
+    return close(p.r, colour.r) && close(p.g, colour.g) && close(p.b, colour.b);
+}
 }  // namespace
 
 bool Image::contains(Rgb colour, int tolerance, Rect area) const
 {
     const Rect r = clip(area, width_, height_);
-    auto near = [tolerance](int a, int b) { return std::abs(a - b) <= tolerance; };
     for (int y = r.y; y < r.y + r.height; ++y)
-        for (int x = r.x; x < r.x + r.width; ++x) {
-            const Rgb p = pixel(x, y);
-            if (near(p.r, colour.r) && near(p.g, colour.g) && near(p.b, colour.b))
+        for (int x = r.x; x < r.x + r.width; ++x)
+            if (near(pixel(x, y), colour, tolerance))
                 return true;
-        }
     return false;
+}
+
+std::size_t Image::count(Rgb colour, int tolerance, Rect area) const
+{
+    const Rect r = clip(area, width_, height_);
+    std::size_t found = 0;
+    for (int y = r.y; y < r.y + r.height; ++y)
+        for (int x = r.x; x < r.x + r.width; ++x)
+            found += near(pixel(x, y), colour, tolerance);
+    return found;
+}
+
+std::optional<Rect> Image::extent(Rgb colour, int tolerance, Rect area) const
+{
+    const Rect r = clip(area, width_, height_);
+    int x0 = r.x + r.width, y0 = r.y + r.height, x1 = -1, y1 = -1;
+    for (int y = r.y; y < r.y + r.height; ++y)
+        for (int x = r.x; x < r.x + r.width; ++x)
+            if (near(pixel(x, y), colour, tolerance)) {
+                x0 = std::min(x0, x);
+                y0 = std::min(y0, y);
+                x1 = std::max(x1, x);
+                y1 = std::max(y1, y);
+            }
+    if (x1 < 0)
+        return std::nullopt;
+    return Rect{x0, y0, x1 - x0 + 1, y1 - y0 + 1};
+}
+
+bool Image::sameIn(const Image& other, Rect area) const
+{
+    const Rect r = clip(clip(area, width_, height_), other.width_, other.height_);
+    for (int y = r.y; y < r.y + r.height; ++y)
+        for (int x = r.x; x < r.x + r.width; ++x)
+            if (!(pixel(x, y) == other.pixel(x, y)))
+                return false;
+    return true;
+}
+
+bool Image::sameIn(const Image& other, Rgb colour, Rect area) const
+{
+    const Rect r = clip(clip(area, width_, height_), other.width_, other.height_);
+    for (int y = r.y; y < r.y + r.height; ++y)
+        for (int x = r.x; x < r.x + r.width; ++x)
+            if ((pixel(x, y) == colour) != (other.pixel(x, y) == colour))
+                return false;
+    return true;
 }
 
 std::size_t Image::distinctColours(Rect area) const
@@ -419,21 +470,87 @@ void Window::key(const std::string& keysym) const
                                  shown(sent.err));
 }
 
+void Window::keysThenMouse(const std::vector<std::string>& keysyms, int x, int y) const
+{
+    // One xdotool command line, with no pause between the keys.
+    std::vector<std::string> args{"windowfocus", "--sync", id_, "key", "--delay", "0"};
+    args.insert(args.end(), keysyms.begin(), keysyms.end());
+    args.insert(args.end(), {"mousemove", "--window", id_, std::to_string(x), std::to_string(y)});
+    xdotoolOrThrow(args);
+}
+
 void Window::mouseMove(int x, int y) const
 {
     xdotoolOrThrow({"mousemove", "--window", id_, std::to_string(x), std::to_string(y)});
 }
 
-Image Window::screenshot() const
+void Window::resize(int width, int height) const
+{
+    xdotoolOrThrow({"windowsize", "--sync", id_, std::to_string(width), std::to_string(height)});
+}
+
+namespace {
+Image grab(const std::string& window)
 {
     TempDir scratch;
     const std::string path = scratch.path() + "/window.ppm";
     const CommandResult shot =
-        runCommand({"import", "-silent", "-window", id_, "-depth", "8", "ppm:" + path});
+        runCommand({"import", "-silent", "-window", window, "-depth", "8", "ppm:" + path});
     if (shot.status != 0)
-        throw std::runtime_error("`import -window " + id_ + "` failed with status " +
+        throw std::runtime_error("`import -window " + window + "` failed with status " +
                                  std::to_string(shot.status) + ": " + shown(shot.err));
     return Image::readPpm(path);
+}
+}  // namespace
+
+Image Window::screenshot() const { return grab(id_); }
+
+Image screenshotScreen() { return grab("root"); }
+
+Geometry screenSize()
+{
+    // Prints "WIDTH HEIGHT".
+    std::istringstream size(xdotoolOrThrow({"getdisplaygeometry"}).out);
+    Geometry g{0, 0, -1, -1};
+    size >> g.width >> g.height;
+    return g;
+}
+
+namespace {
+Image pollFor(const std::string& what, const std::function<Image()>& take,
+              const std::function<bool(const Image&)>& wanted, Millis timeout)
+{
+    const auto deadline = Clock::now() + timeout;
+    for (;;) {
+        Image shot = take();
+        if (wanted(shot))
+            return shot;
+        if (Clock::now() >= deadline)
+            throw std::runtime_error("the picture did not show " + what + " within " +
+                                     std::to_string(timeout.count()) + " ms");
+        std::this_thread::sleep_for(kPoll);
+    }
+}
+}  // namespace
+
+Image Window::waitFor(const std::string& what, const std::function<bool(const Image&)>& wanted,
+                      Millis timeout) const
+{
+    return pollFor(what, [this] { return screenshot(); }, wanted, timeout);
+}
+
+Image waitForScreen(const std::string& what, const std::function<bool(const Image&)>& wanted,
+                    Millis timeout)
+{
+    return pollFor(what, screenshotScreen, wanted, timeout);
+}
+
+Point overlayToWindow(double x, double y, int width, int height)
+{
+    // tan(22.5 degrees): the half height of the plane's visible part.
+    const double halfHeight = std::tan(22.5 * std::acos(-1.0) / 180.0);
+    const double halfWidth = halfHeight * width / height;
+    return {(1.0 + x / halfWidth) / 2.0 * width, (1.0 - y / halfHeight) / 2.0 * height};
 }
 
 }  // namespace e2e

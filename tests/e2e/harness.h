@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <sys/types.h>
@@ -24,6 +25,9 @@ using Millis = std::chrono::milliseconds;
 inline constexpr Millis kStartTimeout{10000};
 inline constexpr Millis kExitTimeout{5000};
 inline constexpr Millis kToolTimeout{5000};
+// How long a picture may take to show what a key or the game's own motion
+// should bring about; the camera needs about three seconds to settle.
+inline constexpr Millis kPictureTimeout{6000};
 
 // Set by the build: the game executable and the shipped tracks folder.
 std::string gameBinary();
@@ -97,6 +101,7 @@ bool operator==(const Rgb& a, const Rgb& b);
 
 struct Rect {
     int x, y, width, height;
+    int bottom() const { return y + height - 1; }
 };
 
 class Image {
@@ -110,7 +115,15 @@ public:
     Rgb pixel(int x, int y) const;
     // True if some pixel in `area` is within `tolerance` of `colour` in every channel.
     bool contains(Rgb colour, int tolerance, Rect area) const;
+    std::size_t count(Rgb colour, int tolerance, Rect area) const;
+    // The smallest rectangle holding every pixel of `colour` in `area`.
+    std::optional<Rect> extent(Rgb colour, int tolerance, Rect area) const;
     std::size_t distinctColours(Rect area) const;
+    // True if both pictures hold the same pixels in `area`; with a colour,
+    // if the pixels of that colour lie in the same places, which compares a
+    // text without the scene behind it.
+    bool sameIn(const Image& other, Rect area) const;
+    bool sameIn(const Image& other, Rgb colour, Rect area) const;
 
 private:
     int width_ = 0;
@@ -121,6 +134,24 @@ private:
 struct Geometry {
     int x, y, width, height;
 };
+
+// The size of the X screen the tests run on.
+Geometry screenSize();
+// What the whole screen shows, whichever windows cover it.
+Image screenshotScreen();
+
+// Where a point of the game's overlay plane lands in a window: the plane
+// lies one unit in front of the eye, seen with a 45-degree vertical field of
+// view, +y up. Pixel coordinates from the window's top left corner. A text
+// placed at (x, y) starts in column x and stands on pixel row floor(y).
+struct Point {
+    double x, y;
+};
+Point overlayToWindow(double x, double y, int width, int height);
+
+// Window::waitFor for the whole screen.
+Image waitForScreen(const std::string& what, const std::function<bool(const Image&)>& wanted,
+                    Millis timeout = kPictureTimeout);
 
 class Window {
 public:
@@ -133,8 +164,17 @@ public:
     std::string title() const;
     Geometry geometry() const;
     void key(const std::string& keysym) const;  // an X keysym name: "Escape", "Up", "F6", "p"
+    // Several keys typed in one burst, then the pointer moved to (x, y),
+    // fast enough for the game to take them all between two frames.
+    void keysThenMouse(const std::vector<std::string>& keysyms, int x, int y) const;
     void mouseMove(int x, int y) const;          // relative to the window's top left corner
+    void resize(int width, int height) const;
+    // The part of the window that is on the screen.
     Image screenshot() const;
+    // Takes screenshots until one satisfies `wanted` and returns it; throws
+    // naming `what` if none does within the timeout.
+    Image waitFor(const std::string& what, const std::function<bool(const Image&)>& wanted,
+                  Millis timeout = kPictureTimeout) const;
 
 private:
     explicit Window(std::string id) : id_(std::move(id)) {}
