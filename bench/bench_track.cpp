@@ -13,46 +13,27 @@
 #include <string>
 #include <vector>
 
-#include "tests/reference/generated_track.h"
+#include "bench/bench_race.h"
 #include "tests/reference/plain_track.h"
 #include "track/track.h"
 #include "track/triangle.h"
 
-constexpr uint32_t trackSeed = 2024;  // the generated tracks; any seed gives tracks of the same kind
 constexpr int queriesPerRun = 1000;   // points searched per timed pass of findTriangle
 
 namespace {
-
-// A track of a benchmark's argument: a generated one of that many waypoints, or a shipped one
-// (0, 1, 2: Default, Flat, Hills).
-std::string trackPath(int64_t argument) {
-  if (argument < 3) {
-    const char* names[] = {"Default.tck", "Flat.tck", "Hills.tck"};
-    return std::string(ZARVANTO_TRACKS_DIR) + "/" + names[argument];
-  }
-  static std::map<int64_t, std::string> written;
-  auto found = written.find(argument);
-  if (found != written.end()) return found->second;
-  std::string path = std::string("/tmp/zarvanto-bench-") + std::to_string(argument) + ".tck";
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  std::string text = trackFileText(generatedWaypoints(int32_t(argument), trackSeed));
-  std::fwrite(text.data(), 1, text.size(), file);
-  std::fclose(file);
-  return written[argument] = path;
-}
 
 const TTrack& loadedTrack(int64_t argument) {
   static std::map<int64_t, TTrack*> loaded;
   TTrack*& track = loaded[argument];
   if (track == nullptr) {
     track = new TTrack();
-    if (track->load(trackPath(argument).c_str()) != loadOk) std::abort();
+    if (track->load(benchTrackPath(argument).c_str()) != loadOk) std::abort();
   }
   return *track;
 }
 
 void LoadTrack(benchmark::State& state, const TLoadSteps& steps) {
-  std::string path = trackPath(state.range(0));
+  std::string path = benchTrackPath(state.range(0));
   for (auto _ : state) {
     TTrack track;
     if (track.load(path.c_str(), nullptr, steps) != loadOk) state.SkipWithError("track refused");
@@ -81,7 +62,7 @@ void CrossingRule(benchmark::State& state, bool (*passes)(const TTrack&, TCrossi
 
 // Both ground polygons, as the mesh hands them over.
 void EarClipping(benchmark::State& state, void (*triangulate)(TTrack*, int32_t, Vec3*)) {
-  std::vector<std::vector<Vec3>> polygons = groundPolygons(trackPath(state.range(0)).c_str());
+  std::vector<std::vector<Vec3>> polygons = groundPolygons(benchTrackPath(state.range(0)).c_str());
   for (auto _ : state) {
     TTrack track;
     for (const std::vector<Vec3>& polygon : polygons) triangulate(&track, int32_t(polygon.size()), polygonCopy(polygon));
@@ -128,5 +109,3 @@ BENCHMARK_CAPTURE(EarClipping, plain, plainTriangulatePolygon)->Apply(allTracks)
 BENCHMARK_CAPTURE(EarClipping, grid, trackLoadSteps.triangulatePolygon)->Apply(allTracks)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(FindTriangle, plain, true)->Apply(allTracks)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(FindTriangle, grid, false)->Apply(allTracks)->Unit(benchmark::kMicrosecond);
-
-BENCHMARK_MAIN();

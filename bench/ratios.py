@@ -26,6 +26,8 @@ def main():
         name = run["run_name"] if "run_name" in run else run["name"]
         if run.get("run_type") == "aggregate" and run.get("aggregate_name") != "median":
             continue
+        if name.count("/") < 2:  # a timing without a plain and a grid kind, such as the simulation step
+            continue
         part, kind, track = name.split("/")[:3]
         times[(part, kind, track)] = run["real_time"] * UNITS[run["time_unit"]]
     print("| part | track | plain ms | grid ms | plain/grid | target |")

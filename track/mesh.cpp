@@ -127,4 +127,5 @@ void TTrack::buildMesh(const TLoadSteps& steps) {
   outerStart = triangleCount;
   steps.triangulatePolygon(this, count, outer);
   triangleGrid.build(triangles, triangleCount);
+  inView.assign((size_t(triangleCount) + 63) / 64, 0);
 }

@@ -14,7 +14,8 @@
 
 TTrack::TTrack()
     : title(nullptr), waypointCount(0), waypoints(nullptr), minCorner{}, maxCorner{}, centre{},
-      margin(0), triangleCount(0), triangles(nullptr), infieldStart(0), outerStart(0) {}
+      margin(0), triangleCount(0), triangles(nullptr), infieldStart(0), outerStart(0),
+      trianglesDrawn(0) {}
 
 TTrack::~TTrack() {
   std::free(title);
@@ -24,6 +25,7 @@ TTrack::~TTrack() {
 
 void TTrack::clearTriangles() {
   triangleGrid.clear();
+  inView.clear();
   if (triangles == nullptr) return;
   for (int32_t i = 0; i < triangleCount; i++) delete triangles[i];
   std::free(triangles);

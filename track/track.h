@@ -94,6 +94,9 @@ class TTrack {
   int32_t outerStart;     // index of the first outer ground triangle
   TTriangleGrid triangleGrid;       // the triangles by plan cell, for findTriangle; built with the mesh
   mutable TWaypointHash waypointHash;  // the waypoints read so far by cell, for the distance rule
+  mutable std::vector<uint64_t> inView;  // one bit per triangle, set while a solid frame picks what
+                                         // it draws; sized with the mesh so drawing never allocates
+  mutable int32_t trianglesDrawn;        // by the last solid frame, for the tests and benchmarks
 
   TTrack();
   ~TTrack();
@@ -129,7 +132,8 @@ class TTrack {
   TTriangle* findTriangle(float x, float y, float z) const;
 
   // Drawing: the scene (solid mesh or wireframe grid) and the overview map, whose transform it
-  // leaves current for the car markers.
+  // leaves current for the car markers. The solid mesh is drawn as seen through the current
+  // projection and modelview: triangles wholly outside the view are left out.
   void draw() const;
   void drawOverview() const;
 };

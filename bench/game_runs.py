@@ -1,0 +1,170 @@
+#!/usr/bin/python3
+"""Measures the real game binary on the X display in DISPLAY: its start-up, and its frame rate
+and CPU use while racing.
+
+Usage:
+  game_runs.py startup GAME SWAP_COUNTER TRACKS_DIR BIG_TRACK [RUNS]
+  game_runs.py racing GAME SWAP_COUNTER TRACKS_DIR [RUNS]
+
+GAME is the game binary, SWAP_COUNTER the zarvanto_swap_counter library preloaded into it to
+count its frames, TRACKS_DIR the shipped tracks (the game runs there and loads Default.tck) and
+BIG_TRACK a generated track file to compare the start-up with.
+
+startup: from exec to the banner on standard output, and to the first frame shown, on the
+default track and on BIG_TRACK, taking turns so both see the same load; prints the medians.
+
+racing: starts the game on the default track, types Enter and Up three times into its window
+(resume, then 20 units per second), waits 2 s, then counts frames and reads the process's user
+and system time over 10 s; prints the frame rate and the share of one core, per run and median.
+"""
+import os
+import statistics
+import struct
+import subprocess
+import sys
+import time
+
+SETTLE_SECONDS = 2.0    # after the keys, before counting: the race is under way
+MEASURE_SECONDS = 10.0  # counted
+START_TIMEOUT = 20.0    # seconds for the banner or a window on a busy machine
+RECORD = "/tmp/zarvanto-swap-record-%d" % os.getpid()
+
+
+def game_env(counter):
+    env = dict(os.environ, LIBGL_ALWAYS_SOFTWARE="1", LD_PRELOAD=counter, ZARVANTO_SWAP_RECORD=RECORD)
+    return env
+
+
+def read_record():
+    """Swaps so far and the monotonic nanoseconds of the first, or (0, 0) before any."""
+    try:
+        with open(RECORD, "rb") as source:
+            data = source.read(16)
+    except FileNotFoundError:
+        return 0, 0
+    return struct.unpack("QQ", data) if len(data) == 16 else (0, 0)
+
+
+def start(game, counter, tracks_dir, args):
+    if os.path.exists(RECORD):
+        os.remove(RECORD)
+    began = time.monotonic_ns()
+    process = subprocess.Popen([game] + args, cwd=tracks_dir, env=game_env(counter),
+                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    return process, began
+
+
+def stop(process):
+    if process.poll() is None:
+        process.terminate()
+    try:
+        process.wait(timeout=5)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait()
+
+
+def startup_once(game, counter, tracks_dir, args):
+    process, began = start(game, counter, tracks_dir, args)
+    try:
+        banner = process.stdout.readline()
+        banner_ms = (time.monotonic_ns() - began) / 1e6
+        if not banner.startswith(b"Zarvanto"):
+            sys.exit("no banner from %s %s: %r" % (game, " ".join(args), banner))
+        deadline = time.monotonic() + START_TIMEOUT
+        while read_record()[0] == 0:
+            if time.monotonic() > deadline or process.poll() is not None:
+                sys.exit("no frame shown by %s %s" % (game, " ".join(args)))
+            time.sleep(0.001)
+        return banner_ms, (read_record()[1] - began) / 1e6
+    finally:
+        stop(process)
+
+
+def startup(game, counter, tracks_dir, big_track, runs):
+    cases = [("Default.tck (shipped default)", []), (os.path.basename(big_track), [big_track])]
+    times = {name: [] for name, _ in cases}
+    for _ in range(runs):
+        for name, args in cases:
+            times[name].append(startup_once(game, counter, tracks_dir, args))
+    print("| track | exec to banner ms | exec to first frame ms | runs |")
+    print("|---|---:|---:|---:|")
+    medians = []
+    for name, _ in cases:
+        banner = statistics.median(t[0] for t in times[name])
+        frame = statistics.median(t[1] for t in times[name])
+        medians.append((banner, frame))
+        print("| %s | %.1f | %.1f | %d |" % (name, banner, frame, runs))
+    (banner0, frame0), (banner1, frame1) = medians
+    verdict = "met" if banner1 / banner0 < 2 and frame1 / frame0 < 2 else "MISSED"
+    print("\nBig track / default: %.2f to the banner, %.2f to the first frame (target below 2: %s)"
+          % (banner1 / banner0, frame1 / frame0, verdict))
+
+
+def window_of(process):
+    deadline = time.monotonic() + START_TIMEOUT
+    while time.monotonic() < deadline:
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(process.pid)],
+                               capture_output=True, text=True).stdout.split()
+        if not found:
+            found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Zarvanto$"],
+                                   capture_output=True, text=True).stdout.split()
+        if found:
+            return found[0]
+        time.sleep(0.1)
+    sys.exit("the game's window did not show up")
+
+
+def cpu_seconds(pid):
+    with open("/proc/%d/stat" % pid) as source:
+        fields = source.read().rsplit(")", 1)[1].split()
+    # utime and stime, fields 14 and 15 of the line, count every thread of the process.
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def type_keys(window, *keys):
+    # Typed into the focused window: a key sent to a window directly can stay held down.
+    subprocess.run(["xdotool", "windowfocus", "--sync", window, "key"] + list(keys), check=True, timeout=10)
+
+
+def racing_once(game, counter, tracks_dir):
+    process, _ = start(game, counter, tracks_dir, [])
+    try:
+        process.stdout.readline()
+        window = window_of(process)
+        type_keys(window, "Return", "Up", "Up", "Up")
+        time.sleep(SETTLE_SECONDS)
+        swaps0, cpu0, wall0 = read_record()[0], cpu_seconds(process.pid), time.monotonic()
+        time.sleep(MEASURE_SECONDS)
+        swaps1, cpu1, wall1 = read_record()[0], cpu_seconds(process.pid), time.monotonic()
+        type_keys(window, "Escape")
+        process.wait(timeout=5)
+        return (swaps1 - swaps0) / (wall1 - wall0), 100 * (cpu1 - cpu0) / (wall1 - wall0)
+    finally:
+        stop(process)
+
+
+def racing(game, counter, tracks_dir, runs):
+    results = [racing_once(game, counter, tracks_dir) for _ in range(runs)]
+    print("| run | frames per second | share of one core |")
+    print("|---|---:|---:|")
+    for k, (fps, cpu) in enumerate(results, 1):
+        print("| %d | %.0f | %.1f%% |" % (k, fps, cpu))
+    fps = statistics.median(r[0] for r in results)
+    cpu = statistics.median(r[1] for r in results)
+    print("| median | %.0f | %.1f%% |" % (fps, cpu))
+    verdict = "met" if fps >= 100 and cpu <= 25 else "MISSED"
+    print("\nTarget at most 25%% of a core at 100 frames a second or more: %s" % verdict)
+
+
+def main():
+    if len(sys.argv) >= 6 and sys.argv[1] == "startup":
+        startup(sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5], int(sys.argv[6]) if len(sys.argv) > 6 else 11)
+    elif len(sys.argv) >= 5 and sys.argv[1] == "racing":
+        racing(sys.argv[2], sys.argv[3], sys.argv[4], int(sys.argv[5]) if len(sys.argv) > 5 else 3)
+    else:
+        sys.exit(__doc__)
+
+
+if __name__ == "__main__":
+    main()
