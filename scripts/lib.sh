@@ -5,12 +5,13 @@ ZARVANTO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 # Everything needed to build the game, run its tests and drive it headless.
 # Mesa's software renderer (libgl1-mesa-dri) lets it draw without a GPU;
-# valgrind checks that quitting releases the race.
+# valgrind checks that quitting releases the race. Clang and its runtime
+# build the sanitizer and fuzzing variants.
 ZARVANTO_PACKAGES=(
-  cmake make g++
+  cmake make g++ clang-14 libclang-rt-14-dev
   freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri
   libgtest-dev libbenchmark-dev
-  xvfb xauth xdotool x11-apps x11-utils imagemagick
+  xvfb xauth xdotool x11-apps x11-utils imagemagick libxdamage-dev
   valgrind
   python3-mapbox-earcut  # scripts/bench: the ear clipping timed against earcut
 )
@@ -46,6 +47,52 @@ zv_install_missing() {
 # Configures build/ for an optimised build; BUILD_TESTING follows CMake's default.
 zv_configure() {
   cmake -S "$ZARVANTO_ROOT" -B "$ZARVANTO_ROOT/build" -DCMAKE_BUILD_TYPE=Release "$@"
+}
+
+# The compiler of the sanitizer and fuzzing builds.
+ZV_CLANG=clang++-14
+
+# Configures build-sanitize/: every program, tests included, with the
+# address and undefined-behaviour checks.
+zv_configure_sanitize() {
+  cmake -S "$ZARVANTO_ROOT" -B "$ZARVANTO_ROOT/build-sanitize" -DCMAKE_CXX_COMPILER="$ZV_CLANG" \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZARVANTO_SANITIZE=ON "$@"
+}
+
+# Sends every sanitizer report to files under the given folder, as well as
+# ending the process, so a finding in a game that a test then kills anyway
+# is still seen: zv_sanitizer_reports lists them afterwards.
+zv_sanitizer_env() {
+  local dir="$1"
+  mkdir -p "$dir"
+  rm -f "$dir"/report.*
+  export ASAN_OPTIONS="log_path=$dir/report:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1"
+  export UBSAN_OPTIONS="log_path=$dir/report:print_stacktrace=1"
+  export LSAN_OPTIONS="log_path=$dir/report"
+}
+
+# Prints every report written under the folder; fails if there was one.
+zv_sanitizer_reports() {
+  local dir="$1" report status=0
+  for report in "$dir"/report.*; do
+    [[ -e "$report" ]] || continue
+    status=1
+    printf '\n==> Sanitizer report %s\n' "$report" >&2
+    cat "$report" >&2
+  done
+  return "$status"
+}
+
+# Plays the soak race in build/ for the given minutes on a private Xvfb.
+zv_run_soak() {
+  local minutes="$1" status=0
+  zv_say "Playing a ${minutes}-minute race"
+  export LIBGL_ALWAYS_SOFTWARE=1
+  zv_start_xvfb
+  ZARVANTO_SOAK_MINUTES="$minutes" ZARVANTO_SOAK_REPORT="$ZARVANTO_ROOT/build/soak-report.txt" \
+    "$ZARVANTO_ROOT/build/tests/zarvanto_soak" || status=$?
+  zv_stop_xvfb
+  return "$status"
 }
 
 # Starts a private Xvfb on the first free display from :99 up, waits until it

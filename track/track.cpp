@@ -49,6 +49,9 @@ bool readFile(const char* fileName, std::vector<char>* bytes) {
 
 // The next line from *pos, without its LF or CR LF end; false when the file ends first.
 bool nextLine(const std::vector<char>& bytes, size_t* pos, std::string* line) {
+  // An empty file has no storage at all, and memchr may not be handed a null pointer even to
+  // search nothing.
+  if (*pos >= bytes.size()) return false;
   const char* begin = bytes.data() + *pos;
   const char* end = static_cast<const char*>(std::memchr(begin, '\n', bytes.size() - *pos));
   if (end == nullptr) return false;

@@ -126,6 +126,9 @@ void TTriangleGrid::build(const TTriangle* const* triangles, int32_t count) {
         TSpan span = spans[k];
         if (span.low > span.high) continue;
         if (k > 0) span = {span.low - widen, span.high + widen};
+        // A nearly level line crosses a row far outside the triangle's box, where its cell
+        // number would not even fit an int; only the part within the box is filed.
+        if (span.high < tri.minX || span.low > tri.maxX) continue;
         int32_t from = std::max(firstColumn, columnOf(std::max(span.low, double(tri.minX))));
         int32_t to = std::min(lastColumn, columnOf(std::min(span.high, double(tri.maxX))));
         for (int32_t column = from; column <= to; column++) {
