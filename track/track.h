@@ -76,6 +76,10 @@ struct TLoadSteps {
   void (*triangulatePolygon)(TTrack* track, int32_t n, Vec3* points);
 };
 
+// Whether x blocks cutting the ear a-b-c: strictly inside it, or on the diagonal a-c strictly
+// between its ends; ab, ac, ca and cb are the plan edges from a and from c.
+bool blocksEar(Vec3 x, Vec3 a, Vec3 c, Vec2 ab, Vec2 ac, Vec2 ca, Vec2 cb);
+
 // The game's own: the track's rules and ear clipping.
 extern const TLoadSteps trackLoadSteps;
 

@@ -20,9 +20,6 @@ constexpr double diagonalBand = 32 * floatRounding;  // widening of the diagonal
 constexpr double flatCorner = 16 * floatRounding;    // sine of the angle between the corner's edges below
                                                      // which the corner counts as straight or a spike
 
-namespace {
-
-// Whether x blocks the ear a-b-c: strictly inside it, or on the diagonal a-c between its ends.
 // Points on the two polygon edges or at the corners do not block, so the ear's own corners, their
 // wrap copies and the two coinciding points of the outer ground's cut never stop a cut.
 bool blocksEar(Vec3 x, Vec3 a, Vec3 c, Vec2 ab, Vec2 ac, Vec2 ca, Vec2 cb) {
@@ -35,6 +32,8 @@ bool blocksEar(Vec3 x, Vec3 a, Vec3 c, Vec2 ab, Vec2 ac, Vec2 ca, Vec2 cb) {
   if (s1 != 0 && s2 != 0 && s4 != 0 && s1 != s2 && s3 != s4) return true;
   return s2 == 0 && inUnitRange(paramAlong(fromA, ac.x, ac.z), false);
 }
+
+namespace {
 
 struct TBox {
   double minX, minZ, maxX, maxZ;

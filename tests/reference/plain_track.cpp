@@ -32,17 +32,6 @@ bool plainPassesCrossingRule(const TTrack& track, TCrossing* crossing) {
 
 namespace {
 
-bool blocksEar(Vec3 x, Vec3 a, Vec3 c, Vec2 ab, Vec2 ac, Vec2 ca, Vec2 cb) {
-  Vec2 fromA = planDelta(a, x);
-  Vec2 fromC = planDelta(c, x);
-  int8_t s1 = sideOf(ab, fromA);
-  int8_t s2 = sideOf(ac, fromA);
-  int8_t s3 = sideOf(ca, fromC);
-  int8_t s4 = sideOf(cb, fromC);
-  if (s1 != 0 && s2 != 0 && s4 != 0 && s1 != s2 && s3 != s4) return true;
-  return s2 == 0 && inUnitRange(paramAlong(fromA, ac.x, ac.z), false);
-}
-
 std::vector<std::vector<Vec3>> capturedPolygons;
 
 }  // namespace
