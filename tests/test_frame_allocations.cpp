@@ -109,11 +109,7 @@ class FrameAllocations : public TrackTest {
     lapStartTime = gameClock();
   }
   void TearDown() override {
-    for (int32_t i = 0; i < carCount; i++) delete cars[i];
-    delete[] cars;
-    cars = nullptr;
-    delete camera;
-    camera = nullptr;
+    releaseRace();
     holdGameClock(-1);
     displayFlags = showHeadUp | showOverview | drawSolid;
     TrackTest::TearDown();

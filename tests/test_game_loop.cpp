@@ -35,11 +35,7 @@ class GameLoop : public TrackTest {
   }
   void TearDown() override {
     setPause(statePaused);
-    for (int32_t i = 0; i < carCount; i++) delete cars[i];
-    delete[] cars;
-    cars = nullptr;
-    delete camera;
-    camera = nullptr;
+    releaseRace();
     holdGameClock(-1);
     TrackTest::TearDown();
   }

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "app/game.h"
+#include "camera/camera.h"
+#include "cars/car.h"
 #include "tests/test_support.h"
 #include "track/track.h"
 
@@ -22,6 +24,15 @@ inline void loadGameTrack(const std::string& waypointLines) {
   delete track;
   track = new TTrack();
   ASSERT_EQ(track->load(path.c_str()), loadOk);
+}
+
+// Ends a race a test made with createRace: its cars, their array and the camera.
+inline void releaseRace() {
+  for (int32_t i = 0; i < carCount; i++) delete cars[i];
+  delete[] cars;
+  cars = nullptr;
+  delete camera;
+  camera = nullptr;
 }
 
 // Releases the game's track after each test.
