@@ -28,29 +28,40 @@ struct TSpan {
   double low, high;
 };
 
-// x range of the line through p and q where its z lies in [low, high]; empty as low > high.
-TSpan lineSpan(double px, double pz, double qx, double qz, double low, double high) {
-  double dx = qx - px, dz = qz - pz;
-  if (dz == 0.0) {
-    if (pz < low || pz > high) return {1.0, 0.0};
+// A line through (x0, z0) as x = x0 + (z - z0) * slope, or level (slope unused).
+struct TLine {
+  double x0, z0, slope;
+  bool level;
+};
+
+TLine lineThrough(double px, double pz, double qx, double qz) {
+  if (pz == qz) return {px, pz, 0.0, true};
+  return {px, pz, (qx - px) / (qz - pz), false};
+}
+
+// x range of the line where its z lies in [low, high]; empty as low > high.
+TSpan lineSpan(const TLine& line, double low, double high) {
+  if (line.level) {
+    if (line.z0 < low || line.z0 > high) return {1.0, 0.0};
     return {-std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity()};
   }
-  double x1 = px + (low - pz) / dz * dx, x2 = px + (high - pz) / dz * dx;
+  double x1 = line.x0 + (low - line.z0) * line.slope, x2 = line.x0 + (high - line.z0) * line.slope;
   return {std::min(x1, x2), std::max(x1, x2)};
 }
 
-// x range of the triangle's part with z in [low, high].
-TSpan triangleSpan(const double (&x)[3], const double (&z)[3], double low, double high) {
+// x range of the triangle's part with z in [low, high]: its corners there and where its edges
+// cross the two levels.
+TSpan triangleSpan(const double (&x)[3], const double (&z)[3], const TLine (&edges)[3], double low, double high) {
   TSpan span = {std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()};
   for (int k = 0; k < 3; k++) {
     if (z[k] >= low && z[k] <= high) {
       span.low = std::min(span.low, x[k]);
       span.high = std::max(span.high, x[k]);
     }
-    int m = (k + 1) % 3;
+    int m = k == 2 ? 0 : k + 1;
     for (double level : {low, high}) {
-      if ((z[k] < level) == (z[m] < level) || z[k] == z[m]) continue;
-      double at = x[k] + (level - z[k]) / (z[m] - z[k]) * (x[m] - x[k]);
+      if ((z[k] < level) == (z[m] < level) || edges[k].level) continue;
+      double at = x[k] + (level - z[k]) * edges[k].slope;
       span.low = std::min(span.low, at);
       span.high = std::max(span.high, at);
     }
@@ -96,7 +107,8 @@ void TTriangleGrid::build(const TTriangle* const* triangles, int32_t count) {
   // (cell, triangle) in triangle order, then sorted stably by cell.
   std::vector<int32_t> filedCell, filedTriangle;
   std::vector<int32_t> lastFiled(size_t(columns) * size_t(rows), -1);
-  auto columnOf = [&](double x) { return int32_t(std::floor((x - originX) / cellSize)); };
+  double perCell = 1.0 / cellSize;
+  auto columnOf = [&](double x) { return int32_t(std::floor((x - originX) * perCell)); };
   for (int32_t t = 0; t < count; t++) {
     const TTriangle& tri = *triangles[t];
     double x[3] = {tri.vertexA.x, tri.vertexB.x, tri.vertexC.x};
@@ -112,16 +124,17 @@ void TTriangleGrid::build(const TTriangle* const* triangles, int32_t count) {
     int32_t firstColumn = columnOf(tri.minX), lastColumn = columnOf(tri.maxX);
     int32_t firstRow = int32_t(std::floor((double(tri.minZ) - originZ) / cellSize));
     int32_t lastRow = int32_t(std::floor((double(tri.maxZ) - originZ) / cellSize));
+    TLine edges[3] = {lineThrough(x[0], z[0], x[1], z[1]), lineThrough(x[1], z[1], x[2], z[2]), lineThrough(x[2], z[2], x[0], z[0])};
+    bool lineAC = x[0] != x[2] || z[0] != z[2];
+    bool lineAB = parallelAtB && (x[0] != x[1] || z[0] != z[1]), lineCB = parallelAtB && (x[2] != x[1] || z[2] != z[1]);
     for (int32_t row = firstRow; row <= lastRow; row++) {
       double low = std::max(originZ + row * cellSize, double(tri.minZ));
       double high = std::min(originZ + (row + 1) * cellSize, double(tri.maxZ));
-      TSpan spans[4] = {triangleSpan(x, z, low - nearB, high + nearB), {1.0, 0.0}, {1.0, 0.0}, {1.0, 0.0}};
+      TSpan spans[4] = {triangleSpan(x, z, edges, low - nearB, high + nearB), {1.0, 0.0}, {1.0, 0.0}, {1.0, 0.0}};
       spans[0] = {spans[0].low - nearB, spans[0].high + nearB};
-      if (x[0] != x[2] || z[0] != z[2]) spans[1] = lineSpan(x[0], z[0], x[2], z[2], low - widen, high + widen);
-      if (parallelAtB) {
-        if (x[0] != x[1] || z[0] != z[1]) spans[2] = lineSpan(x[0], z[0], x[1], z[1], low - widen, high + widen);
-        if (x[2] != x[1] || z[2] != z[1]) spans[3] = lineSpan(x[2], z[2], x[1], z[1], low - widen, high + widen);
-      }
+      if (lineAC) spans[1] = lineSpan(edges[2], low - widen, high + widen);
+      if (lineAB) spans[2] = lineSpan(edges[0], low - widen, high + widen);
+      if (lineCB) spans[3] = lineSpan(edges[1], low - widen, high + widen);
       for (int k = 0; k < 4; k++) {
         TSpan span = spans[k];
         if (span.low > span.high) continue;

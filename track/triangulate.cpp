@@ -5,7 +5,9 @@
 // down after each cut and tests a corner against every remaining point. Here the remaining points
 // form a ring of links, and a corner is tested only against the points that can block it, found
 // through a tree of boxes over runs of consecutive points. Which points can block follows from
-// the blocking test's float arithmetic (see cornerReach below).
+// the blocking test's float arithmetic (see cornerReach below): near the corner, and along the
+// whole line of its diagonal. That line runs along the road edge for a long way, through the
+// plan boxes of runs it passes far from, so each run also keeps a thin strip along its chord.
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -98,6 +100,52 @@ bool bandMeetsBox(const TCornerReach& r, const TBox& box) {
   return nearest <= diagonalBand * r.diagonalLength * (reachX + reachZ);
 }
 
+// A run of consecutive polygon points seen along its chord: centre, unit chord direction and
+// half extents along and across it. A run along a curved road edge is a thin strip even where
+// its plan box, turned to the axes, is a wide square.
+struct TStrip {
+  double centreX, centreZ, alongX, alongZ, halfAlong, halfAcross;
+  bool usable;  // false for a run whose ends coincide, which has no chord
+};
+
+TStrip stripOf(const Vec3* points, int32_t from, int32_t to) {
+  TStrip strip{};
+  double dx = double(points[to - 1].x) - points[from].x, dz = double(points[to - 1].z) - points[from].z;
+  double length = std::hypot(dx, dz);
+  if (!(length > 0.0)) return strip;
+  strip.alongX = dx / length;
+  strip.alongZ = dz / length;
+  double lowA = INFINITY, highA = -INFINITY, lowC = INFINITY, highC = -INFINITY, scale = 0.0;
+  for (int32_t k = from; k < to; k++) {
+    double x = points[k].x, z = points[k].z;
+    double along = x * strip.alongX + z * strip.alongZ, across = z * strip.alongX - x * strip.alongZ;
+    lowA = std::min(lowA, along), highA = std::max(highA, along);
+    lowC = std::min(lowC, across), highC = std::max(highC, across);
+    scale = std::max(scale, std::fabs(x) + std::fabs(z));
+  }
+  double midA = (lowA + highA) / 2, midC = (lowC + highC) / 2;
+  strip.centreX = midA * strip.alongX - midC * strip.alongZ;
+  strip.centreZ = midA * strip.alongZ + midC * strip.alongX;
+  // The double arithmetic above is far finer than this margin.
+  double margin = 1e-9 * (scale + (highA - lowA));
+  strip.halfAlong = (highA - lowA) / 2 + margin;
+  strip.halfAcross = (highC - lowC) / 2 + margin;
+  strip.usable = true;
+  return strip;
+}
+
+// Whether a strip may hold a point of the band: as bandMeetsBox, over the strip's own axes.
+bool bandMeetsStrip(const TCornerReach& r, const TStrip& s) {
+  double crossAlong = r.dirX * s.alongZ - r.dirZ * s.alongX, crossAcross = r.dirX * s.alongX + r.dirZ * s.alongZ;
+  double atCentre = std::fabs(r.dirX * (s.centreZ - r.lineZ) - r.dirZ * (s.centreX - r.lineX));
+  double nearest = std::max(0.0, atCentre - s.halfAlong * std::fabs(crossAlong) - s.halfAcross * std::fabs(crossAcross));
+  double spreadX = s.halfAlong * std::fabs(s.alongX) + s.halfAcross * std::fabs(s.alongZ);
+  double spreadZ = s.halfAlong * std::fabs(s.alongZ) + s.halfAcross * std::fabs(s.alongX);
+  double reach = std::fabs(s.centreX - r.lineX) + std::fabs(s.centreZ - r.lineZ) + std::fabs(s.centreX - r.cX) +
+                 std::fabs(s.centreZ - r.cZ) + 2 * (spreadX + spreadZ);
+  return nearest <= diagonalBand * r.diagonalLength * reach;
+}
+
 bool boxesMeet(const TBox& p, const TBox& q) { return p.minX <= q.maxX && q.minX <= p.maxX && p.minZ <= q.maxZ && q.minZ <= p.maxZ; }
 
 // The polygon's points, in their order, under a binary tree of plan boxes over runs of
@@ -122,6 +170,19 @@ class TPointTree {
       boxes[size_t(node)] = {std::min(l.minX, r.minX), std::min(l.minZ, r.minZ), std::max(l.maxX, r.maxX), std::max(l.maxZ, r.maxZ)};
       remaining[size_t(node)] = remaining[2 * size_t(node)] + remaining[2 * size_t(node) + 1];
     }
+    // Each node's run of points, from its leaves up, and the strip round it.
+    std::vector<int32_t> runStart(2 * size_t(firstLeaf)), runEnd(2 * size_t(firstLeaf));
+    for (int32_t leaf = 0; leaf < firstLeaf; leaf++) {
+      runStart[size_t(firstLeaf + leaf)] = std::min(leaf * pointsPerLeaf, n);
+      runEnd[size_t(firstLeaf + leaf)] = std::min((leaf + 1) * pointsPerLeaf, n);
+    }
+    for (int32_t node = firstLeaf - 1; node >= 1; node--) {
+      runStart[size_t(node)] = runStart[2 * size_t(node)];
+      runEnd[size_t(node)] = runEnd[2 * size_t(node) + 1];
+    }
+    strips.resize(2 * size_t(firstLeaf));
+    for (size_t node = 1; node < strips.size(); node++)
+      if (runEnd[node] - runStart[node] >= 2) strips[node] = stripOf(points, runStart[node], runEnd[node]);
   }
 
   void remove(int32_t point) {
@@ -138,7 +199,7 @@ class TPointTree {
     stack[depth++] = 1;
     while (depth > 0) {
       size_t node = stack[--depth];
-      if (remaining[node] == 0 || !nodeMayHold(boxes[node])) continue;
+      if (remaining[node] == 0 || !nodeMayHold(boxes[node], strips[node])) continue;
       if (node < size_t(firstLeaf)) {
         stack[depth++] = 2 * node + 1;
         stack[depth++] = 2 * node;
@@ -157,6 +218,7 @@ class TPointTree {
   int32_t count;
   int32_t firstLeaf;  // node index of the first leaf; node k has children 2k and 2k + 1
   std::vector<TBox> boxes;
+  std::vector<TStrip> strips;
   std::vector<int32_t> remaining;
   std::vector<uint8_t> inPolygon;
 };
@@ -266,10 +328,12 @@ class TEarClipping {
     int32_t skip = b == first ? -1 : b;
     int32_t found;
     if (reach.everywhere)
-      found = tree.blocker(skip, [](const TBox&) { return true; }, [](Vec3) { return true; }, ear, edges);
+      found = tree.blocker(skip, [](const TBox&, const TStrip&) { return true; }, [](Vec3) { return true; }, ear, edges);
     else
       found = tree.blocker(
-          skip, [&](const TBox& box) { return boxesMeet(box, reach.box) || bandMeetsBox(reach, box); },
+          skip, [&](const TBox& box, const TStrip& strip) {
+            return boxesMeet(box, reach.box) || (bandMeetsBox(reach, box) && (!strip.usable || bandMeetsStrip(reach, strip)));
+          },
           [&](Vec3 x) { return inBox(reach.box, x.x, x.z) || inBand(reach, x.x, x.z); }, ear, edges);
     if (found < 0) return true;
     blockedBy[size_t(b)] = found;
