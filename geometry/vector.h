@@ -3,6 +3,7 @@
 // left, right and clockwise are meant in that view. A yaw is 0 towards +z and pi/2 towards +x.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 struct Vec3 {
@@ -19,6 +20,9 @@ constexpr double threeHalfPi = 4.71238898038469;
 constexpr float halfPiFloat = 1.5707963705062866f;  // the float nearest pi/2
 constexpr float roadHalfWidth = 4.0f;               // units from the centre line to each road edge
 
+// Length of the plan offset (dx, dz), for the grids' bounds: squares of differences of floats
+// never overflow a double, and this is several times quicker than std::hypot.
+inline double planLength(double dx, double dz) { return std::sqrt(dx * dx + dz * dz); }
 // b if a > b, else a (so a NaN in a wins).
 float minFloat(float a, float b);
 // b if a < b, else a.

@@ -1,7 +1,10 @@
 // The road and ground mesh: an 8-unit road along the centre line with a wedge on the outer side
 // of every turn, the infield inside the loop and the ground out to a border around the track.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "track/track.h"
@@ -12,6 +15,8 @@
 constexpr float slightTurnGap = 1e-5f;
 constexpr uint8_t leftEdgeOpen = 1;   // a right turn: the wedge fills the left (outer) side
 constexpr uint8_t rightEdgeOpen = 2;  // a left turn: the wedge fills the right side
+constexpr int32_t infieldPointsWorthAThread = 1000;  // below it, starting a thread costs about what
+                                                     // cutting the infield beside the outer ground saves
 
 namespace {
 
@@ -43,6 +48,28 @@ void addGroundPoint(Vec3* points, int32_t* count, Vec3 p) {
 // Also leaves out a last point that repeats the first, the same stall across the wrap.
 void closeGroundPolygon(const Vec3* points, int32_t* count) {
   while (*count > 3 && points[*count - 1].x == points[0].x && points[*count - 1].z == points[0].z) (*count)--;
+}
+
+// Starts cutting a ground polygon into part on a thread of its own. Not joinable for a small
+// polygon, or where no thread could be started: then the caller cuts it itself.
+std::thread cutAside(const TLoadSteps& steps, TTrack* part, int32_t n, Vec3* points) {
+  if (n < infieldPointsWorthAThread) return {};
+  try {
+    return std::thread(steps.triangulatePolygon, part, n, points);
+  } catch (const std::system_error&) {
+    return {};
+  }
+}
+
+// Moves part's triangles, in their order, to the end of track's.
+void appendTriangles(TTrack* track, TTrack* part) {
+  size_t total = size_t(track->triangleCount) + size_t(part->triangleCount);
+  track->triangles = static_cast<TTriangle**>(std::realloc(track->triangles, sizeof(TTriangle*) * total));
+  std::copy(part->triangles, part->triangles + part->triangleCount, track->triangles + track->triangleCount);
+  track->triangleCount = int32_t(total);
+  std::free(part->triangles);
+  part->triangles = nullptr;
+  part->triangleCount = 0;
 }
 
 }  // namespace
@@ -96,7 +123,12 @@ void TTrack::buildMesh(const TLoadSteps& steps) {
   }
   closeGroundPolygon(infield, &count);
   infieldStart = triangleCount;
-  steps.triangulatePolygon(this, count, infield);
+  // A large infield is cut on a second core while this one builds and cuts the outer ground;
+  // its triangles still come first.
+  TTrack infieldPart;
+  std::thread infieldCutter = cutAside(steps, &infieldPart, count, infield);
+  bool cutAsideNow = infieldCutter.joinable();
+  if (!cutAsideNow) steps.triangulatePolygon(this, count, infield);
 
   // The anchor is the westernmost waypoint (the northernmost among those, then the first), where
   // the cut from the border's north-west corner reaches the road's outer edge.
@@ -124,8 +156,17 @@ void TTrack::buildMesh(const TLoadSteps& steps) {
   }
   addGroundPoint(outer, &count, leftStart[anchor]);
   closeGroundPolygon(outer, &count);
-  outerStart = triangleCount;
-  steps.triangulatePolygon(this, count, outer);
+  if (cutAsideNow) {
+    TTrack outerPart;
+    steps.triangulatePolygon(&outerPart, count, outer);
+    infieldCutter.join();
+    appendTriangles(this, &infieldPart);
+    outerStart = triangleCount;
+    appendTriangles(this, &outerPart);
+  } else {
+    outerStart = triangleCount;
+    steps.triangulatePolygon(this, count, outer);
+  }
   triangleGrid.build(triangles, triangleCount);
   inView.assign((size_t(triangleCount) + 63) / 64, 0);
 }

@@ -44,7 +44,7 @@ void addAngledPairs(const Vec3* waypoints, int32_t n, std::vector<std::pair<int3
   double minX = waypoints[0].x, maxX = minX, minZ = waypoints[0].z, maxZ = minZ;
   for (int32_t s = 0; s < n; s++) {
     Vec3 p = waypoints[s], q = waypoints[s + 1];
-    double length = std::hypot(double(q.x) - p.x, double(q.z) - p.z);
+    double length = planLength(double(q.x) - p.x, double(q.z) - p.z);
     totalLength += length;
     double widen = boxWidening * length + 1e-9 * (1.0 + std::fabs(p.x) + std::fabs(p.z));
     boxes[size_t(s)] = {std::min<double>(p.x, q.x) - widen, std::min<double>(p.z, q.z) - widen,
@@ -91,10 +91,10 @@ void addParallelPairs(const Vec3* waypoints, int32_t n, std::vector<std::pair<in
     maxX = std::max<double>(maxX, waypoints[s].x);
     minZ = std::min<double>(minZ, waypoints[s].z);
     maxZ = std::max<double>(maxZ, waypoints[s].z);
-    longest = std::max(longest, std::hypot(double(waypoints[s + 1].x) - waypoints[s].x, double(waypoints[s + 1].z) - waypoints[s].z));
+    longest = std::max(longest, planLength(double(waypoints[s + 1].x) - waypoints[s].x, double(waypoints[s + 1].z) - waypoints[s].z));
   }
   double centreX = (minX + maxX) / 2, centreZ = (minZ + maxZ) / 2;
-  double reach = std::hypot(maxX - minX, maxZ - minZ) / 2;
+  double reach = planLength(maxX - minX, maxZ - minZ) / 2;
   // Lines of segments the test could find crossing: their offsets differ by at most the part of
   // a segment's length the near-parallel allows, the rounding over the distance between them,
   // and the turn between their directions carried out to the centre.

@@ -12,7 +12,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "track/triangle.h"
 
@@ -21,6 +25,8 @@ constexpr double lineWidening = 24 * floatRounding;  // per unit of box size: th
                                                      // lines A-B and C-B where nearly parallel to it
 constexpr double flatCorner = 16 * floatRounding;    // sine of the angle at B below which A-B and C-B
                                                      // count as parallel
+constexpr int32_t trianglesWorthAThread = 4000;      // below it, a second thread for filing costs
+                                                     // about what it saves
 
 namespace {
 
@@ -69,6 +75,77 @@ TSpan triangleSpan(const double (&x)[3], const double (&z)[3], const TLine (&edg
   return span;
 }
 
+// (cell, triangle) pairs in triangle order, and per cell the last triangle filed under it.
+struct TFiling {
+  std::vector<int32_t> cells, triangles;
+  std::vector<int32_t> lastFiled;
+};
+
+// Files triangles from up to to under every cell where containment could answer true for a
+// point: the triangle and the lines through its edges, widened by the rounding of the test,
+// within its plan box.
+void fileTriangles(const TTriangleGrid& grid, const TTriangle* const* triangles, int32_t from, int32_t to, TFiling* out) {
+  out->lastFiled.assign(size_t(grid.columns) * size_t(grid.rows), -1);
+  double perCell = 1.0 / grid.cellSize;
+  auto columnOf = [&](double x) { return int32_t(std::floor((x - grid.originX) * perCell)); };
+  for (int32_t t = from; t < to; t++) {
+    const TTriangle& tri = *triangles[t];
+    double x[3] = {tri.vertexA.x, tri.vertexB.x, tri.vertexC.x};
+    double z[3] = {tri.vertexA.z, tri.vertexB.z, tri.vertexC.z};
+    double size = planLength(double(tri.maxX) - tri.minX, double(tri.maxZ) - tri.minZ);
+    double scale = std::fabs(x[0]) + std::fabs(z[0]) + size;
+    double widen = lineWidening * size + 1e-12 * scale;  // the second term covers this double arithmetic
+    double abX = x[1] - x[0], abZ = z[1] - z[0], cbX = x[1] - x[2], cbZ = z[1] - z[2];
+    double abLength = planLength(abX, abZ), cbLength = planLength(cbX, cbZ);
+    double sine = abLength * cbLength > 0.0 ? std::fabs(abX * cbZ - abZ * cbX) / (abLength * cbLength) : 1.0;
+    bool parallelAtB = sine < flatCorner;
+    double nearB = parallelAtB ? widen : widen + 4 * floatRounding * (abLength + cbLength) / (sine - 8 * floatRounding);
+    int32_t firstColumn = columnOf(tri.minX), lastColumn = columnOf(tri.maxX);
+    int32_t firstRow = int32_t(std::floor((double(tri.minZ) - grid.originZ) / grid.cellSize));
+    int32_t lastRow = int32_t(std::floor((double(tri.maxZ) - grid.originZ) / grid.cellSize));
+    TLine edges[3] = {lineThrough(x[0], z[0], x[1], z[1]), lineThrough(x[1], z[1], x[2], z[2]), lineThrough(x[2], z[2], x[0], z[0])};
+    bool lineAC = x[0] != x[2] || z[0] != z[2];
+    bool lineAB = parallelAtB && (x[0] != x[1] || z[0] != z[1]), lineCB = parallelAtB && (x[2] != x[1] || z[2] != z[1]);
+    for (int32_t row = firstRow; row <= lastRow; row++) {
+      double low = std::max(grid.originZ + row * grid.cellSize, double(tri.minZ));
+      double high = std::min(grid.originZ + (row + 1) * grid.cellSize, double(tri.maxZ));
+      TSpan spans[4] = {triangleSpan(x, z, edges, low - nearB, high + nearB), {1.0, 0.0}, {1.0, 0.0}, {1.0, 0.0}};
+      spans[0] = {spans[0].low - nearB, spans[0].high + nearB};
+      if (lineAC) spans[1] = lineSpan(edges[2], low - widen, high + widen);
+      if (lineAB) spans[2] = lineSpan(edges[0], low - widen, high + widen);
+      if (lineCB) spans[3] = lineSpan(edges[1], low - widen, high + widen);
+      for (int k = 0; k < 4; k++) {
+        TSpan span = spans[k];
+        if (span.low > span.high) continue;
+        if (k > 0) span = {span.low - widen, span.high + widen};
+        // A nearly level line crosses a row far outside the triangle's box, where its cell
+        // number would not even fit an int; only the part within the box is filed.
+        if (span.high < tri.minX || span.low > tri.maxX) continue;
+        int32_t fromColumn = std::max(firstColumn, columnOf(std::max(span.low, double(tri.minX))));
+        int32_t toColumn = std::min(lastColumn, columnOf(std::min(span.high, double(tri.maxX))));
+        for (int32_t column = fromColumn; column <= toColumn; column++) {
+          int32_t cell = row * grid.columns + column;
+          if (out->lastFiled[size_t(cell)] == t) continue;
+          out->lastFiled[size_t(cell)] = t;
+          out->cells.push_back(cell);
+          out->triangles.push_back(t);
+        }
+      }
+    }
+  }
+}
+
+// Where the triangles split into two runs that span about as many grid rows, the work of filing.
+int32_t halfTheRows(const TTriangleGrid& grid, const TTriangle* const* triangles, int32_t count) {
+  auto rowsOf = [&](const TTriangle& t) { return 1.0 + (double(t.maxZ) - t.minZ) / grid.cellSize; };
+  double total = 0.0;
+  for (int32_t t = 0; t < count; t++) total += rowsOf(*triangles[t]);
+  double sum = 0.0;
+  int32_t t = 0;
+  while (t < count && sum < total / 2) sum += rowsOf(*triangles[t++]);
+  return t;
+}
+
 }  // namespace
 
 void TTriangleGrid::clear() {
@@ -104,60 +181,29 @@ void TTriangleGrid::build(const TTriangle* const* triangles, int32_t count) {
   columns = int32_t(std::floor(width / cellSize)) + 1;
   rows = int32_t(std::floor(depth / cellSize)) + 1;
 
-  // (cell, triangle) in triangle order, then sorted stably by cell.
-  std::vector<int32_t> filedCell, filedTriangle;
-  std::vector<int32_t> lastFiled(size_t(columns) * size_t(rows), -1);
-  double perCell = 1.0 / cellSize;
-  auto columnOf = [&](double x) { return int32_t(std::floor((x - originX) * perCell)); };
-  for (int32_t t = 0; t < count; t++) {
-    const TTriangle& tri = *triangles[t];
-    double x[3] = {tri.vertexA.x, tri.vertexB.x, tri.vertexC.x};
-    double z[3] = {tri.vertexA.z, tri.vertexB.z, tri.vertexC.z};
-    double size = std::hypot(double(tri.maxX) - tri.minX, double(tri.maxZ) - tri.minZ);
-    double scale = std::fabs(x[0]) + std::fabs(z[0]) + size;
-    double widen = lineWidening * size + 1e-12 * scale;  // the second term covers this double arithmetic
-    double abX = x[1] - x[0], abZ = z[1] - z[0], cbX = x[1] - x[2], cbZ = z[1] - z[2];
-    double abLength = std::hypot(abX, abZ), cbLength = std::hypot(cbX, cbZ);
-    double sine = abLength * cbLength > 0.0 ? std::fabs(abX * cbZ - abZ * cbX) / (abLength * cbLength) : 1.0;
-    bool parallelAtB = sine < flatCorner;
-    double nearB = parallelAtB ? widen : widen + 4 * floatRounding * (abLength + cbLength) / (sine - 8 * floatRounding);
-    int32_t firstColumn = columnOf(tri.minX), lastColumn = columnOf(tri.maxX);
-    int32_t firstRow = int32_t(std::floor((double(tri.minZ) - originZ) / cellSize));
-    int32_t lastRow = int32_t(std::floor((double(tri.maxZ) - originZ) / cellSize));
-    TLine edges[3] = {lineThrough(x[0], z[0], x[1], z[1]), lineThrough(x[1], z[1], x[2], z[2]), lineThrough(x[2], z[2], x[0], z[0])};
-    bool lineAC = x[0] != x[2] || z[0] != z[2];
-    bool lineAB = parallelAtB && (x[0] != x[1] || z[0] != z[1]), lineCB = parallelAtB && (x[2] != x[1] || z[2] != z[1]);
-    for (int32_t row = firstRow; row <= lastRow; row++) {
-      double low = std::max(originZ + row * cellSize, double(tri.minZ));
-      double high = std::min(originZ + (row + 1) * cellSize, double(tri.maxZ));
-      TSpan spans[4] = {triangleSpan(x, z, edges, low - nearB, high + nearB), {1.0, 0.0}, {1.0, 0.0}, {1.0, 0.0}};
-      spans[0] = {spans[0].low - nearB, spans[0].high + nearB};
-      if (lineAC) spans[1] = lineSpan(edges[2], low - widen, high + widen);
-      if (lineAB) spans[2] = lineSpan(edges[0], low - widen, high + widen);
-      if (lineCB) spans[3] = lineSpan(edges[1], low - widen, high + widen);
-      for (int k = 0; k < 4; k++) {
-        TSpan span = spans[k];
-        if (span.low > span.high) continue;
-        if (k > 0) span = {span.low - widen, span.high + widen};
-        // A nearly level line crosses a row far outside the triangle's box, where its cell
-        // number would not even fit an int; only the part within the box is filed.
-        if (span.high < tri.minX || span.low > tri.maxX) continue;
-        int32_t from = std::max(firstColumn, columnOf(std::max(span.low, double(tri.minX))));
-        int32_t to = std::min(lastColumn, columnOf(std::min(span.high, double(tri.maxX))));
-        for (int32_t column = from; column <= to; column++) {
-          int32_t cell = row * columns + column;
-          if (lastFiled[size_t(cell)] == t) continue;
-          lastFiled[size_t(cell)] = t;
-          filedCell.push_back(cell);
-          filedTriangle.push_back(t);
-        }
-      }
+  // The triangles' (cell, triangle) pairs, filed in triangle order and then sorted stably by
+  // cell. Many triangles are filed on two threads, each taking a run of about half the rows; the
+  // first run's pairs sort in before the second's, so every cell's list comes out the same.
+  TFiling filings[2];
+  int32_t split = count;
+  std::thread second;
+  if (count >= trianglesWorthAThread) {
+    split = halfTheRows(*this, triangles, count);
+    try {
+      second = std::thread(fileTriangles, std::cref(*this), triangles, split, count, &filings[1]);
+    } catch (const std::system_error&) {
+      split = count;
     }
   }
+  fileTriangles(*this, triangles, 0, split, &filings[0]);
+  if (second.joinable()) second.join();
+  else if (split < count) fileTriangles(*this, triangles, split, count, &filings[1]);
   cellStart.assign(size_t(columns) * size_t(rows) + 1, 0);
-  for (int32_t cell : filedCell) cellStart[size_t(cell) + 1]++;
+  for (const TFiling& filing : filings)
+    for (int32_t cell : filing.cells) cellStart[size_t(cell) + 1]++;
   for (size_t c = 1; c < cellStart.size(); c++) cellStart[c] += cellStart[c - 1];
-  cellTriangles.resize(filedTriangle.size());
+  cellTriangles.resize(size_t(cellStart.back()));
   std::vector<int32_t> next(cellStart.begin(), cellStart.end() - 1);
-  for (size_t k = 0; k < filedCell.size(); k++) cellTriangles[size_t(next[size_t(filedCell[k])]++)] = filedTriangle[k];
+  for (const TFiling& filing : filings)
+    for (size_t k = 0; k < filing.cells.size(); k++) cellTriangles[size_t(next[size_t(filing.cells[k])]++)] = filing.triangles[k];
 }

@@ -7,7 +7,7 @@
 
 class TTriangle;
 
-constexpr int cellsPerTriangle = 1;  // grid cells per mesh triangle, spread over the mesh's plan box
+constexpr double cellsPerTriangle = 0.25;  // grid cells per mesh triangle, spread over the mesh's plan box
 
 class TTriangleGrid {
  public:

@@ -61,7 +61,7 @@ struct TCornerReach {
 TCornerReach cornerReach(Vec3 a, Vec3 b, Vec3 c) {
   TCornerReach reach;
   double abX = double(b.x) - a.x, abZ = double(b.z) - a.z, cbX = double(b.x) - c.x, cbZ = double(b.z) - c.z;
-  double abLength = std::hypot(abX, abZ), cbLength = std::hypot(cbX, cbZ);
+  double abLength = planLength(abX, abZ), cbLength = planLength(cbX, cbZ);
   double sine = std::fabs(abX * cbZ - abZ * cbX) / (abLength * cbLength);
   reach.everywhere = sine < flatCorner && abX * cbX + abZ * cbZ > 0.0;
   double widen = 4 * floatRounding * (abLength + cbLength) / std::max(sine - 8 * floatRounding, 8 * floatRounding);
@@ -73,7 +73,7 @@ TCornerReach cornerReach(Vec3 a, Vec3 b, Vec3 c) {
   reach.dirZ = double(c.z) - a.z;
   reach.cX = c.x;
   reach.cZ = c.z;
-  reach.diagonalLength = std::hypot(reach.dirX, reach.dirZ);
+  reach.diagonalLength = planLength(reach.dirX, reach.dirZ);
   return reach;
 }
 
@@ -111,7 +111,7 @@ struct TStrip {
 TStrip stripOf(const Vec3* points, int32_t from, int32_t to) {
   TStrip strip{};
   double dx = double(points[to - 1].x) - points[from].x, dz = double(points[to - 1].z) - points[from].z;
-  double length = std::hypot(dx, dz);
+  double length = planLength(dx, dz);
   if (!(length > 0.0)) return strip;
   strip.alongX = dx / length;
   strip.alongZ = dz / length;
