@@ -154,19 +154,20 @@ void drawSolidMesh(const TTrack& track) {
 
   // Mark the triangles filed under the cells the view's plan box covers, then draw the marked
   // ones in index order, clearing the marks for the next frame.
-  const TTriangleGrid& grid = track.triangleGrid;
-  int32_t column0 = firstCell(view.minX, grid.originX, grid.cellSize, grid.columns);
-  int32_t column1 = lastCell(view.maxX, grid.originX, grid.cellSize, grid.columns);
-  int32_t row0 = firstCell(view.minZ, grid.originZ, grid.cellSize, grid.rows);
-  int32_t row1 = lastCell(view.maxZ, grid.originZ, grid.cellSize, grid.rows);
-  for (int32_t row = row0; row <= row1; row++)
-    for (int32_t column = column0; column <= column1; column++) {
-      int32_t cell = row * grid.columns + column;
-      for (int32_t k = grid.cellStart[size_t(cell)]; k < grid.cellStart[size_t(cell) + 1]; k++) {
-        uint32_t i = uint32_t(grid.cellTriangles[size_t(k)]);
-        track.inView[i / 64] |= uint64_t(1) << (i % 64);
+  for (const TCellLevel* grid : {&track.triangleGrid.small, &track.triangleGrid.large}) {
+    int32_t column0 = firstCell(view.minX, grid->originX, grid->cellSize, grid->columns);
+    int32_t column1 = lastCell(view.maxX, grid->originX, grid->cellSize, grid->columns);
+    int32_t row0 = firstCell(view.minZ, grid->originZ, grid->cellSize, grid->rows);
+    int32_t row1 = lastCell(view.maxZ, grid->originZ, grid->cellSize, grid->rows);
+    for (int32_t row = row0; row <= row1; row++)
+      for (int32_t column = column0; column <= column1; column++) {
+        int32_t cell = row * grid->columns + column;
+        for (int32_t k = grid->cellStart[size_t(cell)]; k < grid->cellStart[size_t(cell) + 1]; k++) {
+          uint32_t i = uint32_t(grid->cellTriangles[size_t(k)]);
+          track.inView[i / 64] |= uint64_t(1) << (i % 64);
+        }
       }
-    }
+  }
   for (size_t word = 0; word < track.inView.size(); word++) {
     for (uint64_t bits = track.inView[word]; bits != 0; bits &= bits - 1) {
       const TTriangle& t = *track.triangles[word * 64 + size_t(__builtin_ctzll(bits))];

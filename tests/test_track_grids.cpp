@@ -100,15 +100,16 @@ void expectSameFoundTriangles(const TTrack& track, std::mt19937& random) {
       expectSame(p.x + f * (q.x - p.x), p.z + f * (q.z - p.z));
     }
   }
-  const TTriangleGrid& grid = track.triangleGrid;
-  for (int k = 0; k < 2000 && !testing::Test::HasFatalFailure(); k++) {
-    double u = double(random()) / 4294967296.0 * 1.2 - 0.1, v = double(random()) / 4294967296.0 * 1.2 - 0.1;
-    float x = float(grid.originX + u * grid.columns * grid.cellSize), z = float(grid.originZ + v * grid.rows * grid.cellSize);
-    expectSame(x, z);
-    expectSame(float(grid.originX + std::floor(u * grid.columns) * grid.cellSize), z);  // on a column border
-    expectSame(x, float(grid.originZ + std::floor(v * grid.rows) * grid.cellSize));     // on a row border
-  }
+  for (const TCellLevel* grid : {&track.triangleGrid.small, &track.triangleGrid.large})
+    for (int k = 0; k < 1000 && !testing::Test::HasFatalFailure(); k++) {
+      double u = double(random()) / 4294967296.0 * 1.2 - 0.1, v = double(random()) / 4294967296.0 * 1.2 - 0.1;
+      float x = float(grid->originX + u * grid->columns * grid->cellSize), z = float(grid->originZ + v * grid->rows * grid->cellSize);
+      expectSame(x, z);
+      expectSame(float(grid->originX + std::floor(u * grid->columns) * grid->cellSize), z);  // on a column border
+      expectSame(x, float(grid->originZ + std::floor(v * grid->rows) * grid->cellSize));     // on a row border
+    }
   // A NaN passes every box test: along x the plain scan then goes by where x lies between A and C.
+  const TCellLevel& grid = track.triangleGrid.small;
   for (float x : {0.0f, 50.0f, float(grid.originX + grid.columns * grid.cellSize / 3)}) expectSame(x, NAN);
   expectSame(NAN, 0);
   expectSame(INFINITY, -INFINITY);
@@ -140,6 +141,23 @@ TEST(TrackGrids, GeneratedTracksLoadAndFindAsThePlainScans) {
       expectSameFoundTriangles(track, random);
     }
   }
+}
+
+// A large infield is cut on a second thread beside the outer ground, and its triangles must still
+// come first and draw their shades from the generator in the same order.
+TEST(TrackGrids, LargeTrackCutOnTwoThreadsLoadsAsThePlainScans) {
+  std::string path = writeTrack(trackFileText(generatedWaypoints(1200, 5)));
+  expectSameLoad(path);
+  TTrack fast, plain;
+  setGameRandState(11);
+  ASSERT_EQ(fast.load(path.c_str()), loadOk);
+  int afterFast = gameRand();
+  setGameRandState(11);
+  ASSERT_EQ(plain.load(path.c_str(), nullptr, plainLoadSteps), loadOk);
+  EXPECT_EQ(afterFast, gameRand());
+  EXPECT_GT(fast.outerStart - fast.infieldStart, 1000);  // large enough for the second thread
+  std::mt19937 random(9);
+  expectSameFoundTriangles(fast, random);
 }
 
 // Refused tracks: a waypoint moved near another, two swapped (which crosses the loop), the
@@ -268,7 +286,7 @@ TEST(TriangleGridCells, HoldEveryTriangleThatContainsAPointOfTheCell) {
   grid.build(list.data(), int32_t(list.size()));
   std::mt19937 random(8);
   int contained = 0;
-  ASSERT_LT(grid.cellSize, 50);
+  ASSERT_LT(grid.small.cellSize, 50);
   for (int32_t i = 0; i < 3; i++) {
     const TTriangle& t = made[size_t(i)];
     for (int k = 0; k < 20000; k++) {
@@ -280,10 +298,11 @@ TEST(TriangleGridCells, HoldEveryTriangleThatContainsAPointOfTheCell) {
       }
       if (!t.contains(x, 0, z)) continue;
       contained++;
-      int32_t cell = grid.cellAt(x, z);
+      const TCellLevel& level = grid.isSmall(t) ? grid.small : grid.large;
+      int32_t cell = level.cellAt(x, z);
       ASSERT_GE(cell, 0);
-      const int32_t* begin = grid.cellTriangles.data() + grid.cellStart[size_t(cell)];
-      const int32_t* end = grid.cellTriangles.data() + grid.cellStart[size_t(cell) + 1];
+      const int32_t* begin = level.cellTriangles.data() + level.cellStart[size_t(cell)];
+      const int32_t* end = level.cellTriangles.data() + level.cellStart[size_t(cell) + 1];
       ASSERT_NE(std::find(begin, end, i), end) << "triangle " << i << " at " << x << " " << z;
     }
   }

@@ -1,6 +1,5 @@
 // The road and ground mesh: an 8-unit road along the centre line with a wedge on the outer side
 // of every turn, the infield inside the loop and the ground out to a border around the track.
-#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <system_error>
@@ -50,26 +49,15 @@ void closeGroundPolygon(const Vec3* points, int32_t* count) {
   while (*count > 3 && points[*count - 1].x == points[0].x && points[*count - 1].z == points[0].z) (*count)--;
 }
 
-// Starts cutting a ground polygon into part on a thread of its own. Not joinable for a small
-// polygon, or where no thread could be started: then the caller cuts it itself.
-std::thread cutAside(const TLoadSteps& steps, TTrack* part, int32_t n, Vec3* points) {
+// Starts cutting a large ground polygon into cut on a thread of its own. Not joinable for a
+// small polygon, or where no thread could be started: then the caller cuts it itself.
+std::thread cutAside(int32_t n, Vec3* points, std::vector<TCorners>* cut) {
   if (n < infieldPointsWorthAThread) return {};
   try {
-    return std::thread(steps.triangulatePolygon, part, n, points);
+    return std::thread([=] { *cut = cutGroundPolygon(n, points); });
   } catch (const std::system_error&) {
     return {};
   }
-}
-
-// Moves part's triangles, in their order, to the end of track's.
-void appendTriangles(TTrack* track, TTrack* part) {
-  size_t total = size_t(track->triangleCount) + size_t(part->triangleCount);
-  track->triangles = static_cast<TTriangle**>(std::realloc(track->triangles, sizeof(TTriangle*) * total));
-  std::copy(part->triangles, part->triangles + part->triangleCount, track->triangles + track->triangleCount);
-  track->triangleCount = int32_t(total);
-  std::free(part->triangles);
-  part->triangles = nullptr;
-  part->triangleCount = 0;
 }
 
 }  // namespace
@@ -123,12 +111,14 @@ void TTrack::buildMesh(const TLoadSteps& steps) {
   }
   closeGroundPolygon(infield, &count);
   infieldStart = triangleCount;
-  // A large infield is cut on a second core while this one builds and cuts the outer ground;
-  // its triangles still come first.
-  TTrack infieldPart;
-  std::thread infieldCutter = cutAside(steps, &infieldPart, count, infield);
-  bool cutAsideNow = infieldCutter.joinable();
-  if (!cutAsideNow) steps.triangulatePolygon(this, count, infield);
+  // The game's own clipping cuts a large infield on a second core while this one builds and
+  // cuts the outer ground; the triangles are made here afterwards, the infield's first, so they
+  // draw their shades from the generator in the same order as when cut one after the other.
+  std::vector<TCorners> infieldCut;
+  std::thread infieldCutter;
+  if (steps.triangulatePolygon == trackLoadSteps.triangulatePolygon) infieldCutter = cutAside(count, infield, &infieldCut);
+  bool cutSideBySide = infieldCutter.joinable();
+  if (!cutSideBySide) steps.triangulatePolygon(this, count, infield);
 
   // The anchor is the westernmost waypoint (the northernmost among those, then the first), where
   // the cut from the border's north-west corner reaches the road's outer edge.
@@ -156,13 +146,12 @@ void TTrack::buildMesh(const TLoadSteps& steps) {
   }
   addGroundPoint(outer, &count, leftStart[anchor]);
   closeGroundPolygon(outer, &count);
-  if (cutAsideNow) {
-    TTrack outerPart;
-    steps.triangulatePolygon(&outerPart, count, outer);
+  if (cutSideBySide) {
+    std::vector<TCorners> outerCut = cutGroundPolygon(count, outer);
     infieldCutter.join();
-    appendTriangles(this, &infieldPart);
+    addGroundTriangles(infieldCut);
     outerStart = triangleCount;
-    appendTriangles(this, &outerPart);
+    addGroundTriangles(outerCut);
   } else {
     outerStart = triangleCount;
     steps.triangulatePolygon(this, count, outer);

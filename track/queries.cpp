@@ -54,11 +54,23 @@ TTriangle* TTrack::findTriangle(float x, float y, float z) const {
       if (triangles[i]->contains(x, y, z)) return triangles[i];
     return triangles[0];
   }
-  int32_t cell = triangleGrid.cellAt(x, z);
-  if (cell >= 0)
-    for (int32_t k = triangleGrid.cellStart[size_t(cell)]; k < triangleGrid.cellStart[size_t(cell) + 1]; k++) {
-      TTriangle* t = triangles[triangleGrid.cellTriangles[size_t(k)]];
-      if (t->contains(x, y, z)) return t;
-    }
+  // The two levels' lists for the point, each ascending, are walked together in index order, so
+  // the first triangle that contains the point is still the lowest-numbered one.
+  const TCellLevel &small = triangleGrid.small, &large = triangleGrid.large;
+  int32_t smallCell = small.cellAt(x, z), largeCell = large.cellAt(x, z);
+  // Outside the small cells, which cover every triangle's box, no triangle contains the point.
+  if (smallCell < 0) return triangles[0];
+  const int32_t* s = small.cellTriangles.data() + small.cellStart[size_t(smallCell)];
+  const int32_t* sEnd = small.cellTriangles.data() + small.cellStart[size_t(smallCell) + 1];
+  const int32_t* l = large.cellTriangles.data();
+  const int32_t* lEnd = l;
+  if (largeCell >= 0) {
+    l += large.cellStart[size_t(largeCell)];
+    lEnd = large.cellTriangles.data() + large.cellStart[size_t(largeCell) + 1];
+  }
+  while (s != sEnd || l != lEnd) {
+    int32_t i = l == lEnd || (s != sEnd && *s < *l) ? *s++ : *l++;
+    if (triangles[i]->contains(x, y, z)) return triangles[i];
+  }
   return triangles[0];
 }

@@ -80,6 +80,17 @@ struct TLoadSteps {
 // between its ends; ab, ac, ca and cb are the plan edges from a and from c.
 bool blocksEar(Vec3 x, Vec3 a, Vec3 c, Vec2 ab, Vec2 ac, Vec2 ca, Vec2 cb);
 
+// The corners of one ground triangle as the ear clipping cuts it.
+struct TCorners {
+  Vec3 a, b, c;
+};
+
+// Cuts a clockwise polygon of n points (room for n + 2) as TTrack::triangulatePolygon does and
+// returns the triangles' corners in its order, without making them: the triangles draw their
+// shades from the game's generator, which only the thread that made the race may do, while the
+// cutting touches nothing shared and may run on any thread. Takes over and releases points.
+std::vector<TCorners> cutGroundPolygon(int32_t n, Vec3* points);
+
 // The game's own: the track's rules and ear clipping.
 extern const TLoadSteps trackLoadSteps;
 
@@ -129,6 +140,8 @@ class TTrack {
   // rest as a fan once a whole round finds no ear; takes over and releases points. Each corner
   // is tested against the remaining points near it only.
   void triangulatePolygon(int32_t n, Vec3* points);
+  // Makes the ground triangles of cut, in its order, after the triangles there are.
+  void addGroundTriangles(const std::vector<TCorners>& cut);
 
   // Length of the closed waypoint line; 0 with no waypoints.
   float length() const;

@@ -12,10 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
 #include <limits>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "track/triangle.h"
@@ -25,8 +22,6 @@ constexpr double lineWidening = 24 * floatRounding;  // per unit of box size: th
                                                      // lines A-B and C-B where nearly parallel to it
 constexpr double flatCorner = 16 * floatRounding;    // sine of the angle at B below which A-B and C-B
                                                      // count as parallel
-constexpr int32_t trianglesWorthAThread = 4000;      // below it, a second thread for filing costs
-                                                     // about what it saves
 
 namespace {
 
@@ -81,15 +76,17 @@ struct TFiling {
   std::vector<int32_t> lastFiled;
 };
 
-// Files triangles from up to to under every cell where containment could answer true for a
-// point: the triangle and the lines through its edges, widened by the rounding of the test,
-// within its plan box.
-void fileTriangles(const TTriangleGrid& grid, const TTriangle* const* triangles, int32_t from, int32_t to, TFiling* out) {
-  out->lastFiled.assign(size_t(grid.columns) * size_t(grid.rows), -1);
-  double perCell = 1.0 / grid.cellSize;
-  auto columnOf = [&](double x) { return int32_t(std::floor((x - grid.originX) * perCell)); };
-  for (int32_t t = from; t < to; t++) {
+// Files the triangles of one level under every cell of it where containment could answer true
+// for a point: the triangle and the lines through its edges, widened by the rounding of the
+// test, within its plan box.
+void fileTriangles(const TTriangleGrid& grid, bool small, const TTriangle* const* triangles, int32_t count, TFiling* out) {
+  const TCellLevel& level = small ? grid.small : grid.large;
+  out->lastFiled.assign(size_t(level.columns) * size_t(level.rows), -1);
+  double perCell = 1.0 / level.cellSize;
+  auto columnOf = [&](double x) { return int32_t(std::floor((x - level.originX) * perCell)); };
+  for (int32_t t = 0; t < count; t++) {
     const TTriangle& tri = *triangles[t];
+    if (grid.isSmall(tri) != small) continue;
     double x[3] = {tri.vertexA.x, tri.vertexB.x, tri.vertexC.x};
     double z[3] = {tri.vertexA.z, tri.vertexB.z, tri.vertexC.z};
     double size = planLength(double(tri.maxX) - tri.minX, double(tri.maxZ) - tri.minZ);
@@ -101,14 +98,14 @@ void fileTriangles(const TTriangleGrid& grid, const TTriangle* const* triangles,
     bool parallelAtB = sine < flatCorner;
     double nearB = parallelAtB ? widen : widen + 4 * floatRounding * (abLength + cbLength) / (sine - 8 * floatRounding);
     int32_t firstColumn = columnOf(tri.minX), lastColumn = columnOf(tri.maxX);
-    int32_t firstRow = int32_t(std::floor((double(tri.minZ) - grid.originZ) / grid.cellSize));
-    int32_t lastRow = int32_t(std::floor((double(tri.maxZ) - grid.originZ) / grid.cellSize));
+    int32_t firstRow = int32_t(std::floor((double(tri.minZ) - level.originZ) / level.cellSize));
+    int32_t lastRow = int32_t(std::floor((double(tri.maxZ) - level.originZ) / level.cellSize));
     TLine edges[3] = {lineThrough(x[0], z[0], x[1], z[1]), lineThrough(x[1], z[1], x[2], z[2]), lineThrough(x[2], z[2], x[0], z[0])};
     bool lineAC = x[0] != x[2] || z[0] != z[2];
     bool lineAB = parallelAtB && (x[0] != x[1] || z[0] != z[1]), lineCB = parallelAtB && (x[2] != x[1] || z[2] != z[1]);
     for (int32_t row = firstRow; row <= lastRow; row++) {
-      double low = std::max(grid.originZ + row * grid.cellSize, double(tri.minZ));
-      double high = std::min(grid.originZ + (row + 1) * grid.cellSize, double(tri.maxZ));
+      double low = std::max(level.originZ + row * level.cellSize, double(tri.minZ));
+      double high = std::min(level.originZ + (row + 1) * level.cellSize, double(tri.maxZ));
       TSpan spans[4] = {triangleSpan(x, z, edges, low - nearB, high + nearB), {1.0, 0.0}, {1.0, 0.0}, {1.0, 0.0}};
       spans[0] = {spans[0].low - nearB, spans[0].high + nearB};
       if (lineAC) spans[1] = lineSpan(edges[2], low - widen, high + widen);
@@ -124,7 +121,7 @@ void fileTriangles(const TTriangleGrid& grid, const TTriangle* const* triangles,
         int32_t fromColumn = std::max(firstColumn, columnOf(std::max(span.low, double(tri.minX))));
         int32_t toColumn = std::min(lastColumn, columnOf(std::min(span.high, double(tri.maxX))));
         for (int32_t column = fromColumn; column <= toColumn; column++) {
-          int32_t cell = row * grid.columns + column;
+          int32_t cell = row * level.columns + column;
           if (out->lastFiled[size_t(cell)] == t) continue;
           out->lastFiled[size_t(cell)] = t;
           out->cells.push_back(cell);
@@ -135,30 +132,45 @@ void fileTriangles(const TTriangleGrid& grid, const TTriangle* const* triangles,
   }
 }
 
-// Where the triangles split into two runs that span about as many grid rows, the work of filing.
-int32_t halfTheRows(const TTriangleGrid& grid, const TTriangle* const* triangles, int32_t count) {
-  auto rowsOf = [&](const TTriangle& t) { return 1.0 + (double(t.maxZ) - t.minZ) / grid.cellSize; };
-  double total = 0.0;
-  for (int32_t t = 0; t < count; t++) total += rowsOf(*triangles[t]);
-  double sum = 0.0;
-  int32_t t = 0;
-  while (t < count && sum < total / 2) sum += rowsOf(*triangles[t++]);
-  return t;
+// Sorts a level's filing stably by cell into its lists.
+void sortFiling(const TFiling& filing, TCellLevel* level) {
+  level->cellStart.assign(size_t(level->columns) * size_t(level->rows) + 1, 0);
+  for (int32_t cell : filing.cells) level->cellStart[size_t(cell) + 1]++;
+  for (size_t c = 1; c < level->cellStart.size(); c++) level->cellStart[c] += level->cellStart[c - 1];
+  level->cellTriangles.resize(filing.cells.size());
+  std::vector<int32_t> next(level->cellStart.begin(), level->cellStart.end() - 1);
+  for (size_t k = 0; k < filing.cells.size(); k++) level->cellTriangles[size_t(next[size_t(filing.cells[k])]++)] = filing.triangles[k];
+}
+
+// Cells of size over the box from (minX, minZ), width by depth.
+void layOut(TCellLevel* level, double minX, double minZ, double width, double depth, double size) {
+  level->originX = minX;
+  level->originZ = minZ;
+  level->cellSize = size;
+  level->columns = int32_t(std::floor(width / size)) + 1;
+  level->rows = int32_t(std::floor(depth / size)) + 1;
 }
 
 }  // namespace
 
 void TTriangleGrid::clear() {
-  columns = rows = 0;
-  cellStart.clear();
-  cellTriangles.clear();
+  for (TCellLevel* level : {&small, &large}) {
+    level->columns = level->rows = 0;
+    level->cellStart.clear();
+    level->cellTriangles.clear();
+  }
 }
 
-int32_t TTriangleGrid::cellAt(float x, float z) const {
+int32_t TCellLevel::cellAt(float x, float z) const {
   if (columns == 0) return -1;
   double column = std::floor((double(x) - originX) / cellSize), row = std::floor((double(z) - originZ) / cellSize);
   if (!(column >= 0.0 && column < columns && row >= 0.0 && row < rows)) return -1;
   return int32_t(row) * columns + int32_t(column);
+}
+
+bool TTriangleGrid::isSmall(const TTriangle& t) const {
+  double reach = smallTriangleCells * small.cellSize;
+  return double(t.maxX) - t.minX <= reach && double(t.maxZ) - t.minZ <= reach;
 }
 
 void TTriangleGrid::build(const TTriangle* const* triangles, int32_t count) {
@@ -173,37 +185,16 @@ void TTriangleGrid::build(const TTriangle* const* triangles, int32_t count) {
   }
   double width = maxX - minX, depth = maxZ - minZ;
   double cells = double(cellsPerTriangle) * count;
-  cellSize = std::sqrt(width * depth / cells);
+  double cellSize = std::sqrt(width * depth / cells);
   // A mesh flat in one direction still gets cells along the other.
   cellSize = std::max({cellSize, width / cells, depth / cells, 1e-6 * (1.0 + std::fabs(minX) + std::fabs(minZ))});
-  originX = minX;
-  originZ = minZ;
-  columns = int32_t(std::floor(width / cellSize)) + 1;
-  rows = int32_t(std::floor(depth / cellSize)) + 1;
+  layOut(&small, minX, minZ, width, depth, cellSize);
+  layOut(&large, minX, minZ, width, depth, cellSize * largeCellSpan);
 
-  // The triangles' (cell, triangle) pairs, filed in triangle order and then sorted stably by
-  // cell. Many triangles are filed on two threads, each taking a run of about half the rows; the
-  // first run's pairs sort in before the second's, so every cell's list comes out the same.
-  TFiling filings[2];
-  int32_t split = count;
-  std::thread second;
-  if (count >= trianglesWorthAThread) {
-    split = halfTheRows(*this, triangles, count);
-    try {
-      second = std::thread(fileTriangles, std::cref(*this), triangles, split, count, &filings[1]);
-    } catch (const std::system_error&) {
-      split = count;
-    }
+  // Each level's (cell, triangle) pairs, filed in triangle order and then sorted stably by cell.
+  for (bool isSmallLevel : {true, false}) {
+    TFiling filing;
+    fileTriangles(*this, isSmallLevel, triangles, count, &filing);
+    sortFiling(filing, isSmallLevel ? &small : &large);
   }
-  fileTriangles(*this, triangles, 0, split, &filings[0]);
-  if (second.joinable()) second.join();
-  else if (split < count) fileTriangles(*this, triangles, split, count, &filings[1]);
-  cellStart.assign(size_t(columns) * size_t(rows) + 1, 0);
-  for (const TFiling& filing : filings)
-    for (int32_t cell : filing.cells) cellStart[size_t(cell) + 1]++;
-  for (size_t c = 1; c < cellStart.size(); c++) cellStart[c] += cellStart[c - 1];
-  cellTriangles.resize(size_t(cellStart.back()));
-  std::vector<int32_t> next(cellStart.begin(), cellStart.end() - 1);
-  for (const TFiling& filing : filings)
-    for (size_t k = 0; k < filing.cells.size(); k++) cellTriangles[size_t(next[size_t(filing.cells[k])]++)] = filing.triangles[k];
 }

@@ -395,11 +395,10 @@ class TEarClipping {
 
 }  // namespace
 
-void TTrack::triangulatePolygon(int32_t n, Vec3* points) {
-  auto addTriangle = [this](Vec3 a, Vec3 b, Vec3 c) {
-    triangles = static_cast<TTriangle**>(std::realloc(triangles, sizeof(TTriangle*) * size_t(triangleCount + 1)));
-    triangles[triangleCount++] = new TTriangle(a, b, c, false);
-  };
+std::vector<TCorners> cutGroundPolygon(int32_t n, Vec3* points) {
+  std::vector<TCorners> cut;
+  cut.reserve(size_t(std::max(n - 2, 1)));
+  auto addTriangle = [&cut](Vec3 a, Vec3 b, Vec3 c) { cut.push_back({a, b, c}); };
   // Copies of the first two points after the last, so every corner triple reads without wrapping.
   points[n] = points[0];
   points[n + 1] = points[1];
@@ -417,4 +416,12 @@ void TTrack::triangulatePolygon(int32_t n, Vec3* points) {
   addTriangle(points[0], points[1], points[2]);
   for (int32_t k = 2; k + 1 < n; k++) addTriangle(points[0], points[k], points[k + 1]);
   std::free(points);
+  return cut;
 }
+
+void TTrack::addGroundTriangles(const std::vector<TCorners>& cut) {
+  triangles = static_cast<TTriangle**>(std::realloc(triangles, sizeof(TTriangle*) * (size_t(triangleCount) + cut.size())));
+  for (const TCorners& t : cut) triangles[triangleCount++] = new TTriangle(t.a, t.b, t.c, false);
+}
+
+void TTrack::triangulatePolygon(int32_t n, Vec3* points) { addGroundTriangles(cutGroundPolygon(n, points)); }
