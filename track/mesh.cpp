@@ -14,8 +14,8 @@
 constexpr float slightTurnGap = 1e-5f;
 constexpr uint8_t leftEdgeOpen = 1;   // a right turn: the wedge fills the left (outer) side
 constexpr uint8_t rightEdgeOpen = 2;  // a left turn: the wedge fills the right side
-constexpr int32_t infieldPointsWorthAThread = 1000;  // below it, starting a thread costs about what
-                                                     // cutting the infield beside the outer ground saves
+constexpr int32_t groundPointsWorthAThread = 1000;  // below it, starting a thread costs about what
+                                                    // cutting the outer ground beside the rest saves
 
 namespace {
 
@@ -52,7 +52,7 @@ void closeGroundPolygon(const Vec3* points, int32_t* count) {
 // Starts cutting a large ground polygon into cut on a thread of its own. Not joinable for a
 // small polygon, or where no thread could be started: then the caller cuts it itself.
 std::thread cutAside(int32_t n, Vec3* points, std::vector<TCorners>* cut) {
-  if (n < infieldPointsWorthAThread) return {};
+  if (n < groundPointsWorthAThread) return {};
   try {
     return std::thread([=] { *cut = cutGroundPolygon(n, points); });
   } catch (const std::system_error&) {
@@ -91,17 +91,6 @@ void TTrack::buildMesh(const TLoadSteps& steps) {
   leftEnd[n] = leftEnd[0];
   rightEnd[n] = rightEnd[0];
 
-  for (int32_t i = 0; i < n; i++) {
-    int32_t added = cornerFlags[i] != 0 ? 3 : 2;
-    triangles = static_cast<TTriangle**>(std::realloc(triangles, sizeof(TTriangle*) * size_t(triangleCount + added)));
-    if (cornerFlags[i] & leftEdgeOpen)
-      triangles[triangleCount++] = new TTriangle(leftEnd[i], rightEnd[i], leftStart[i], true);
-    else if (cornerFlags[i] & rightEdgeOpen)
-      triangles[triangleCount++] = new TTriangle(leftEnd[i], rightEnd[i], rightStart[i], true);
-    triangles[triangleCount++] = new TTriangle(rightStart[i], leftStart[i], leftEnd[i + 1], true);
-    triangles[triangleCount++] = new TTriangle(rightStart[i], rightEnd[i + 1], leftEnd[i + 1], true);
-  }
-
   // The infield: the road's inner (right) edge, clockwise, with both edge ends at a left turn.
   Vec3* infield = static_cast<Vec3*>(std::malloc(sizeof(Vec3) * (2 * size_t(n) + 2)));
   int32_t count = 0;
@@ -109,16 +98,8 @@ void TTrack::buildMesh(const TLoadSteps& steps) {
     addGroundPoint(infield, &count, rightEnd[i]);
     if (cornerFlags[i] & rightEdgeOpen) addGroundPoint(infield, &count, rightStart[i]);
   }
-  closeGroundPolygon(infield, &count);
-  infieldStart = triangleCount;
-  // The game's own clipping cuts a large infield on a second core while this one builds and
-  // cuts the outer ground; the triangles are made here afterwards, the infield's first, so they
-  // draw their shades from the generator in the same order as when cut one after the other.
-  std::vector<TCorners> infieldCut;
-  std::thread infieldCutter;
-  if (steps.triangulatePolygon == trackLoadSteps.triangulatePolygon) infieldCutter = cutAside(count, infield, &infieldCut);
-  bool cutSideBySide = infieldCutter.joinable();
-  if (!cutSideBySide) steps.triangulatePolygon(this, count, infield);
+  int32_t infieldCount = count;
+  closeGroundPolygon(infield, &infieldCount);
 
   // The anchor is the westernmost waypoint (the northernmost among those, then the first), where
   // the cut from the border's north-west corner reaches the road's outer edge.
@@ -146,14 +127,33 @@ void TTrack::buildMesh(const TLoadSteps& steps) {
   }
   addGroundPoint(outer, &count, leftStart[anchor]);
   closeGroundPolygon(outer, &count);
-  if (cutSideBySide) {
-    std::vector<TCorners> outerCut = cutGroundPolygon(count, outer);
-    infieldCutter.join();
-    addGroundTriangles(infieldCut);
-    outerStart = triangleCount;
+
+  // The game's own clipping cuts a large outer ground on a second core while this one makes the
+  // road and cuts the infield. Its triangles are made here afterwards, so the ground draws its
+  // shades from the generator in the same order as when cut one polygon after the other.
+  std::vector<TCorners> outerCut;
+  std::thread outerCutter;
+  if (steps.triangulatePolygon == trackLoadSteps.triangulatePolygon) outerCutter = cutAside(count, outer, &outerCut);
+
+  // The road: two triangles per leg, and a wedge on the outer side of each turn.
+  for (int32_t i = 0; i < n; i++) {
+    int32_t added = cornerFlags[i] != 0 ? 3 : 2;
+    triangles = static_cast<TTriangle**>(std::realloc(triangles, sizeof(TTriangle*) * size_t(triangleCount + added)));
+    if (cornerFlags[i] & leftEdgeOpen)
+      triangles[triangleCount++] = new TTriangle(leftEnd[i], rightEnd[i], leftStart[i], true);
+    else if (cornerFlags[i] & rightEdgeOpen)
+      triangles[triangleCount++] = new TTriangle(leftEnd[i], rightEnd[i], rightStart[i], true);
+    triangles[triangleCount++] = new TTriangle(rightStart[i], leftStart[i], leftEnd[i + 1], true);
+    triangles[triangleCount++] = new TTriangle(rightStart[i], rightEnd[i + 1], leftEnd[i + 1], true);
+  }
+
+  infieldStart = triangleCount;
+  steps.triangulatePolygon(this, infieldCount, infield);
+  outerStart = triangleCount;
+  if (outerCutter.joinable()) {
+    outerCutter.join();
     addGroundTriangles(outerCut);
   } else {
-    outerStart = triangleCount;
     steps.triangulatePolygon(this, count, outer);
   }
   triangleGrid.build(triangles, triangleCount);
