@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "track/triangle.h"
@@ -22,6 +24,7 @@ constexpr double lineWidening = 24 * floatRounding;  // per unit of box size: th
                                                      // lines A-B and C-B where nearly parallel to it
 constexpr double flatCorner = 16 * floatRounding;    // sine of the angle at B below which A-B and C-B
                                                      // count as parallel
+constexpr int32_t trianglesWorthAThread = 4000;      // below it, a second thread costs about what it saves
 
 namespace {
 
@@ -192,9 +195,22 @@ void TTriangleGrid::build(const TTriangle* const* triangles, int32_t count) {
   layOut(&large, minX, minZ, width, depth, cellSize * largeCellSpan);
 
   // Each level's (cell, triangle) pairs, filed in triangle order and then sorted stably by cell.
-  for (bool isSmallLevel : {true, false}) {
+  // The levels are independent: with many triangles the large cells are filled on a second core.
+  auto fill = [this, triangles, count](bool isSmallLevel) {
     TFiling filing;
     fileTriangles(*this, isSmallLevel, triangles, count, &filing);
     sortFiling(filing, isSmallLevel ? &small : &large);
+  };
+  std::thread largeFiller;
+  if (count >= trianglesWorthAThread) {
+    try {
+      largeFiller = std::thread(fill, false);
+    } catch (const std::system_error&) {
+    }
   }
+  fill(true);
+  if (largeFiller.joinable())
+    largeFiller.join();
+  else
+    fill(false);
 }
