@@ -23,8 +23,9 @@ constexpr double flatCorner = 16 * floatRounding;    // sine of the angle betwee
                                                      // which the corner counts as straight or a spike
 
 // Points on the two polygon edges or at the corners do not block, so the ear's own corners, their
-// wrap copies and the two coinciding points of the outer ground's cut never stop a cut.
-bool blocksEar(Vec3 x, Vec3 a, Vec3 c, Vec2 ab, Vec2 ac, Vec2 ca, Vec2 cb) {
+// wrap copies and the two coinciding points of the outer ground's cut never stop a cut. Inline, as
+// the clipping below asks it of every point near a corner.
+inline bool blocks(Vec3 x, Vec3 a, Vec3 c, Vec2 ab, Vec2 ac, Vec2 ca, Vec2 cb) {
   Vec2 fromA = planDelta(a, x);
   Vec2 fromC = planDelta(c, x);
   int8_t s1 = sideOf(ab, fromA);
@@ -34,6 +35,8 @@ bool blocksEar(Vec3 x, Vec3 a, Vec3 c, Vec2 ab, Vec2 ac, Vec2 ca, Vec2 cb) {
   if (s1 != 0 && s2 != 0 && s4 != 0 && s1 != s2 && s3 != s4) return true;
   return s2 == 0 && inUnitRange(paramAlong(fromA, ac.x, ac.z), false);
 }
+
+bool blocksEar(Vec3 x, Vec3 a, Vec3 c, Vec2 ab, Vec2 ac, Vec2 ca, Vec2 cb) { return blocks(x, a, c, ab, ac, ca, cb); }
 
 namespace {
 
@@ -190,10 +193,11 @@ class TPointTree {
     for (size_t node = size_t(firstLeaf + point / pointsPerLeaf); node >= 1; node /= 2) remaining[node]--;
   }
 
-  // A remaining point but skip, where both nodeMayHold and pointMayBlock let it, that blocks; -1
+  // A remaining point but the corner's own three, where both nodeMayHold and pointMayBlock let it,
+  // that blocks; -1
   // when none does.
   template <class NodeTest, class PointTest>
-  int32_t blocker(int32_t skip, NodeTest nodeMayHold, PointTest pointMayBlock, const Vec3 (&ear)[3], const Vec2 (&edges)[4]) const {
+  int32_t blocker(const int32_t (&corner)[3], NodeTest nodeMayHold, PointTest pointMayBlock, const Vec3 (&ear)[3], const Vec2 (&edges)[4]) const {
     size_t stack[64];
     int depth = 0;
     stack[depth++] = 1;
@@ -207,8 +211,8 @@ class TPointTree {
       }
       int32_t from = int32_t(node - size_t(firstLeaf)) * pointsPerLeaf, to = std::min(from + pointsPerLeaf, count);
       for (int32_t k = from; k < to; k++) {
-        if (!inPolygon[size_t(k)] || k == skip || !pointMayBlock(points[k])) continue;
-        if (blocksEar(points[k], ear[0], ear[2], edges[0], edges[1], edges[2], edges[3])) return k;
+        if (!inPolygon[size_t(k)] || k == corner[0] || k == corner[1] || k == corner[2] || !pointMayBlock(points[k])) continue;
+        if (blocks(points[k], ear[0], ear[2], edges[0], edges[1], edges[2], edges[3])) return k;
       }
     }
     return -1;
@@ -324,15 +328,16 @@ class TEarClipping {
     Vec2 edges[4] = {planDelta(ear[0], ear[1]), planDelta(ear[0], ear[2]), planDelta(ear[2], ear[0]), planDelta(ear[2], ear[1])};
     TCornerReach reach = cornerReach(ear[0], ear[1], ear[2]);
     // The plain test skips the corner's own entry; when the corner is the wrap copy of entry 0,
-    // it meets the corner's point at entry 0 all the same.
-    int32_t skip = b == first ? -1 : b;
+    // it meets the corner's point at entry 0 all the same. It meets a and c, which never block
+    // (their offsets from a or c are zero), so they need no test.
+    int32_t corner[3] = {a, b == first ? -1 : b, c};
     int32_t found;
     if (reach.everywhere)
-      found = tree.blocker(skip, [](const TBox&, const TStrip&) { return true; }, [](Vec3) { return true; }, ear, edges);
+      found = tree.blocker(corner, [](const TBox&, const TStrip&) { return true; }, [](Vec3) { return true; }, ear, edges);
     else
       found = tree.blocker(
-          skip, [&](const TBox& box, const TStrip& strip) {
-            return boxesMeet(box, reach.box) || (bandMeetsBox(reach, box) && (!strip.usable || bandMeetsStrip(reach, strip)));
+          corner, [&](const TBox& box, const TStrip& strip) {
+            return boxesMeet(box, reach.box) || (strip.usable ? bandMeetsStrip(reach, strip) : bandMeetsBox(reach, box));
           },
           [&](Vec3 x) { return inBox(reach.box, x.x, x.z) || inBand(reach, x.x, x.z); }, ear, edges);
     if (found < 0) return true;
