@@ -16,7 +16,8 @@
 #include "track/track.h"
 #include "track/triangle.h"
 
-constexpr int32_t pointsPerLeaf = 16;               // consecutive polygon points under one box of the tree
+constexpr int32_t pointsPerLeaf = 16;               // consecutive polygon points under one box of the tree, at most
+constexpr double longEdgeFactor = 8;                // an edge this many times the polygon's mean edge ends a run
 constexpr double floatRounding = 1.0 / 16777216.0;  // 2^-24, the relative error of one float operation
 constexpr double diagonalBand = 32 * floatRounding;  // widening of the diagonal's line per unit of distance
 constexpr double flatCorner = 16 * floatRounding;    // sine of the angle between the corner's edges below
@@ -151,18 +152,36 @@ bool bandMeetsStrip(const TCornerReach& r, const TStrip& s) {
 
 bool boxesMeet(const TBox& p, const TBox& q) { return p.minX <= q.maxX && q.minX <= p.maxX && p.minZ <= q.maxZ && q.minZ <= p.maxZ; }
 
-// The polygon's points, in their order, under a binary tree of plan boxes over runs of
+// The polygon's points, in their order, under a binary tree of plan boxes over runs of at most
 // pointsPerLeaf; each node counts the points still in the polygon, so cut-off parts are skipped.
+// A run also ends at an edge much longer than the polygon's mean, such as the outer ground's
+// border: a run reaching from the border's corners to the road would have a box and a strip as
+// large as the map, which every corner's search would have to open.
 class TPointTree {
  public:
-  TPointTree(const Vec3* points, int32_t n) : points(points), count(n), inPolygon(size_t(n), 1) {
-    int32_t leaves = (n + pointsPerLeaf - 1) / pointsPerLeaf;
+  TPointTree(const Vec3* points, int32_t n) : points(points), pointLeaf(size_t(n)), inPolygon(size_t(n), 1) {
+    double perimeter = 0.0;
+    for (int32_t k = 0; k < n; k++) {
+      const Vec3& p = points[k];
+      const Vec3& q = points[k + 1 < n ? k + 1 : 0];
+      perimeter += planLength(double(q.x) - p.x, double(q.z) - p.z);
+    }
+    double longEdge = longEdgeFactor * perimeter / n;
+    leafStart.push_back(0);
+    for (int32_t k = 0; k < n; k++) {
+      pointLeaf[size_t(k)] = int32_t(leafStart.size()) - 1;
+      bool full = k + 1 - leafStart.back() == pointsPerLeaf;
+      bool longNext = k + 1 < n && planLength(double(points[k + 1].x) - points[k].x, double(points[k + 1].z) - points[k].z) > longEdge;
+      if (k + 1 < n && (full || longNext)) leafStart.push_back(k + 1);
+    }
+    int32_t leaves = int32_t(leafStart.size());
+    leafStart.push_back(n);
     for (firstLeaf = 1; firstLeaf < leaves; firstLeaf *= 2) {
     }
     boxes.assign(2 * size_t(firstLeaf), {INFINITY, INFINITY, -INFINITY, -INFINITY});
     remaining.assign(2 * size_t(firstLeaf), 0);
     for (int32_t k = 0; k < n; k++) {
-      size_t leaf = size_t(firstLeaf + k / pointsPerLeaf);
+      size_t leaf = size_t(firstLeaf + pointLeaf[size_t(k)]);
       TBox& box = boxes[leaf];
       box = {std::min<double>(box.minX, points[k].x), std::min<double>(box.minZ, points[k].z),
              std::max<double>(box.maxX, points[k].x), std::max<double>(box.maxZ, points[k].z)};
@@ -176,8 +195,8 @@ class TPointTree {
     // Each node's run of points, from its leaves up, and the strip round it.
     std::vector<int32_t> runStart(2 * size_t(firstLeaf)), runEnd(2 * size_t(firstLeaf));
     for (int32_t leaf = 0; leaf < firstLeaf; leaf++) {
-      runStart[size_t(firstLeaf + leaf)] = std::min(leaf * pointsPerLeaf, n);
-      runEnd[size_t(firstLeaf + leaf)] = std::min((leaf + 1) * pointsPerLeaf, n);
+      runStart[size_t(firstLeaf + leaf)] = leafStart[size_t(std::min(leaf, leaves))];
+      runEnd[size_t(firstLeaf + leaf)] = leafStart[size_t(std::min(leaf + 1, leaves))];
     }
     for (int32_t node = firstLeaf - 1; node >= 1; node--) {
       runStart[size_t(node)] = runStart[2 * size_t(node)];
@@ -190,7 +209,7 @@ class TPointTree {
 
   void remove(int32_t point) {
     inPolygon[size_t(point)] = 0;
-    for (size_t node = size_t(firstLeaf + point / pointsPerLeaf); node >= 1; node /= 2) remaining[node]--;
+    for (size_t node = size_t(firstLeaf + pointLeaf[size_t(point)]); node >= 1; node /= 2) remaining[node]--;
   }
 
   // A remaining point but the corner's own three, where both nodeMayHold and pointMayBlock let it,
@@ -209,8 +228,8 @@ class TPointTree {
         stack[depth++] = 2 * node;
         continue;
       }
-      int32_t from = int32_t(node - size_t(firstLeaf)) * pointsPerLeaf, to = std::min(from + pointsPerLeaf, count);
-      for (int32_t k = from; k < to; k++) {
+      size_t leaf = node - size_t(firstLeaf);
+      for (int32_t k = leafStart[leaf]; k < leafStart[leaf + 1]; k++) {
         if (!inPolygon[size_t(k)] || k == corner[0] || k == corner[1] || k == corner[2] || !pointMayBlock(points[k])) continue;
         if (blocks(points[k], ear[0], ear[2], edges[0], edges[1], edges[2], edges[3])) return k;
       }
@@ -219,7 +238,8 @@ class TPointTree {
   }
 
   const Vec3* points;
-  int32_t count;
+  std::vector<int32_t> leafStart;  // per leaf, its first point; one more at the end (the point count)
+  std::vector<int32_t> pointLeaf;  // per point, its leaf
   int32_t firstLeaf;  // node index of the first leaf; node k has children 2k and 2k + 1
   std::vector<TBox> boxes;
   std::vector<TStrip> strips;
