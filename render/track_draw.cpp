@@ -2,8 +2,8 @@
 //
 // The solid mesh of a big track reaches far beyond the 800 units the camera sees, and feeding
 // every triangle to a software renderer costs more than the rest of the frame. So a frame files
-// the triangles of the grid cells under the view's plan box and draws those of them that are not
-// wholly beyond one side of the view, in their stored order: where two triangles meet at one
+// the triangles of the grid cells under the view's plan box and draws those of them that neither
+// miss that box in plan nor lie wholly beyond one side of the view, in their stored order: where two triangles meet at one
 // depth the earlier one stays in front, as when every triangle is sent. A triangle left out is
 // one that OpenGL would have clipped away entirely, so the picture is the same to the pixel.
 #include <GL/glut.h>
@@ -123,6 +123,25 @@ bool isOutside(const TViewVolume& view, const TTriangle& t) {
   return false;
 }
 
+// Whether the triangle's plan view misses the view's plan box: the triangle is then wholly
+// outside the view. The long ground triangles filed under the large grid cells often reach past
+// the view's corner with neither their box nor a side of the view separating them from it.
+bool missesPlanBox(const TViewVolume& view, const TTriangle& t) {
+  if (t.minX > view.maxX || t.maxX < view.minX || t.minZ > view.maxZ || t.maxZ < view.minZ) return true;
+  const Vec3* corners[3] = {&t.vertexA, &t.vertexB, &t.vertexC};
+  for (int k = 0; k < 3; k++) {
+    const Vec3 &p = *corners[k], &q = *corners[(k + 1) % 3], &r = *corners[(k + 2) % 3];
+    double nx = double(q.z) - p.z, nz = double(p.x) - q.x;  // across the edge p-q
+    double third = nx * (double(r.x) - p.x) + nz * (double(r.z) - p.z);
+    if (third == 0.0) continue;  // a triangle flat in plan separates nothing
+    // The box corner furthest towards the third corner's side of the edge.
+    double sign = third > 0.0 ? 1.0 : -1.0;
+    double x = sign * nx > 0.0 ? view.maxX : view.minX, z = sign * nz > 0.0 ? view.maxZ : view.minZ;
+    if (sign * (nx * (x - p.x) + nz * (z - p.z)) < 0.0) return true;
+  }
+  return false;
+}
+
 // The first and last of count grid cells from origin that reach from low or up to high; first
 // above last when none does.
 int32_t firstCell(double low, double origin, double cellSize, int32_t count) {
@@ -171,7 +190,7 @@ void drawSolidMesh(const TTrack& track) {
   for (size_t word = 0; word < track.inView.size(); word++) {
     for (uint64_t bits = track.inView[word]; bits != 0; bits &= bits - 1) {
       const TTriangle& t = *track.triangles[word * 64 + size_t(__builtin_ctzll(bits))];
-      if (isOutside(view, t)) continue;
+      if (missesPlanBox(view, t) || isOutside(view, t)) continue;
       drawTriangle(t);
       track.trianglesDrawn++;
     }
