@@ -3,9 +3,10 @@
 // The solid mesh of a big track reaches far beyond the 800 units the camera sees, and feeding
 // every triangle to a software renderer costs more than the rest of the frame. So a frame files
 // the triangles of the grid cells under the view's plan box and draws those of them that neither
-// miss that box in plan nor lie wholly beyond one side of the view, in their stored order: where two triangles meet at one
-// depth the earlier one stays in front, as when every triangle is sent. A triangle left out is
-// one that OpenGL would have clipped away entirely, so the picture is the same to the pixel.
+// miss that box in plan nor lie wholly beyond one side of the view, in their stored order: where
+// two triangles meet at one depth the earlier one stays in front, as when every triangle is
+// sent. A triangle left out is one that OpenGL would have clipped away entirely, so the picture
+// is the same to the pixel.
 #include <GL/glut.h>
 
 #include <cmath>

@@ -160,19 +160,20 @@ bool boxesMeet(const TBox& p, const TBox& q) { return p.minX <= q.maxX && q.minX
 class TPointTree {
  public:
   TPointTree(const Vec3* points, int32_t n) : points(points), pointLeaf(size_t(n)), inPolygon(size_t(n), 1) {
+    std::vector<double> edge(static_cast<size_t>(n));  // from point k to the next, round the polygon
     double perimeter = 0.0;
     for (int32_t k = 0; k < n; k++) {
       const Vec3& p = points[k];
       const Vec3& q = points[k + 1 < n ? k + 1 : 0];
-      perimeter += planLength(double(q.x) - p.x, double(q.z) - p.z);
+      edge[size_t(k)] = planLength(double(q.x) - p.x, double(q.z) - p.z);
+      perimeter += edge[size_t(k)];
     }
     double longEdge = longEdgeFactor * perimeter / n;
     leafStart.push_back(0);
     for (int32_t k = 0; k < n; k++) {
       pointLeaf[size_t(k)] = int32_t(leafStart.size()) - 1;
       bool full = k + 1 - leafStart.back() == pointsPerLeaf;
-      bool longNext = k + 1 < n && planLength(double(points[k + 1].x) - points[k].x, double(points[k + 1].z) - points[k].z) > longEdge;
-      if (k + 1 < n && (full || longNext)) leafStart.push_back(k + 1);
+      if (k + 1 < n && (full || edge[size_t(k)] > longEdge)) leafStart.push_back(k + 1);
     }
     int32_t leaves = int32_t(leafStart.size());
     leafStart.push_back(n);
