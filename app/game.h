@@ -8,7 +8,7 @@ class TCar;
 class TPlayer;
 class TCamera;
 
-constexpr int maxCars = 8;               // the player and up to seven opponents
+constexpr int maxCars = 8;  // the player and up to seven opponents
 constexpr int maxOpponents = maxCars - 1;
 
 // Run states held in pauseState.
@@ -33,10 +33,10 @@ extern float bestLapTime;      // seconds; the largest finite float until a lap 
 extern char messageText[256];  // last waypoint or lap message
 extern float messageTime;      // game-clock seconds when messageText was set
 
-extern int32_t windowWidth;   // pixels, 0 until the first reshape
-extern int32_t windowHeight;  // pixels
-extern float aspectRatio;     // windowWidth / windowHeight
-extern int32_t savedWindowWidth;   // last size seen outside full screen, restored on leaving it
+extern int32_t windowWidth;       // pixels, 0 until the first reshape
+extern int32_t windowHeight;      // pixels
+extern float aspectRatio;         // windowWidth / windowHeight
+extern int32_t savedWindowWidth;  // last size seen outside full screen, restored on leaving it
 extern int32_t savedWindowHeight;
 extern bool fullScreen;
 

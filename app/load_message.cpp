@@ -6,7 +6,8 @@
 std::string loadFailureMessage(int8_t result, bool defaultTrack) {
   switch (result) {
     case loadCantOpen:
-      return defaultTrack ? "Can't open default.tck\nUsage: Zarvanto [track file] [opponents]\n" : "Can't open track file\n";
+      return defaultTrack ? "Can't open default.tck\nUsage: Zarvanto [track file] [opponents]\n"
+                          : "Can't open track file\n";
     case loadNotTrackFile: return "Invalid track file\n";
     case loadTooClose:
       return "Track waypoints can't be closer to each other than " + std::to_string(int(minWaypointDistance)) + "\n";

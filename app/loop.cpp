@@ -11,12 +11,12 @@
 #include "cars/player.h"
 #include "render/render.h"
 
-constexpr float firstFrameTime = 0.1f;  // seconds simulated by the first step after a start or resume
-constexpr float maxFrameTime = 1.0f;    // seconds; a longer gap still advances the game by only this
+constexpr float firstFrameTime = 0.1f;                  // seconds simulated by the first step after a start or resume
+constexpr float maxFrameTime = 1.0f;                    // seconds; a longer gap still advances the game by only this
 constexpr std::chrono::microseconds framePeriod{8000};  // shortest time between steps: 125 a second
-constexpr double fieldOfView = 45.0;    // degrees, vertical
-constexpr double nearPlane = 1.0;       // units
-constexpr double farPlane = 800.0;      // units
+constexpr double fieldOfView = 45.0;                    // degrees, vertical
+constexpr double nearPlane = 1.0;                       // units
+constexpr double farPlane = 800.0;                      // units
 
 // GLUT calls the idle step again as soon as it returns; waiting out the rest of a short frame
 // period keeps a running game from spinning a whole core. The step itself still takes its time

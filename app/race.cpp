@@ -1,6 +1,5 @@
 // Creating a race and releasing the game at exit.
 #include "app/game.h"
-
 #include "camera/camera.h"
 #include "cars/opponent.h"
 #include "cars/player.h"

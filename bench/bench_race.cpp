@@ -11,10 +11,10 @@
 #include "tests/reference/generated_track.h"
 #include "track/track.h"
 
-constexpr uint32_t trackSeed = 2024;     // the generated tracks; any seed gives tracks of the same kind
-constexpr int8_t speedSteps = 4;         // up the ladder from standing: 40 units per second
-constexpr float steeringGain = 4.0f;     // turn rate in radians per second per radian off course
-constexpr float steeringLimit = 2.0f;    // radians per second, about what the mouse gives
+constexpr uint32_t trackSeed = 2024;   // the generated tracks; any seed gives tracks of the same kind
+constexpr int8_t speedSteps = 4;       // up the ladder from standing: 40 units per second
+constexpr float steeringGain = 4.0f;   // turn rate in radians per second per radian off course
+constexpr float steeringLimit = 2.0f;  // radians per second, about what the mouse gives
 
 std::string benchTrackPath(int64_t argument) {
   if (argument < 3) {

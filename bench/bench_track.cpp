@@ -18,7 +18,7 @@
 #include "track/track.h"
 #include "track/triangle.h"
 
-constexpr int queriesPerRun = 1000;   // points searched per timed pass of findTriangle
+constexpr int queriesPerRun = 1000;  // points searched per timed pass of findTriangle
 
 namespace {
 
@@ -65,7 +65,8 @@ void EarClipping(benchmark::State& state, void (*triangulate)(TTrack*, int32_t, 
   std::vector<std::vector<Vec3>> polygons = groundPolygons(benchTrackPath(state.range(0)).c_str());
   for (auto _ : state) {
     TTrack track;
-    for (const std::vector<Vec3>& polygon : polygons) triangulate(&track, int32_t(polygon.size()), polygonCopy(polygon));
+    for (const std::vector<Vec3>& polygon : polygons)
+      triangulate(&track, int32_t(polygon.size()), polygonCopy(polygon));
     benchmark::DoNotOptimize(track.triangleCount);
   }
 }
@@ -81,7 +82,8 @@ std::vector<Vec3> queryPoints(const TTrack& track) {
     float f = float(random() % 1000) / 1000, side = float(int(random() % 25) - 12);
     if (k % 10 == 0) side *= 20;
     float length = std::hypot(q.x - p.x, q.z - p.z);
-    points.push_back({p.x + f * (q.x - p.x) + side * (q.z - p.z) / length, 0, p.z + f * (q.z - p.z) - side * (q.x - p.x) / length});
+    points.push_back(
+        {p.x + f * (q.x - p.x) + side * (q.z - p.z) / length, 0, p.z + f * (q.z - p.z) - side * (q.x - p.x) / length});
   }
   return points;
 }
@@ -90,7 +92,8 @@ void FindTriangle(benchmark::State& state, bool plain) {
   const TTrack& track = loadedTrack(state.range(0));
   std::vector<Vec3> points = queryPoints(track);
   for (auto _ : state)
-    for (Vec3 p : points) benchmark::DoNotOptimize(plain ? plainFindTriangle(track, p.x, 0, p.z) : track.findTriangle(p.x, 0, p.z));
+    for (Vec3 p : points)
+      benchmark::DoNotOptimize(plain ? plainFindTriangle(track, p.x, 0, p.z) : track.findTriangle(p.x, 0, p.z));
   state.SetItemsProcessed(state.iterations() * queriesPerRun);
 }
 
@@ -102,10 +105,16 @@ void allTracks(benchmark::internal::Benchmark* b) { b->Arg(0)->Arg(1)->Arg(2)->A
 BENCHMARK_CAPTURE(LoadTrack, plain, plainLoadSteps)->Apply(allTracks)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(LoadTrack, grid, trackLoadSteps)->Apply(allTracks)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(DistanceRule, plain, plainIsFarFromWaypoints)->Apply(allTracks)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(DistanceRule, grid, trackLoadSteps.isFarFromWaypoints)->Apply(allTracks)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(DistanceRule, grid, trackLoadSteps.isFarFromWaypoints)
+    ->Apply(allTracks)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(CrossingRule, plain, plainPassesCrossingRule)->Apply(allTracks)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(CrossingRule, grid, trackLoadSteps.passesCrossingRule)->Apply(allTracks)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(CrossingRule, grid, trackLoadSteps.passesCrossingRule)
+    ->Apply(allTracks)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(EarClipping, plain, plainTriangulatePolygon)->Apply(allTracks)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(EarClipping, grid, trackLoadSteps.triangulatePolygon)->Apply(allTracks)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(EarClipping, grid, trackLoadSteps.triangulatePolygon)
+    ->Apply(allTracks)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(FindTriangle, plain, true)->Apply(allTracks)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(FindTriangle, grid, false)->Apply(allTracks)->Unit(benchmark::kMicrosecond);

@@ -44,7 +44,8 @@ int main(int argc, char** argv) {
   for (int k = 0; k < std::max(1, std::atoi(argv[3])); k++) {
     TTrack clipped;
     auto start = std::chrono::steady_clock::now();
-    for (const std::vector<Vec3>& polygon : polygons) clipped.triangulatePolygon(int32_t(polygon.size()), polygonCopy(polygon));
+    for (const std::vector<Vec3>& polygon : polygons)
+      clipped.triangulatePolygon(int32_t(polygon.size()), polygonCopy(polygon));
     times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
   }
   std::sort(times.begin(), times.end());

@@ -15,7 +15,7 @@
 
 // The file's contents: two unsigned 64-bit numbers in the machine's byte order.
 struct TSwapRecord {
-  uint64_t swaps;             // buffer swaps so far
+  uint64_t swaps;                 // buffer swaps so far
   uint64_t firstSwapNanoseconds;  // CLOCK_MONOTONIC when the first swap returned
 };
 

@@ -32,8 +32,15 @@ constexpr float behindPositionLag = 0.4f;  // from behind the eye never quite lo
 constexpr float standingViewDistance = 1.0f;  // units
 
 TCamera::TCamera(TCar* followed)
-    : car(nullptr), mode(cameraHelicopter), eye(track->centre), eyeTarget(track->centre),
-      lookAt(track->centre), lookTarget(track->centre), viewYaw(0.0f), viewPitch(0.0f), angleLag(1.0f),
+    : car(nullptr),
+      mode(cameraHelicopter),
+      eye(track->centre),
+      eyeTarget(track->centre),
+      lookAt(track->centre),
+      lookTarget(track->centre),
+      viewYaw(0.0f),
+      viewPitch(0.0f),
+      angleLag(1.0f),
       positionLag(1.0f) {
   setCar(followed);
   setMode(cameraHelicopter);
@@ -57,8 +64,7 @@ void TCamera::setMode(uint8_t newMode) {
   }
   mode = newMode;
   if (mode == cameraTrack)
-    eyeTarget = {track->centre.x, (track->maxCorner.y - track->minCorner.y) * 0.5f + track->centre.y,
-                 track->centre.z};
+    eyeTarget = {track->centre.x, (track->maxCorner.y - track->minCorner.y) * 0.5f + track->centre.y, track->centre.z};
 }
 
 // The point `ahead` along the car's heading from its position and `height` above it.
@@ -135,6 +141,6 @@ void TCamera::update(float dt) {
 void TCamera::apply() {
   // The up vector is the view direction plus straight up: the same picture as straight up for
   // any view that is not vertical.
-  gluLookAt(eye.x, eye.y, eye.z, lookAt.x, lookAt.y, lookAt.z, double(lookAt.x) - eye.x,
-            double(lookAt.y) - eye.y + 1.0, double(lookAt.z) - eye.z);
+  gluLookAt(eye.x, eye.y, eye.z, lookAt.x, lookAt.y, lookAt.z, double(lookAt.x) - eye.x, double(lookAt.y) - eye.y + 1.0,
+            double(lookAt.z) - eye.z);
 }

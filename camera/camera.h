@@ -13,16 +13,16 @@ enum : uint8_t { cameraCockpit = 0, cameraBehind = 1, cameraHelicopter = 2, came
 
 class TCamera {
  public:
-  TCar* car;           // the followed car; not owned
-  uint8_t mode;        // cameraCockpit, cameraBehind, cameraHelicopter or cameraTrack
-  Vec3 eye;            // current eye position
-  Vec3 eyeTarget;      // where the eye glides to
-  Vec3 lookAt;         // current point looked at
-  Vec3 lookTarget;     // point the camera wants to look at; sets the view distance
-  float viewYaw;       // radians
-  float viewPitch;     // radians
-  float angleLag;      // weight of the old view angles: 1 after a change, falling to 0 over 3 s
-  float positionLag;   // eye lag in the cockpit and from behind; held at 1 otherwise
+  TCar* car;          // the followed car; not owned
+  uint8_t mode;       // cameraCockpit, cameraBehind, cameraHelicopter or cameraTrack
+  Vec3 eye;           // current eye position
+  Vec3 eyeTarget;     // where the eye glides to
+  Vec3 lookAt;        // current point looked at
+  Vec3 lookTarget;    // point the camera wants to look at; sets the view distance
+  float viewYaw;      // radians
+  float viewPitch;    // radians
+  float angleLag;     // weight of the old view angles: 1 after a change, falling to 0 over 3 s
+  float positionLag;  // eye lag in the cockpit and from behind; held at 1 otherwise
 
   // In place in the helicopter view behind the car, looking at it.
   explicit TCamera(TCar* car);

@@ -11,14 +11,14 @@ inline float rotationDegrees(float radians) { return float(radians * (1.0 / pi) 
 
 class TCar {
  public:
-  float speed;          // units per second along the direction of travel; negative reverses
-  float heading;        // radians, 0 towards +z, pi/2 towards +x
-  float pitch;          // radians above the horizontal
-  Vec3 position;        // reference point at the bottom of the body
-  Vec3 velocity;        // units per second, always derived from speed, heading and pitch
+  float speed;            // units per second along the direction of travel; negative reverses
+  float heading;          // radians, 0 towards +z, pi/2 towards +x
+  float pitch;            // radians above the horizontal
+  Vec3 position;          // reference point at the bottom of the body
+  Vec3 velocity;          // units per second, always derived from speed, heading and pitch
   int32_t waypointIndex;  // the waypoint the car heads for
-  float colour[3];      // body red, green, blue
-  float darkColour[3];  // colour less 0.1 per component, never below 0: front, back and map dot
+  float colour[3];        // body red, green, blue
+  float darkColour[3];    // colour less 0.1 per component, never below 0: front, back and map dot
 
   // Advances the car by dt seconds.
   virtual void update(float dt) = 0;

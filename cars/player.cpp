@@ -1,10 +1,10 @@
 // The player's car: mouse steering, the speed ladder, driving on the mesh, waypoints and laps.
 #include "cars/player.h"
 
+#include <GL/gl.h>
+
 #include <cmath>
 #include <cstring>
-
-#include <GL/gl.h>
 
 #include "app/clock.h"
 #include "app/game.h"
@@ -14,10 +14,10 @@
 // The speed ladder, units per second: 0, 5, 10, 20, 40, 60, ..., 160 up and down to -30.
 constexpr float topSpeed = 160.0f;
 constexpr float topReverseSpeed = -30.0f;
-constexpr float doublingSpeed = 40.0f;     // below it (down to crawlSpeed) each step doubles or halves
-constexpr float crawlSpeed = 5.0f;         // the slowest forward speed, and the step around 0
-constexpr float slowReverseSpeed = -10.0f; // beyond it reversing steps by reverseStep
-constexpr float fastStep = 20.0f;          // step above doublingSpeed
+constexpr float doublingSpeed = 40.0f;      // below it (down to crawlSpeed) each step doubles or halves
+constexpr float crawlSpeed = 5.0f;          // the slowest forward speed, and the step around 0
+constexpr float slowReverseSpeed = -10.0f;  // beyond it reversing steps by reverseStep
+constexpr float fastStep = 20.0f;           // step above doublingSpeed
 constexpr float reverseStep = 10.0f;
 
 // Headings are kept in [-pi/2, 3pi/2), the range directionAngles gives.

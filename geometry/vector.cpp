@@ -22,9 +22,7 @@ Vec3 delta(Vec3 a, Vec3 b) { return {b.x - a.x, b.y - a.y, b.z - a.z}; }
 
 void copyVec3(const Vec3* source, Vec3* destination) { *destination = *source; }
 
-void cross(Vec3 a, Vec3 b, Vec3* out) {
-  *out = {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
+void cross(Vec3 a, Vec3 b, Vec3* out) { *out = {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
 
 Vec2 planDelta(Vec3 a, Vec3 b) { return {b.x - a.x, b.z - a.z}; }
 
@@ -33,14 +31,11 @@ int8_t sideOf(Vec2 d, Vec2 w) {
   return s > 0.0f ? 1 : (s < 0.0f ? -1 : 0);
 }
 
-int8_t turnSign(Vec3 p0, Vec3 p1, Vec3 q0, Vec3 q1) {
-  return sideOf(planDelta(p0, p1), planDelta(q0, q1));
-}
+int8_t turnSign(Vec3 p0, Vec3 p1, Vec3 q0, Vec3 q1) { return sideOf(planDelta(p0, p1), planDelta(q0, q1)); }
 
 float turnAngle(Vec3 p0, Vec3 p1, Vec3 q0, Vec3 q1) {
   Vec2 a = planDelta(p0, p1), b = planDelta(q0, q1);
-  double lengths = std::sqrt(double(a.x) * a.x + double(a.z) * a.z) *
-                   std::sqrt(double(b.x) * b.x + double(b.z) * b.z);
+  double lengths = std::sqrt(double(a.x) * a.x + double(a.z) * a.z) * std::sqrt(double(b.x) * b.x + double(b.z) * b.z);
   double sine = double(a.z * b.x - a.x * b.z) / lengths;
   // Rounding can carry a right angle's sine just past 1, where the arcsine has no value.
   if (sine > 1.0) sine = 1.0;

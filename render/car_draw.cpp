@@ -16,29 +16,62 @@ void TCar::draw() {
   // Lower body: x across (sides at +-0.8), y up, z along with the front at +z.
   glBegin(GL_QUADS);
   glColor3fv(colour);  // left side
-  glVertex3f(-0.8f, 0.3f, 1.8f); glVertex3f(-0.8f, 1.0f, 1.8f); glVertex3f(-0.8f, 1.0f, -1.8f); glVertex3f(-0.8f, 0.3f, -1.8f);
+  glVertex3f(-0.8f, 0.3f, 1.8f);
+  glVertex3f(-0.8f, 1.0f, 1.8f);
+  glVertex3f(-0.8f, 1.0f, -1.8f);
+  glVertex3f(-0.8f, 0.3f, -1.8f);
   glColor3fv(darkColour);  // rear face
-  glVertex3f(-0.8f, 1.0f, -1.8f); glVertex3f(-0.8f, 0.3f, -1.8f); glVertex3f(0.8f, 0.3f, -1.8f); glVertex3f(0.8f, 1.0f, -1.8f);
+  glVertex3f(-0.8f, 1.0f, -1.8f);
+  glVertex3f(-0.8f, 0.3f, -1.8f);
+  glVertex3f(0.8f, 0.3f, -1.8f);
+  glVertex3f(0.8f, 1.0f, -1.8f);
   glColor3fv(colour);  // right side
-  glVertex3f(0.8f, 0.3f, -1.8f); glVertex3f(0.8f, 1.0f, -1.8f); glVertex3f(0.8f, 1.0f, 1.8f); glVertex3f(0.8f, 0.3f, 1.8f);
+  glVertex3f(0.8f, 0.3f, -1.8f);
+  glVertex3f(0.8f, 1.0f, -1.8f);
+  glVertex3f(0.8f, 1.0f, 1.8f);
+  glVertex3f(0.8f, 0.3f, 1.8f);
   glColor3fv(darkColour);  // front face
-  glVertex3f(0.8f, 1.0f, 1.8f); glVertex3f(0.8f, 0.3f, 1.8f); glVertex3f(-0.8f, 0.3f, 1.8f); glVertex3f(-0.8f, 1.0f, 1.8f);
+  glVertex3f(0.8f, 1.0f, 1.8f);
+  glVertex3f(0.8f, 0.3f, 1.8f);
+  glVertex3f(-0.8f, 0.3f, 1.8f);
+  glVertex3f(-0.8f, 1.0f, 1.8f);
   glEnd();
 
   glBegin(GL_QUADS);
   glColor3fv(colour);  // bonnet, roof, boot lid
-  glVertex3f(0.8f, 1.0f, 1.8f); glVertex3f(-0.8f, 1.0f, 1.8f); glVertex3f(-0.8f, 1.0f, 0.8f); glVertex3f(0.8f, 1.0f, 0.8f);
-  glVertex3f(0.7f, 1.5f, 0.4f); glVertex3f(-0.7f, 1.5f, 0.4f); glVertex3f(-0.7f, 1.5f, -0.7f); glVertex3f(0.7f, 1.5f, -0.7f);
-  glVertex3f(0.8f, 1.0f, -1.3f); glVertex3f(-0.8f, 1.0f, -1.3f); glVertex3f(-0.8f, 1.0f, -1.8f); glVertex3f(0.8f, 1.0f, -1.8f);
+  glVertex3f(0.8f, 1.0f, 1.8f);
+  glVertex3f(-0.8f, 1.0f, 1.8f);
+  glVertex3f(-0.8f, 1.0f, 0.8f);
+  glVertex3f(0.8f, 1.0f, 0.8f);
+  glVertex3f(0.7f, 1.5f, 0.4f);
+  glVertex3f(-0.7f, 1.5f, 0.4f);
+  glVertex3f(-0.7f, 1.5f, -0.7f);
+  glVertex3f(0.7f, 1.5f, -0.7f);
+  glVertex3f(0.8f, 1.0f, -1.3f);
+  glVertex3f(-0.8f, 1.0f, -1.3f);
+  glVertex3f(-0.8f, 1.0f, -1.8f);
+  glVertex3f(0.8f, 1.0f, -1.8f);
   glColor3fv(windowGlass);
   // From the cockpit the followed car's windscreen would fill the view.
   if (!(camera->mode == cameraCockpit && camera->car == this)) {
-    glVertex3f(-0.8f, 1.0f, 0.8f); glVertex3f(0.8f, 1.0f, 0.8f); glVertex3f(0.7f, 1.5f, 0.4f); glVertex3f(-0.7f, 1.5f, 0.4f);
+    glVertex3f(-0.8f, 1.0f, 0.8f);
+    glVertex3f(0.8f, 1.0f, 0.8f);
+    glVertex3f(0.7f, 1.5f, 0.4f);
+    glVertex3f(-0.7f, 1.5f, 0.4f);
   }
-  glVertex3f(-0.7f, 1.5f, -0.7f); glVertex3f(0.7f, 1.5f, -0.7f); glVertex3f(0.8f, 1.0f, -1.3f); glVertex3f(-0.8f, 1.0f, -1.3f);
+  glVertex3f(-0.7f, 1.5f, -0.7f);
+  glVertex3f(0.7f, 1.5f, -0.7f);
+  glVertex3f(0.8f, 1.0f, -1.3f);
+  glVertex3f(-0.8f, 1.0f, -1.3f);
   glColor3fv(sideGlass);
-  glVertex3f(-0.8f, 1.0f, 0.8f); glVertex3f(-0.7f, 1.5f, 0.4f); glVertex3f(-0.7f, 1.5f, -0.7f); glVertex3f(-0.8f, 1.0f, -1.3f);
-  glVertex3f(0.8f, 1.0f, 0.8f); glVertex3f(0.7f, 1.5f, 0.4f); glVertex3f(0.7f, 1.5f, -0.7f); glVertex3f(0.8f, 1.0f, -1.3f);
+  glVertex3f(-0.8f, 1.0f, 0.8f);
+  glVertex3f(-0.7f, 1.5f, 0.4f);
+  glVertex3f(-0.7f, 1.5f, -0.7f);
+  glVertex3f(-0.8f, 1.0f, -1.3f);
+  glVertex3f(0.8f, 1.0f, 0.8f);
+  glVertex3f(0.7f, 1.5f, 0.4f);
+  glVertex3f(0.7f, 1.5f, -0.7f);
+  glVertex3f(0.8f, 1.0f, -1.3f);
   glEnd();
 
   glPopMatrix();

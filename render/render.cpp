@@ -11,8 +11,8 @@
 #include "cars/player.h"
 #include "track/track.h"
 
-constexpr float messageDuration = 1.5f;  // seconds a waypoint or lap message stays up
-constexpr double overlayNearPlane = 0.5;  // units; nearer than the overlay plane at 1, so it is not clipped
+constexpr float messageDuration = 1.5f;    // seconds a waypoint or lap message stays up
+constexpr double overlayNearPlane = 0.5;   // units; nearer than the overlay plane at 1, so it is not clipped
 constexpr float noLapYet = 2147483648.0f;  // lap times above this are the "no lap" start value
 
 static void* const smallFont = GLUT_BITMAP_HELVETICA_10;

@@ -16,8 +16,8 @@
 #include "track/track.h"
 #include "track/triangle.h"
 
-constexpr float gridSpacing = 8.0f;     // units between wireframe grid lines
-constexpr double cullMargin = 1.0;      // units a triangle must lie beyond a side of the view to be left out
+constexpr float gridSpacing = 8.0f;       // units between wireframe grid lines
+constexpr double cullMargin = 1.0;        // units a triangle must lie beyond a side of the view to be left out
 constexpr double cullMarginScale = 1e-5;  // and this much more per unit of coordinate size: OpenGL
                                           // works in floats, whose rounding grows with the numbers
 
@@ -25,11 +25,11 @@ namespace {
 
 // What the current projection and modelview see, in world units.
 struct TViewVolume {
-  double planes[6][4];  // a x + b y + c z + d: distance inside each side (negative beyond it)
-  int32_t planeCount;   // sides with a usable normal
+  double planes[6][4];            // a x + b y + c z + d: distance inside each side (negative beyond it)
+  int32_t planeCount;             // sides with a usable normal
   double minX, maxX, minZ, maxZ;  // plan box of the view's eight corners, widened by margin
-  double margin;        // units beyond a side that count as certainly outside
-  bool bounded;         // false when the corners could not be found: everything is drawn
+  double margin;                  // units beyond a side that count as certainly outside
+  bool bounded;                   // false when the corners could not be found: everything is drawn
 };
 
 // Inverts a column-major 4 x 4 matrix by Gauss-Jordan elimination; false when it is singular.
@@ -83,7 +83,8 @@ TViewVolume currentView() {
   for (int corner = 0; corner < 8; corner++) {
     double ndc[4] = {corner & 1 ? 1.0 : -1.0, corner & 2 ? 1.0 : -1.0, corner & 4 ? 1.0 : -1.0, 1.0};
     double p[4];
-    for (int r = 0; r < 4; r++) p[r] = inverse[r] * ndc[0] + inverse[4 + r] * ndc[1] + inverse[8 + r] * ndc[2] + inverse[12 + r];
+    for (int r = 0; r < 4; r++)
+      p[r] = inverse[r] * ndc[0] + inverse[4 + r] * ndc[1] + inverse[8 + r] * ndc[2] + inverse[12 + r];
     if (!(p[3] > 0.0)) return view;
     double x = p[0] / p[3], y = p[1] / p[3], z = p[2] / p[3];
     if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) return view;

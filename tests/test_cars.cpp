@@ -22,8 +22,8 @@ namespace {
 const float rampClimb = float(std::atan(0.5));
 
 // Generator states whose next value is the one named (found by inverting the generator's step).
-constexpr uint32_t stateBeforeZero = 3604671459u, stateBefore8192 = 1994058723u,
-                   stateBefore16384 = 383445987u, stateBeforeTop = 1119742947u;
+constexpr uint32_t stateBeforeZero = 3604671459u, stateBefore8192 = 1994058723u, stateBefore16384 = 383445987u,
+                   stateBeforeTop = 1119742947u;
 
 class Cars : public TrackTest {
  protected:
@@ -187,9 +187,9 @@ TEST_F(Cars, OpponentStartsWhereTheDrawFallsOnTheLap) {
     float heading;
   } starts[] = {
       {stateBeforeZero, {0, 0, 0}, 1, float(pi)},
-      {stateBefore8192, {0.0031f, 0, -100}, 2, halfPiFloat},    // 100.003 along
-      {stateBefore16384, {100, 0, -99.9939f}, 3, 0.0f},        // 200.006 along
-      {stateBeforeTop, {0, 0, 0}, 0, -halfPiFloat},             // the end of the closing leg
+      {stateBefore8192, {0.0031f, 0, -100}, 2, halfPiFloat},  // 100.003 along
+      {stateBefore16384, {100, 0, -99.9939f}, 3, 0.0f},       // 200.006 along
+      {stateBeforeTop, {0, 0, 0}, 0, -halfPiFloat},           // the end of the closing leg
   };
   for (const auto& start : starts) {
     SCOPED_TRACE(start.state);
@@ -220,7 +220,7 @@ TEST_F(Cars, OpponentDrivesItsLegs) {
   EXPECT_NEAR(car.heading, 5 * pi / 4, 1e-6);
 
   car.position = {0.0f, 20.0f, -99.5f};  // half a unit before waypoint 2
-  car.update(0.02f);  // a frame's travel of 1.0, taken in full after the snap
+  car.update(0.02f);                     // a frame's travel of 1.0, taken in full after the snap
   EXPECT_EQ(car.waypointIndex, 3);
   expectNear(car.position, {1.0f, 20.0f, -100.0f}, 1e-5f);
 
@@ -288,8 +288,8 @@ TEST_F(Cars, EveryShippedTrackCanBeDrivenTwice) {
     EXPECT_LT(double(steepest), pi / 4);
     ASSERT_EQ(lapTimes.size(), 2u);
     EXPECT_EQ(bestLapTime, std::min(lapTimes[0], lapTimes[1]));
-    std::printf("%s: laps %.2f s and %.2f s, steepest %.4f rad\n", file.filename().c_str(), lapTimes[0],
-                lapTimes[1], steepest);
+    std::printf("%s: laps %.2f s and %.2f s, steepest %.4f rad\n", file.filename().c_str(), lapTimes[0], lapTimes[1],
+                steepest);
   }
 }
 

@@ -89,11 +89,11 @@ void* __wrap_realloc(void* p, std::size_t size) {
 
 namespace {
 
-constexpr int steps = 4000;             // about a minute of play at 60 frames a second
+constexpr int steps = 4000;  // about a minute of play at 60 frames a second
 constexpr int64_t stepMilliseconds = 16;
 constexpr float stepSeconds = 0.016f;
-constexpr int stepsPerFrame = 4;        // draws a quarter of the steps, to keep the test quick
-constexpr int stepsPerChange = 250;     // how often the view, the overlays or the steering change
+constexpr int stepsPerFrame = 4;     // draws a quarter of the steps, to keep the test quick
+constexpr int stepsPerChange = 250;  // how often the view, the overlays or the steering change
 
 class FrameAllocations : public TrackTest {
  protected:

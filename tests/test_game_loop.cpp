@@ -51,10 +51,10 @@ class GameLoop : public TrackTest {
 TEST_F(GameLoop, FrameTimeIsFirstStepThenRealGapAtMostOneSecond) {
   setPause(stateRunning);
   player->changeSpeed(1);
-  player->changeSpeed(1);  // 10 units per second, north along the first side
-  EXPECT_FLOAT_EQ(stepAt(1000), 1.0f);    // first step: 0.1 s whatever the clock says
-  EXPECT_FLOAT_EQ(stepAt(1300), 3.0f);    // 0.3 s later
-  EXPECT_FLOAT_EQ(stepAt(6300), 10.0f);   // 5 s gap: one second
+  player->changeSpeed(1);                // 10 units per second, north along the first side
+  EXPECT_FLOAT_EQ(stepAt(1000), 1.0f);   // first step: 0.1 s whatever the clock says
+  EXPECT_FLOAT_EQ(stepAt(1300), 3.0f);   // 0.3 s later
+  EXPECT_FLOAT_EQ(stepAt(6300), 10.0f);  // 5 s gap: one second
   setPause(statePaused);
   setPause(stateRunning);
   EXPECT_FLOAT_EQ(stepAt(9000), 1.0f);  // after a resume: 0.1 s again

@@ -52,13 +52,15 @@ void expectSoundMesh(const TTrack& track, int droppedPoints = 0) {
     // on one line in plan, has no plane, and near that B cannot be placed well.
     if (sideOf(t.edgeAB, t.edgeAC) == 0) continue;
     EXPECT_EQ(t.heightAt(t.vertexA.x, 0, t.vertexA.z), t.vertexA.y);
-    double longest = std::max({distance(t.vertexA, t.vertexB), distance(t.vertexB, t.vertexC), distance(t.vertexC, t.vertexA)});
+    double longest =
+        std::max({distance(t.vertexA, t.vertexB), distance(t.vertexB, t.vertexC), distance(t.vertexC, t.vertexA)});
     if (planArea(t) > 1e-3 * longest * longest) {
       EXPECT_NEAR(t.heightAt(t.vertexB.x, 0, t.vertexB.z), t.vertexB.y, 1e-3);
     }
   }
   double m = track.margin;
-  double border = (double(track.maxCorner.x) - track.minCorner.x + 2 * m) * (double(track.maxCorner.z) - track.minCorner.z + 2 * m);
+  double border =
+      (double(track.maxCorner.x) - track.minCorner.x + 2 * m) * (double(track.maxCorner.z) - track.minCorner.z + 2 * m);
   EXPECT_NEAR(area, border, border * 1e-6);
   for (int i = 0; i < track.waypointCount; i++)
     for (float f : {0.0f, 0.3f, 0.5f, 0.9f}) {
@@ -69,9 +71,9 @@ void expectSoundMesh(const TTrack& track, int droppedPoints = 0) {
 }
 
 void expectCorners(const TTriangle& t, Vec3 a, Vec3 b, Vec3 c) {
-  EXPECT_TRUE(t.vertexA.x == a.x && t.vertexA.y == a.y && t.vertexA.z == a.z &&
-              t.vertexB.x == b.x && t.vertexB.y == b.y && t.vertexB.z == b.z &&
-              t.vertexC.x == c.x && t.vertexC.y == c.y && t.vertexC.z == c.z);
+  EXPECT_TRUE(t.vertexA.x == a.x && t.vertexA.y == a.y && t.vertexA.z == a.z && t.vertexB.x == b.x &&
+              t.vertexB.y == b.y && t.vertexB.z == b.z && t.vertexC.x == c.x && t.vertexC.y == c.y &&
+              t.vertexC.z == c.z);
 }
 
 TEST(SquareMesh, TwentySixTrianglesInBuildOrder) {
@@ -81,20 +83,32 @@ TEST(SquareMesh, TwentySixTrianglesInBuildOrder) {
   // Per waypoint the wedge on the outer (left) side, then the segment's two halves, meeting the
   // inner corners (4, -4), (4, -96), (96, -96), (96, -4); then the infield square; then the outer
   // ground from the border (-50, -150) to (150, 50), cut in to waypoint 1's outer edge at (0, -104).
-  const Vec3 want[26][3] = {
-      {{0, 0, 4}, {4, 0, -4}, {-4, 0, 0}},            {{4, 0, -4}, {-4, 0, 0}, {-4, 0, -100}},
-      {{4, 0, -4}, {4, 0, -96}, {-4, 0, -100}},       {{-4, 0, -100}, {4, 0, -96}, {0, 0, -104}},
-      {{4, 0, -96}, {0, 0, -104}, {100, 0, -104}},    {{4, 0, -96}, {96, 0, -96}, {100, 0, -104}},
-      {{100, 0, -104}, {96, 0, -96}, {104, 0, -100}}, {{96, 0, -96}, {104, 0, -100}, {104, 0, 0}},
-      {{96, 0, -96}, {96, 0, -4}, {104, 0, 0}},       {{104, 0, 0}, {96, 0, -4}, {100, 0, 4}},
-      {{96, 0, -4}, {100, 0, 4}, {0, 0, 4}},          {{96, 0, -4}, {4, 0, -4}, {0, 0, 4}},
-      {{4, 0, -4}, {4, 0, -96}, {96, 0, -96}},        {{4, 0, -4}, {96, 0, -96}, {96, 0, -4}},
-      {{-50, 0, -150}, {0, 0, -104}, {-4, 0, -100}},  {{100, 0, -104}, {0, 0, -104}, {-50, 0, -150}},
-      {{-50, 0, 50}, {-50, 0, -150}, {-4, 0, -100}},  {{100, 0, -104}, {-50, 0, -150}, {150, 0, -150}},
-      {{-50, 0, 50}, {-4, 0, -100}, {-4, 0, 0}},      {{104, 0, -100}, {100, 0, -104}, {150, 0, -150}},
-      {{-50, 0, 50}, {-4, 0, 0}, {0, 0, 4}},          {{104, 0, 0}, {104, 0, -100}, {150, 0, -150}},
-      {{150, 0, 50}, {-50, 0, 50}, {0, 0, 4}},        {{104, 0, 0}, {150, 0, -150}, {150, 0, 50}},
-      {{150, 0, 50}, {0, 0, 4}, {100, 0, 4}},         {{150, 0, 50}, {100, 0, 4}, {104, 0, 0}}};
+  const Vec3 want[26][3] = {{{0, 0, 4}, {4, 0, -4}, {-4, 0, 0}},
+                            {{4, 0, -4}, {-4, 0, 0}, {-4, 0, -100}},
+                            {{4, 0, -4}, {4, 0, -96}, {-4, 0, -100}},
+                            {{-4, 0, -100}, {4, 0, -96}, {0, 0, -104}},
+                            {{4, 0, -96}, {0, 0, -104}, {100, 0, -104}},
+                            {{4, 0, -96}, {96, 0, -96}, {100, 0, -104}},
+                            {{100, 0, -104}, {96, 0, -96}, {104, 0, -100}},
+                            {{96, 0, -96}, {104, 0, -100}, {104, 0, 0}},
+                            {{96, 0, -96}, {96, 0, -4}, {104, 0, 0}},
+                            {{104, 0, 0}, {96, 0, -4}, {100, 0, 4}},
+                            {{96, 0, -4}, {100, 0, 4}, {0, 0, 4}},
+                            {{96, 0, -4}, {4, 0, -4}, {0, 0, 4}},
+                            {{4, 0, -4}, {4, 0, -96}, {96, 0, -96}},
+                            {{4, 0, -4}, {96, 0, -96}, {96, 0, -4}},
+                            {{-50, 0, -150}, {0, 0, -104}, {-4, 0, -100}},
+                            {{100, 0, -104}, {0, 0, -104}, {-50, 0, -150}},
+                            {{-50, 0, 50}, {-50, 0, -150}, {-4, 0, -100}},
+                            {{100, 0, -104}, {-50, 0, -150}, {150, 0, -150}},
+                            {{-50, 0, 50}, {-4, 0, -100}, {-4, 0, 0}},
+                            {{104, 0, -100}, {100, 0, -104}, {150, 0, -150}},
+                            {{-50, 0, 50}, {-4, 0, 0}, {0, 0, 4}},
+                            {{104, 0, 0}, {104, 0, -100}, {150, 0, -150}},
+                            {{150, 0, 50}, {-50, 0, 50}, {0, 0, 4}},
+                            {{104, 0, 0}, {150, 0, -150}, {150, 0, 50}},
+                            {{150, 0, 50}, {0, 0, 4}, {100, 0, 4}},
+                            {{150, 0, 50}, {100, 0, 4}, {104, 0, 0}}};
   for (int i = 0; i < 26; i++) {
     SCOPED_TRACE(i);
     const TTriangle& t = *track.triangles[i];
@@ -119,7 +133,8 @@ TEST(SquareMesh, StraightOnAndLeftTurnWaypoints) {
   EXPECT_NEAR(distance(rightEnd, notch.waypoints[3]), 4, 1e-5);
   EXPECT_NEAR(distance(rightStart, notch.waypoints[3]), 4, 1e-5);
   int ends = 0, starts = 0;
-  for (int i = roadTriangleCount(notch); i < notch.triangleCount - 17; i++)  // the outer ground's 19 points give the last 17
+  for (int i = roadTriangleCount(notch); i < notch.triangleCount - 17;
+       i++)  // the outer ground's 19 points give the last 17
     for (Vec3 v : {notch.triangles[i]->vertexA, notch.triangles[i]->vertexB, notch.triangles[i]->vertexC}) {
       ends += v.x == rightEnd.x && v.z == rightEnd.z;
       starts += v.x == rightStart.x && v.z == rightStart.z;
@@ -168,7 +183,8 @@ std::vector<int> clip(const std::vector<Vec2>& polygon) {
   track.triangulatePolygon(int32_t(polygon.size()), points);
   std::vector<int> corners;
   for (int i = 0; i < track.triangleCount; i++)
-    for (Vec3 v : {track.triangles[i]->vertexA, track.triangles[i]->vertexB, track.triangles[i]->vertexC}) corners.push_back(int(v.y));
+    for (Vec3 v : {track.triangles[i]->vertexA, track.triangles[i]->vertexB, track.triangles[i]->vertexC})
+      corners.push_back(int(v.y));
   return corners;
 }
 
@@ -185,7 +201,8 @@ TEST(EarClipping, CutsConvexUnblockedCornersInOrder) {
 }
 
 TEST(EarClipping, PolygonsWithoutAnEarEndAsAFan) {
-  EXPECT_EQ(clip({{0, 0}, {10, 0}, {10, 10}, {5, 12}, {0, 10}}), (std::vector<int>{0, 1, 2, 0, 2, 3, 0, 3, 4}));  // anticlockwise
+  EXPECT_EQ(clip({{0, 0}, {10, 0}, {10, 10}, {5, 12}, {0, 10}}),
+            (std::vector<int>{0, 1, 2, 0, 2, 3, 0, 3, 4}));                   // anticlockwise
   EXPECT_EQ(clip({{0, 0}, {10, 10}, {10, 0}, {0, 10}, {-3, 5}}).size(), 9u);  // crossing itself
 }
 
@@ -229,7 +246,8 @@ bool roadFits(const std::vector<Waypoint>& loop) {
     double ax = at(i - 1).east - at(i).east, ay = at(i - 1).north - at(i).north;
     double bx = at(i + 1).east - at(i).east, by = at(i + 1).north - at(i).north;
     double angle = std::acos(std::clamp((ax * bx + ay * by) / std::hypot(ax, ay) / std::hypot(bx, by), -1.0, 1.0));
-    if (angle < pi / 3 || 4 / std::tan(angle / 2) > 0.4 * std::min(std::hypot(ax, ay), std::hypot(bx, by))) return false;
+    if (angle < pi / 3 || 4 / std::tan(angle / 2) > 0.4 * std::min(std::hypot(ax, ay), std::hypot(bx, by)))
+      return false;
   }
   return true;
 }
@@ -241,7 +259,8 @@ TEST(MeshProperties, GeneratedClockwiseTracks) {
     std::vector<Waypoint> loop = generateLoop(random);
     if (!roadFits(loop)) continue;
     std::string lines;
-    for (const Waypoint& w : loop) lines += std::to_string(w.east) + " " + std::to_string(w.north) + " " + std::to_string(w.height) + "\n";
+    for (const Waypoint& w : loop)
+      lines += std::to_string(w.east) + " " + std::to_string(w.north) + " " + std::to_string(w.height) + "\n";
     TTrack track;
     if (loadWaypoints(lines, &track) != loadOk) continue;  // too close in height, or not clockwise enough
     SCOPED_TRACE(lines);
@@ -282,7 +301,9 @@ TEST(NearlyStraightWaypoints, KeepTheRoadWhole) {
   // A right turn of some 1e-7 radians at waypoint 1: its inner edge points stay at the road's edge.
   TTrack slight;
   ASSERT_EQ(loadWaypoints("0 0 0\n128.385399 141.455423 0\n255.513688 281.525722 0\n537.03941 26.0120343 0\n"
-                          "281.525722 -255.513688 0\n", &slight), loadOk);
+                          "281.525722 -255.513688 0\n",
+                          &slight),
+            loadOk);
   w = slight.waypoints;
   ASSERT_EQ(turnSign(w[0], w[1], w[1], w[2]), -1);
   EXPECT_NEAR(distance(slight.triangles[2]->vertexB, w[1]), 4, 1e-3);
@@ -292,7 +313,9 @@ TEST(NearlyStraightWaypoints, KeepTheRoadWhole) {
   // ground would overlap itself by more than a third.
   TTrack repeated;
   ASSERT_EQ(loadWaypoints("1309.44902 -1195.27223 0\n-806.662727 -978.212235 0\n-1266.10311 -374.997088 14.471\n"
-                          "-1727.3849 230.635783 29\n-963.235828 550.525058 27.7\n623.843089 1214.91031 25\n", &repeated), loadOk);
+                          "-1727.3849 230.635783 29\n-963.235828 550.525058 27.7\n623.843089 1214.91031 25\n",
+                          &repeated),
+            loadOk);
   expectSoundMesh(repeated, 2);
 }
 

@@ -57,7 +57,7 @@ TEST_F(Orientation, OpponentNoseFollowsItsLeg) {
   TOpponent car(1, 0, 0);
   Vec3 nose = axisAfter([&] { car.applyOrientation(); }, 2);
   expectNear(nose, unit(car.velocity), 1e-5f);
-  EXPECT_GT(nose.y, 0.44f);  // sin(atan(0.5))
+  EXPECT_GT(nose.y, 0.44f);                                                   // sin(atan(0.5))
   EXPECT_NEAR(axisAfter([&] { car.applyOrientation(); }, 0).y, 0.0f, 1e-6f);  // never rolled
 
   car.position = {100.0f, 10.0f, -50.0f};  // half-way down the east ramp

@@ -14,7 +14,7 @@ TEST(TriangleContains, EdgesAndCornersBelongToTheTriangleInEitherWinding) {
   Vec3 a = {2, 0, 2}, b = {10, 0, 4}, c = {4, 0, 12};
   for (const TTriangle& t : {TTriangle(a, b, c, false), TTriangle(a, c, b, false)}) {
     for (Vec3 p : {a, b, c}) EXPECT_TRUE(t.contains(p.x, 99, p.z));
-    EXPECT_TRUE(t.contains(6, 0, 3));   // edge midpoints, exact in floating point
+    EXPECT_TRUE(t.contains(6, 0, 3));  // edge midpoints, exact in floating point
     EXPECT_TRUE(t.contains(7, 0, 8));
     EXPECT_TRUE(t.contains(3, 0, 7));
     EXPECT_TRUE(t.contains(5.3f, 0, 6));
@@ -48,17 +48,18 @@ TEST(TriangleHeight, StaysFiniteWhereNoPlaneIsDefined) {
   TTriangle point({1, 1, 1}, {1, 2, 1}, {1, 6, 1}, false);
   EXPECT_EQ(point.heightAt(4, 0, 4), 3);
   TTriangle steep({0, 0, 0}, {1e-3f, 1e6f, 0}, {0, 0, 1e-3f}, false);
-  for (float far : {3e38f, -3e38f, 1e20f})
-    EXPECT_TRUE(std::isfinite(steep.heightAt(far, 0, -far))) << far;
+  for (float far : {3e38f, -3e38f, 1e20f}) EXPECT_TRUE(std::isfinite(steep.heightAt(far, 0, -far))) << far;
 }
 
 TEST(TrackLength, SumsTheClosedLoopInThreeDimensions) {
   TTrack empty;
   EXPECT_EQ(empty.length(), 0);
   TTrack square, ramp;
-  ASSERT_EQ(square.load(writeTrackFile("length-square.tck", trackText("0 0 0\n0 100 0\n100 100 0\n100 0 0\n")).c_str()), loadOk);
+  ASSERT_EQ(square.load(writeTrackFile("length-square.tck", trackText("0 0 0\n0 100 0\n100 100 0\n100 0 0\n")).c_str()),
+            loadOk);
   EXPECT_EQ(square.length(), 400);
-  ASSERT_EQ(ramp.load(writeTrackFile("length-ramp.tck", trackText("0 0 0\n0 30 40\n40 30 40\n40 0 0\n")).c_str()), loadOk);
+  ASSERT_EQ(ramp.load(writeTrackFile("length-ramp.tck", trackText("0 0 0\n0 30 40\n40 30 40\n40 0 0\n")).c_str()),
+            loadOk);
   EXPECT_EQ(ramp.length(), 180);  // 50 up, 40 across, 50 down, 40 back
 }
 
@@ -67,7 +68,7 @@ TEST(FindTriangle, FirstContainingTriangleElseTheFirstOfAll) {
   ASSERT_EQ(track.load(writeTrackFile("find.tck", trackText("0 0 0\n0 100 0\n100 100 0\n100 0 0\n")).c_str()), loadOk);
   EXPECT_EQ(track.findTriangle(-500, 0, 500), track.triangles[0]);
   EXPECT_EQ(track.findTriangle(-500, 0, 500)->heightAt(-500, 0, 500), 0);
-  EXPECT_EQ(track.findTriangle(0, 0, -52), track.triangles[1]);   // on the edge the two halves share
+  EXPECT_EQ(track.findTriangle(0, 0, -52), track.triangles[1]);    // on the edge the two halves share
   EXPECT_EQ(track.findTriangle(50, 0, -50), track.triangles[12]);  // on the infield's diagonal
   EXPECT_EQ(track.findTriangle(-2, 0, -10), track.triangles[1]);
   EXPECT_EQ(track.findTriangle(120, 0, 20), track.triangles[25]);

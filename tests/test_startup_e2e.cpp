@@ -1,13 +1,13 @@
 // Start-up of the real game binary: what it prints, how it exits, and the
 // window it opens. Players meet these messages first, and scripts may rely on
 // the exit status, so the exact texts are pinned here.
-#include "e2e/harness.h"
-
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "e2e/harness.h"
 
 namespace {
 
@@ -31,68 +31,63 @@ const std::string kBadOpponents = "Usage: Zarvanto [track file] [opponents 1..7]
 // west, which is clockwise on a map.
 const std::string kSquare = "0 0 0\n0 100 0\n100 100 0\n100 0 0\n";
 
-std::string track(const std::string& waypoints, const std::string& title = "Test track")
-{
-    return "#Track\n" + title + "\n" + waypoints;
+std::string track(const std::string& waypoints, const std::string& title = "Test track") {
+  return "#Track\n" + title + "\n" + waypoints;
 }
 
-std::size_t occurrences(const std::string& text, const std::string& part)
-{
-    std::size_t count = 0;
-    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++count;
-    return count;
+std::size_t occurrences(const std::string& text, const std::string& part) {
+  std::size_t count = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
 }
 
 // What a case puts in the game's working folder before starting it.
 struct Given {
-    enum Kind { Nothing, File, Folder } kind = Nothing;
-    std::string name;
-    std::string content;
+  enum Kind { Nothing, File, Folder } kind = Nothing;
+  std::string name;
+  std::string content;
 };
 Given nothing() { return {}; }
-Given file(std::string content, std::string name = "t.tck") { return {Given::File, std::move(name), std::move(content)}; }
+Given file(std::string content, std::string name = "t.tck") {
+  return {Given::File, std::move(name), std::move(content)};
+}
 Given folder(std::string name) { return {Given::Folder, std::move(name), {}}; }
 
 class GameStart : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(haveDisplay())
-            << "DISPLAY is not set: the end-to-end tests need an X server; run them through "
-               "scripts/test, which starts Xvfb";
-    }
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(haveDisplay()) << "DISPLAY is not set: the end-to-end tests need an X server; run them through "
+                                  "scripts/test, which starts Xvfb";
+  }
 
-    void prepare(const Given& given)
-    {
-        if (given.kind == Given::File)
-            dir.write(given.name, given.content);
-        else if (given.kind == Given::Folder)
-            dir.makeDir(given.name);
-    }
+  void prepare(const Given& given) {
+    if (given.kind == Given::File)
+      dir.write(given.name, given.content);
+    else if (given.kind == Given::Folder)
+      dir.makeDir(given.name);
+  }
 
-    // Waits for the game to end on its own and returns its exit status.
-    static int exitStatus(Process& game)
-    {
-        const std::optional<int> status = game.waitExit(kExitTimeout);
-        if (!status) {
-            ADD_FAILURE() << game.describe() << " was still running after " << kExitTimeout.count()
-                          << " ms; stdout so far: \"" << game.out() << "\"";
-            return -1;
-        }
-        return *status;
+  // Waits for the game to end on its own and returns its exit status.
+  static int exitStatus(Process& game) {
+    const std::optional<int> status = game.waitExit(kExitTimeout);
+    if (!status) {
+      ADD_FAILURE() << game.describe() << " was still running after " << kExitTimeout.count()
+                    << " ms; stdout so far: \"" << game.out() << "\"";
+      return -1;
     }
+    return *status;
+  }
 
-    TempDir dir;
+  TempDir dir;
 };
 
 // ------------------------------------------------------------ refused starts
 
 struct Refusal {
-    const char* name;
-    Given given;
-    std::vector<std::string> args;
-    std::string message;
+  const char* name;
+  Given given;
+  std::vector<std::string> args;
+  std::string message;
 };
 
 // Failure messages name the case, not a byte dump of it.
@@ -102,13 +97,12 @@ class Refused : public GameStart, public ::testing::WithParamInterface<Refusal> 
 
 // The message is all there is on stdout: in particular no banner, which
 // belongs to a game that actually starts.
-TEST_P(Refused, PrintsOnlyTheReasonAndExitsWithOne)
-{
-    const Refusal& c = GetParam();
-    prepare(c.given);
-    Process game = startGame(c.args, dir.path());
-    EXPECT_EQ(exitStatus(game), 1);
-    EXPECT_EQ(game.out(), c.message);
+TEST_P(Refused, PrintsOnlyTheReasonAndExitsWithOne) {
+  const Refusal& c = GetParam();
+  prepare(c.given);
+  Process game = startGame(c.args, dir.path());
+  EXPECT_EQ(exitStatus(game), 1);
+  EXPECT_EQ(game.out(), c.message);
 }
 
 const Refusal kFileProblems[] = {
@@ -140,7 +134,8 @@ const Refusal kWaypointProblems[] = {
     // far apart along the road but 9 apart on the ground.
     {"DistantWaypointsUnder10Apart",
      file(track("0 0 0\n0 100 0\n45 100 0\n30 20 0\n70 20 0\n54 100 0\n100 100 0\n100 0 0\n")),
-     {"t.tck"}, kTooClose},
+     {"t.tck"},
+     kTooClose},
     {"FigureOfEight", file(track("0 0 0\n100 100 0\n100 0 0\n0 100 0\n")), {"t.tck"}, kCrosses},
     {"Anticlockwise", file(track("0 0 0\n100 0 0\n100 100 0\n0 100 0\n")), {"t.tck"}, kAnticlockwise},
     {"EastBeyondAMillion", file(track("0 0 0\n0 100 0\n2000000 100 0\n100 0 0\n")), {"t.tck"}, kBadTrack},
@@ -165,31 +160,30 @@ INSTANTIATE_TEST_SUITE_P(Arguments, Refused, ::testing::ValuesIn(kArgumentProble
 // ------------------------------------------------------------ accepted starts
 
 struct Acceptance {
-    const char* name;
-    Given given;
-    std::vector<std::string> args;
-    bool inShippedTracks = false;  // run in tracks/ instead of a scratch folder
+  const char* name;
+  Given given;
+  std::vector<std::string> args;
+  bool inShippedTracks = false;  // run in tracks/ instead of a scratch folder
 };
 
 void PrintTo(const Acceptance& c, std::ostream* out) { *out << c.name; }
 
 class Starts : public GameStart, public ::testing::WithParamInterface<Acceptance> {};
 
-TEST_P(Starts, OpensTheGameWindowAndQuitsOnEscape)
-{
-    const Acceptance& c = GetParam();
-    prepare(c.given);
-    Process game = startGame(c.args, c.inShippedTracks ? tracksDir() : dir.path());
-    const Window window = Window::find(game);
+TEST_P(Starts, OpensTheGameWindowAndQuitsOnEscape) {
+  const Acceptance& c = GetParam();
+  prepare(c.given);
+  Process game = startGame(c.args, c.inShippedTracks ? tracksDir() : dir.path());
+  const Window window = Window::find(game);
 
-    EXPECT_EQ(window.title(), "Zarvanto");
-    const Geometry g = window.geometry();
-    EXPECT_EQ(g.width, 500);
-    EXPECT_EQ(g.height, 400);
+  EXPECT_EQ(window.title(), "Zarvanto");
+  const Geometry g = window.geometry();
+  EXPECT_EQ(g.width, 500);
+  EXPECT_EQ(g.height, 400);
 
-    window.key("Escape");
-    EXPECT_EQ(exitStatus(game), 0) << "stderr: " << game.err();
-    EXPECT_EQ(game.out(), kBanner);
+  window.key("Escape");
+  EXPECT_EQ(exitStatus(game), 0) << "stderr: " << game.err();
+  EXPECT_EQ(game.out(), kBanner);
 }
 
 const Acceptance kValidTracks[] = {
@@ -229,47 +223,42 @@ INSTANTIATE_TEST_SUITE_P(Opponents, Starts, ::testing::ValuesIn(kValidOpponents)
 
 class GameWindow : public GameStart {};
 
-TEST_F(GameWindow, OpensAtItsHomePositionAndDrawsAScene)
-{
-    Process game = startGame({tracksDir() + "/Default.tck", "3"}, dir.path());
-    const Window window = Window::find(game);
-    const Geometry g = window.geometry();
-    EXPECT_EQ(g.x, 120);
-    EXPECT_EQ(g.y, 60);
+TEST_F(GameWindow, OpensAtItsHomePositionAndDrawsAScene) {
+  Process game = startGame({tracksDir() + "/Default.tck", "3"}, dir.path());
+  const Window window = Window::find(game);
+  const Geometry g = window.geometry();
+  EXPECT_EQ(g.x, 120);
+  EXPECT_EQ(g.y, 60);
 
-    // The first frame may come a little after the window is mapped.
-    Image shot = window.screenshot();
-    for (int tries = 0; tries < 20 && shot.distinctColours(shot.bounds()) < 2; ++tries)
-        shot = window.screenshot();
-    EXPECT_EQ(shot.width(), 500);
-    EXPECT_EQ(shot.height(), 400);
-    EXPECT_GE(shot.distinctColours(shot.bounds()), 2u) << "the window shows only a blank colour";
+  // The first frame may come a little after the window is mapped.
+  Image shot = window.screenshot();
+  for (int tries = 0; tries < 20 && shot.distinctColours(shot.bounds()) < 2; ++tries) shot = window.screenshot();
+  EXPECT_EQ(shot.width(), 500);
+  EXPECT_EQ(shot.height(), 400);
+  EXPECT_GE(shot.distinctColours(shot.bounds()), 2u) << "the window shows only a blank colour";
 
-    window.key("Escape");
-    EXPECT_EQ(exitStatus(game), 0);
+  window.key("Escape");
+  EXPECT_EQ(exitStatus(game), 0);
 }
 
 // Every control a player reaches for in the first minute, in one go: none
 // of them may crash the game or print the banner again.
-TEST_F(GameWindow, SurvivesTheControls)
-{
-    Process game = startGame({tracksDir() + "/Hills.tck", "7"}, dir.path());
-    const Window window = Window::find(game);
-    const char* keys[] = {"Return", "Up", "Up", "Up", "F1", "h", "F2", "F3", "F4", "F4",
-                          "F5", "F6", "F7", "F8", "1", "7", "0", "Down", "space", "p",
-                          "p", "Down", "Down", "Up", "Up", "Return"};
-    int step = 0;
-    for (const char* keysym : keys) {
-        window.key(keysym);
-        window.mouseMove(step % 2 ? 100 : 400, 200);  // steer left, then right
-        ++step;
-        ASSERT_TRUE(game.running()) << "the game died after key " << keysym
-                                    << "; stderr: " << game.err();
-    }
-    window.key("Escape");
-    EXPECT_EQ(exitStatus(game), 0) << "stderr: " << game.err();
-    EXPECT_EQ(game.out().rfind(kBanner, 0), 0u) << "stdout: " << game.out();
-    EXPECT_EQ(occurrences(game.out(), kBanner), 1u) << "stdout: " << game.out();
+TEST_F(GameWindow, SurvivesTheControls) {
+  Process game = startGame({tracksDir() + "/Hills.tck", "7"}, dir.path());
+  const Window window = Window::find(game);
+  const char* keys[] = {"Return", "Up", "Up", "Up", "F1",   "h",     "F2", "F3", "F4",   "F4",   "F5", "F6", "F7",
+                        "F8",     "1",  "7",  "0",  "Down", "space", "p",  "p",  "Down", "Down", "Up", "Up", "Return"};
+  int step = 0;
+  for (const char* keysym : keys) {
+    window.key(keysym);
+    window.mouseMove(step % 2 ? 100 : 400, 200);  // steer left, then right
+    ++step;
+    ASSERT_TRUE(game.running()) << "the game died after key " << keysym << "; stderr: " << game.err();
+  }
+  window.key("Escape");
+  EXPECT_EQ(exitStatus(game), 0) << "stderr: " << game.err();
+  EXPECT_EQ(game.out().rfind(kBanner, 0), 0u) << "stdout: " << game.out();
+  EXPECT_EQ(occurrences(game.out(), kBanner), 1u) << "stdout: " << game.out();
 }
 
 }  // namespace

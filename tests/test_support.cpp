@@ -1,9 +1,10 @@
 #include "tests/test_support.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 static std::string testFolder() {
   static std::string folder;

@@ -82,9 +82,8 @@ class CulledDraw : public TrackTest {
 
   // Both drawings of the view agree everywhere; returns how many pixels show the track.
   int expectSamePicture(const TView& view) {
-    SCOPED_TRACE(testing::Message() << view.what << " from (" << view.eye.x << ", " << view.eye.y << ", "
-                                    << view.eye.z << ") to (" << view.at.x << ", " << view.at.y << ", "
-                                    << view.at.z << ")");
+    SCOPED_TRACE(testing::Message() << view.what << " from (" << view.eye.x << ", " << view.eye.y << ", " << view.eye.z
+                                    << ") to (" << view.at.x << ", " << view.at.y << ", " << view.at.z << ")");
     TPicture all = picture(view, false);
     TPicture culled = picture(view, true);
     int differing = 0, track = 0;
@@ -201,7 +200,8 @@ TEST_F(CulledDraw, TrackFarFromTheOriginLooksTheSame) {
   for (int n = 0; std::fgets(line, sizeof line, file) != nullptr; n++) {
     float east, north, height;
     if (n >= 2 && std::sscanf(line, "%f %f %f", &east, &north, &height) == 3)
-      moved += std::to_string(east + 990000.0f) + " " + std::to_string(north - 990000.0f) + " " + std::to_string(height) + "\n";
+      moved += std::to_string(east + 990000.0f) + " " + std::to_string(north - 990000.0f) + " " +
+               std::to_string(height) + "\n";
     else
       moved += line;
   }

@@ -62,7 +62,8 @@ bool sameTriangle(const TTriangle& a, const TTriangle& b) { return std::memcmp(&
 
 void expectSameTriangles(const TTrack& fast, const TTrack& plain) {
   ASSERT_EQ(fast.triangleCount, plain.triangleCount);
-  for (int32_t i = 0; i < fast.triangleCount; i++) ASSERT_TRUE(sameTriangle(*fast.triangles[i], *plain.triangles[i])) << "triangle " << i;
+  for (int32_t i = 0; i < fast.triangleCount; i++)
+    ASSERT_TRUE(sameTriangle(*fast.triangles[i], *plain.triangles[i])) << "triangle " << i;
 }
 
 // Loads a file both ways from the same generator state and compares everything the load leaves.
@@ -105,7 +106,8 @@ void expectSameFoundTriangles(const TTrack& track, std::mt19937& random) {
   for (const TCellLevel* grid : {&track.triangleGrid.small, &track.triangleGrid.large})
     for (int k = 0; k < 1000 && !testing::Test::HasFatalFailure(); k++) {
       double u = double(random()) / 4294967296.0 * 1.2 - 0.1, v = double(random()) / 4294967296.0 * 1.2 - 0.1;
-      float x = float(grid->originX + u * grid->columns * grid->cellSize), z = float(grid->originZ + v * grid->rows * grid->cellSize);
+      float x = float(grid->originX + u * grid->columns * grid->cellSize),
+            z = float(grid->originZ + v * grid->rows * grid->cellSize);
       expectSame(x, z);
       expectSame(float(grid->originX + std::floor(u * grid->columns) * grid->cellSize), z);  // on a column border
       expectSame(x, float(grid->originZ + std::floor(v * grid->rows) * grid->cellSize));     // on a row border
@@ -166,15 +168,9 @@ TEST(TrackGrids, RefusedTracksGiveThePlainScansFault) {
     std::vector<TFileWaypoint> loop = generatedWaypoints(10 + int32_t(seed % 120), seed + 1000);
     size_t n = loop.size(), i = random() % n, j = random() % n;
     switch (seed % 4) {
-      case 0:
-        loop[j] = {loop[i].east + 3 + (random() % 8), loop[i].north, loop[i].height};
-        break;
-      case 1:
-        std::swap(loop[i], loop[j]);
-        break;
-      case 2:
-        std::reverse(loop.begin(), loop.end());
-        break;
+      case 0: loop[j] = {loop[i].east + 3 + (random() % 8), loop[i].north, loop[i].height}; break;
+      case 1: std::swap(loop[i], loop[j]); break;
+      case 2: std::reverse(loop.begin(), loop.end()); break;
       default:
         for (size_t k = 0; k < n; k++) loop.push_back({loop[k].east * 1.3, loop[k].north * 1.3, loop[k].height + 10});
     }
@@ -226,12 +222,8 @@ TEST(CrossingRulePairs, SameVerdictAndCrossingAsThePlainScan) {
       Vec3 a = points[j], b = points[(j + 1) % n];
       float f = float(random() % 5) / 4;  // ends and middle of the other segment
       switch (random() % 3) {
-        case 0:
-          points[i] = {a.x + f * (b.x - a.x), points[i].y, a.z + f * (b.z - a.z)};
-          break;
-        case 1:
-          std::swap(points[i], points[j]);
-          break;
+        case 0: points[i] = {a.x + f * (b.x - a.x), points[i].y, a.z + f * (b.z - a.z)}; break;
+        case 1: std::swap(points[i], points[j]); break;
         default:  // far out along the line through a segment
           points[i] = {a.x + 7 * (b.x - a.x) / 3, points[i].y, a.z + 7 * (b.z - a.z) / 3};
       }
@@ -254,8 +246,12 @@ TEST(CrossingRulePairs, SameVerdictAndCrossingAsThePlainScan) {
 // refuses this straight. The grid must propose that pair although the two lie apart.
 TEST(CrossingRulePairs, StraightThatRoundingCrossesIsRefusedAsByThePlainScan) {
   TTrack track;
-  setWaypoints(&track, {{131.666672f, 0, 94.5565262f}, {167, 0, 119.90435f}, {178, 0, 127.795654f},
-                        {213.333344f, 0, 153.143494f}, {213.333344f, 0, 253.143494f}, {131.666672f, 0, 194.5565262f}});
+  setWaypoints(&track, {{131.666672f, 0, 94.5565262f},
+                        {167, 0, 119.90435f},
+                        {178, 0, 127.795654f},
+                        {213.333344f, 0, 153.143494f},
+                        {213.333344f, 0, 253.143494f},
+                        {131.666672f, 0, 194.5565262f}});
   TCrossing fast = {-1, -1, 0}, plain = {-1, -1, 0};
   ASSERT_FALSE(plainPassesCrossingRule(track, &plain));
   EXPECT_EQ(plain.segment, 2);
@@ -269,11 +265,12 @@ TEST(CrossingRulePairs, StraightThatRoundingCrossesIsRefusedAsByThePlainScan) {
 // A triangle whose diagonal A-C runs on inside its box beyond A: rounding makes contains() take
 // points on that line far beyond A, and the grid must file the triangle there too.
 TEST(TriangleGridCells, HoldEveryTriangleThatContainsAPointOfTheCell) {
-  std::vector<TTriangle> made = {TTriangle({405.22113f, 0, 312.099335f}, {0, 0, 0}, {865.857117f, 0, 859.777771f}, true),
-                                 TTriangle({64.9981461f, 0, 17.3273335f}, {0, 0, 0}, {161.285721f, 0, 73.1111145f}, true),
-                                 TTriangle({900, 0, 900}, {1000, 0, 910}, {905, 0, 1000}, true)};
+  std::vector<TTriangle> made = {
+      TTriangle({405.22113f, 0, 312.099335f}, {0, 0, 0}, {865.857117f, 0, 859.777771f}, true),
+      TTriangle({64.9981461f, 0, 17.3273335f}, {0, 0, 0}, {161.285721f, 0, 73.1111145f}, true),
+      TTriangle({900, 0, 900}, {1000, 0, 910}, {905, 0, 1000}, true)};
   ASSERT_TRUE(made[0].contains(347.733765f, 0, 243.749054f));  // some 90 units off the triangle
-  for (int i = 0; i < 2000; i++) {  // small ones all over, so the cells are small
+  for (int i = 0; i < 2000; i++) {                             // small ones all over, so the cells are small
     float x = float(i % 50) * 20, z = float(i / 50) * 25;
     made.push_back(TTriangle({x, 0, z}, {x + 10, 0, z}, {x, 0, z + 10}, false));
   }
@@ -314,14 +311,16 @@ void expectSameClipping(const std::vector<Vec3>& polygon) {
   ASSERT_EQ(fast.triangleCount, plain.triangleCount);
   for (int32_t i = 0; i < fast.triangleCount; i++) {
     const TTriangle &f = *fast.triangles[i], &p = *plain.triangles[i];
-    ASSERT_TRUE(sameBits(f.vertexA, p.vertexA) && sameBits(f.vertexB, p.vertexB) && sameBits(f.vertexC, p.vertexC)) << "triangle " << i;
+    ASSERT_TRUE(sameBits(f.vertexA, p.vertexA) && sameBits(f.vertexB, p.vertexB) && sameBits(f.vertexC, p.vertexC))
+        << "triangle " << i;
   }
 }
 
 TEST(EarClippingTree, GroundPolygonsCutAsByThePlainScan) {
   int polygons = 0;
   for (uint32_t seed = 0; seed < 60 && !HasFatalFailure(); seed++) {
-    std::string path = writeTrack(trackFileText(generatedWaypoints(10 + int32_t(seed * 5), seed + 77, seed % 2 == 1), 3 + seed % 4));
+    std::string path =
+        writeTrack(trackFileText(generatedWaypoints(10 + int32_t(seed * 5), seed + 77, seed % 2 == 1), 3 + seed % 4));
     for (const std::vector<Vec3>& polygon : groundPolygons(path.c_str())) {
       expectSameClipping(polygon);
       polygons++;

@@ -1,9 +1,9 @@
 // Loading track files: the format, the three rules, and refusing whatever else a file may hold.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <string>
-#include <sys/stat.h>
 
 #include "tests/test_support.h"
 #include "track/track.h"
@@ -49,7 +49,8 @@ TEST(TrackLoad, LayoutOfNumbersDoesNotMatter) {
   EXPECT_STREQ(crlf.title, "Test track");  // no CR left in the title
   for (const TTrack* t : {&crlf, &spread}) {
     ASSERT_EQ(t->waypointCount, lf.waypointCount);
-    for (int i = 0; i <= lf.waypointCount; i++) expectPoint(t->waypoints[i], lf.waypoints[i].x, lf.waypoints[i].y, lf.waypoints[i].z);
+    for (int i = 0; i <= lf.waypointCount; i++)
+      expectPoint(t->waypoints[i], lf.waypoints[i].x, lf.waypoints[i].y, lf.waypoints[i].z);
   }
 }
 
@@ -101,7 +102,7 @@ TEST(DistanceRule, AppliesToEveryPairIncludingHeight) {
   EXPECT_EQ(loadText(trackText("0 0 0\n0 100 0\n100 100 0\n100 0 0\n9 0 0\n")), loadTooClose);  // not neighbours
   EXPECT_EQ(loadText(trackText("0 0 0\n0 100 0\n100 100 0\n100 0 0\n10 0 0\n")), loadOk);
   EXPECT_EQ(loadText(trackText("0 0 0\n0 100 0\n100 100 0\n100 0 0\n6 0 8\n")), loadOk);  // exactly 10 in 3D
-  EXPECT_EQ(loadText(trackText(square + "0 0 0\n")), loadTooClose);  // a repeated first waypoint
+  EXPECT_EQ(loadText(trackText(square + "0 0 0\n")), loadTooClose);                       // a repeated first waypoint
 }
 
 TEST(DistanceRule, TooCloseIsReportedBeforeLaterRules) {

@@ -102,10 +102,10 @@ TEST(TrackMap, RoadIsGreyOnTheCentreLineAndGroundGreenAwayFromIt) {
   ASSERT_EQ(map.status, 0);
   EXPECT_TRUE(isRoadGrey(map.at(0, 25)));
   EXPECT_TRUE(isRoadGrey(map.at(15, 100)));
-  EXPECT_TRUE(isRoadGrey(map.at(70, 75)));  // a quarter of the way from waypoint 3 to 4
-  EXPECT_TRUE(isRoadGrey(map.at(2.5, 60)));  // within the road's half width of 4
-  EXPECT_TRUE(isGroundGreen(map.at(30, 50)));  // infield
-  EXPECT_TRUE(isGroundGreen(map.at(8, 60)));   // just past the road's edge
+  EXPECT_TRUE(isRoadGrey(map.at(70, 75)));      // a quarter of the way from waypoint 3 to 4
+  EXPECT_TRUE(isRoadGrey(map.at(2.5, 60)));     // within the road's half width of 4
+  EXPECT_TRUE(isGroundGreen(map.at(30, 50)));   // infield
+  EXPECT_TRUE(isGroundGreen(map.at(8, 60)));    // just past the road's edge
   EXPECT_TRUE(isGroundGreen(map.at(-30, 50)));  // outer ground
   EXPECT_TRUE(isGroundGreen(map.at(120, 120)));
 }

@@ -1,9 +1,9 @@
 // The track checker: where each refusal lies, what it says about accepted tracks, that asking
 // the loader for detail changes nothing, and its command line with text and JSON that agree.
+#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <dirent.h>
 #include <regex>
 #include <string>
 #include <vector>
@@ -45,7 +45,8 @@ std::vector<std::string> shippedTracks() {
 
 TEST(GameMessages, EachLoadResultKeepsItsExactText) {
   EXPECT_EQ(loadFailureMessage(loadCantOpen, false), "Can't open track file\n");
-  EXPECT_EQ(loadFailureMessage(loadCantOpen, true), "Can't open default.tck\nUsage: Zarvanto [track file] [opponents]\n");
+  EXPECT_EQ(loadFailureMessage(loadCantOpen, true),
+            "Can't open default.tck\nUsage: Zarvanto [track file] [opponents]\n");
   EXPECT_EQ(loadFailureMessage(loadNotTrackFile, false), "Invalid track file\n");
   EXPECT_EQ(loadFailureMessage(loadTooClose, false), "Track waypoints can't be closer to each other than 10\n");
   EXPECT_EQ(loadFailureMessage(loadCrossing, false), "The track can't cross itself\n");
@@ -54,10 +55,10 @@ TEST(GameMessages, EachLoadResultKeepsItsExactText) {
 }
 
 TEST(LoadDetail, AskingForItChangesNoVerdict) {
-  for (const std::string& text :
-       {trackText(square), trackText("0 0 0\n100 100 0\n100 0 0\n0 100 0\n"), trackText("100 0 0\n100 100 0\n0 100 0\n0 0 0\n"),
-        trackText(square + "9 0 0\n"), trackText("0 0 0\n0 0 10\n0 100 0\n"), trackText("0 0 0\nx\n"), std::string("#Track\n"),
-        trackText("0 0 0\n0 100 0\n100 100 0\n100\n")}) {
+  for (const std::string& text : {trackText(square), trackText("0 0 0\n100 100 0\n100 0 0\n0 100 0\n"),
+                                  trackText("100 0 0\n100 100 0\n0 100 0\n0 0 0\n"), trackText(square + "9 0 0\n"),
+                                  trackText("0 0 0\n0 0 10\n0 100 0\n"), trackText("0 0 0\nx\n"),
+                                  std::string("#Track\n"), trackText("0 0 0\n0 100 0\n100 100 0\n100\n")}) {
     SCOPED_TRACE(text);
     std::string path = writeTrack(text);
     TTrack plain, detailed;
@@ -288,11 +289,11 @@ std::string jsonOf(const std::string& json, const std::string& file) {
 TEST(CheckCommand, JsonAndTextAgree) {
   std::vector<std::string> files = {
       writeTrack(trackText("0 0 0\n0 100 0\n100 100 0\n100 50 60\n100 0 0\n")),  // accepted, steep road
-      writeTrack(trackText("0 0 0\n100 100 0\n100 0 0\n0 100 0\n")),            // crossing
-      writeTrack(trackText("100 0 0\n100 100 0\n0 100 0\n0 0 0\n")),            // counter-clockwise
-      writeTrack(trackText("\n0 0 0\n0 100 0\n100 100 0\n100 0 0\n9 0 0\n")),   // too close
-      writeTrack(trackText("0 0 0\n0 x 0\n")),                                  // not a number
-      writeTrack("#Track \nT\n"),                                               // header
+      writeTrack(trackText("0 0 0\n100 100 0\n100 0 0\n0 100 0\n")),             // crossing
+      writeTrack(trackText("100 0 0\n100 100 0\n0 100 0\n0 0 0\n")),             // counter-clockwise
+      writeTrack(trackText("\n0 0 0\n0 100 0\n100 100 0\n100 0 0\n9 0 0\n")),    // too close
+      writeTrack(trackText("0 0 0\n0 x 0\n")),                                   // not a number
+      writeTrack("#Track \nT\n"),                                                // header
   };
   std::string names;
   for (const std::string& file : files) names += " " + file;
@@ -336,8 +337,10 @@ TEST(CheckCommand, JsonAndTextAgree) {
     // As many crash slopes: each is a slope record, as are the steepest road and ground.
     if (block.find(": accepted\n") != std::string::npos) {
       size_t records = 0;
-      for (size_t at = object.find("{\"ground\""); at != std::string::npos; at = object.find("{\"ground\"", at + 1)) records++;
-      std::string count = block.find("crash slopes: none") != std::string::npos ? "0" : textNumber(block, "crash slopes: (\\d+)");
+      for (size_t at = object.find("{\"ground\""); at != std::string::npos; at = object.find("{\"ground\"", at + 1))
+        records++;
+      std::string count =
+          block.find("crash slopes: none") != std::string::npos ? "0" : textNumber(block, "crash slopes: (\\d+)");
       EXPECT_EQ(count, std::to_string(records - 2));
     }
     // The message, and the waypoints at fault in the same order.
@@ -346,11 +349,13 @@ TEST(CheckCommand, JsonAndTextAgree) {
       EXPECT_EQ(block.find(file + ": refused\n" + message[1].str() + "\n"), 0u);
     }
     std::string named, listed;
-    std::regex inTextWaypoint("waypoint (\\d+) \\(line (\\d+)\\)"), inJsonWaypoint("\\{\"number\": (\\d+), \"line\": (\\d+)");
+    std::regex inTextWaypoint("waypoint (\\d+) \\(line (\\d+)\\)"),
+        inJsonWaypoint("\\{\"number\": (\\d+), \"line\": (\\d+)");
     for (std::sregex_iterator i(block.begin(), block.end(), inTextWaypoint), end; i != end; ++i)
       named += (*i)[1].str() + "@" + (*i)[2].str() + " ";
     size_t atFault = object.find("\"atFault\"");
-    std::string faultList = atFault == std::string::npos ? "" : object.substr(atFault, object.find(']', atFault) - atFault);
+    std::string faultList =
+        atFault == std::string::npos ? "" : object.substr(atFault, object.find(']', atFault) - atFault);
     for (std::sregex_iterator i(faultList.begin(), faultList.end(), inJsonWaypoint), end; i != end; ++i)
       listed += (*i)[1].str() + "@" + (*i)[2].str() + " ";
     EXPECT_EQ(named, listed);

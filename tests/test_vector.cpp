@@ -111,12 +111,20 @@ TEST(Angles, BlendTakesTheShorterArc) {
 TEST(EdgeOffsets, DrivingNorthLeftIsWest) {
   Vec3 ls, le, rs, re;
   edgeOffsets({0, 0, 0}, {0, 2, -10}, &ls, &le, &rs, &re);
-  EXPECT_FLOAT_EQ(ls.x, -4); EXPECT_FLOAT_EQ(ls.z, 0); EXPECT_FLOAT_EQ(ls.y, 0);
-  EXPECT_FLOAT_EQ(le.x, -4); EXPECT_FLOAT_EQ(le.z, -10); EXPECT_FLOAT_EQ(le.y, 2);
-  EXPECT_FLOAT_EQ(rs.x, 4); EXPECT_FLOAT_EQ(rs.z, 0);
-  EXPECT_FLOAT_EQ(re.x, 4); EXPECT_FLOAT_EQ(re.z, -10);
+  EXPECT_FLOAT_EQ(ls.x, -4);
+  EXPECT_FLOAT_EQ(ls.z, 0);
+  EXPECT_FLOAT_EQ(ls.y, 0);
+  EXPECT_FLOAT_EQ(le.x, -4);
+  EXPECT_FLOAT_EQ(le.z, -10);
+  EXPECT_FLOAT_EQ(le.y, 2);
+  EXPECT_FLOAT_EQ(rs.x, 4);
+  EXPECT_FLOAT_EQ(rs.z, 0);
+  EXPECT_FLOAT_EQ(re.x, 4);
+  EXPECT_FLOAT_EQ(re.z, -10);
   edgeOffsets({5, 1, 5}, {5, 9, 5}, &ls, &le, &rs, &re);  // no plan length: all on the points
-  EXPECT_FLOAT_EQ(ls.x, 5); EXPECT_FLOAT_EQ(rs.z, 5); EXPECT_FLOAT_EQ(le.y, 9);
+  EXPECT_FLOAT_EQ(ls.x, 5);
+  EXPECT_FLOAT_EQ(rs.z, 5);
+  EXPECT_FLOAT_EQ(le.y, 9);
 }
 
 TEST(SmallOperations, MinMaxCrossDistance) {

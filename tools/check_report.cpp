@@ -26,7 +26,8 @@ std::string slopeText(const TTrackCheck& check, const TSlope& s) {
   const TWaypointRef& a = check.waypoints[size_t(s.segment - 1)];
   const TWaypointRef& b = nextWaypoint(check, s.segment);
   return formatNumber(s.degrees) + " degrees at " + placeText(s.at) + ", by waypoints " + std::to_string(a.number) +
-         " to " + std::to_string(b.number) + " (lines " + std::to_string(a.line) + " to " + std::to_string(b.line) + ")";
+         " to " + std::to_string(b.number) + " (lines " + std::to_string(a.line) + " to " + std::to_string(b.line) +
+         ")";
 }
 
 // Text as it stood in the file, made safe to print: anything unprintable escaped, and within
@@ -71,8 +72,8 @@ std::string faultText(const TTrackCheck& check) {
     case faultNoWaypoints: return "  no waypoint follows the title on line 2\n";
     case faultNotANumber: return "  " + line + ": \"" + escaped(d.token) + "\" is not a number\n";
     case faultTooClose:
-      return "  " + waypointText(w[0]) + " at " + placeText(w[0].at) + "\n  is " + formatNumber(check.apart) + " from " +
-             waypointText(w[1]) + " at " + placeText(w[1].at) + "\n";
+      return "  " + waypointText(w[0]) + " at " + placeText(w[0].at) + "\n  is " + formatNumber(check.apart) +
+             " from " + waypointText(w[1]) + " at " + placeText(w[1].at) + "\n";
     case faultOutOfRange:
       return "  " + line + ": waypoint " + std::to_string(w[0].number) + " at " + placeText(w[0].at) +
              " has a coordinate beyond " + formatNumber(maxTrackCoordinate) + " either way\n";

@@ -3,10 +3,11 @@
 // of an accepted track.
 #include "tools/track_check.h"
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
 
 #include "app/load_message.h"
 #include "geometry/random.h"

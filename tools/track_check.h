@@ -7,9 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "track/track.h"
-
 #include "cars/player.h"
+#include "track/track.h"
 
 constexpr double crashSlopeDegrees = crashPitch * 180.0 / pi;  // for the author: 45
 
@@ -28,8 +27,8 @@ struct TSlope {
   int triangle;        // index in the track's triangles
   const char* ground;  // "road", "infield" or "outer ground"
   double degrees;
-  TPlace at;           // its centroid
-  int segment;         // the nearest stretch of centre line, from waypoint segment (from 1) to the next
+  TPlace at;    // its centroid
+  int segment;  // the nearest stretch of centre line, from waypoint segment (from 1) to the next
 };
 
 struct TTrackCheck {
@@ -37,7 +36,7 @@ struct TTrackCheck {
   int result = loadCantOpen;  // the game's load result
   std::string message;        // the game's message for it, without the line end; empty when accepted
   TLoadDetail detail;
-  std::unique_ptr<TTrack> track;  // as the loader left it: meshed when accepted
+  std::unique_ptr<TTrack> track;        // as the loader left it: meshed when accepted
   std::vector<TWaypointRef> waypoints;  // those the loader stored
 
   // An accepted track.
@@ -50,10 +49,10 @@ struct TTrackCheck {
   // A refused track: the waypoints at fault (too close: the refused one, then the one it is near;
   // one plan position: the pair; crossing: the start and end of each segment).
   std::vector<TWaypointRef> atFault;
-  double apart = 0.0;             // too close: their distance
-  TPlace crossingAt = {};         // height 0
-  double turnSumDegrees = 0.0;    // not clockwise
-  int reversedResult = loadOk;    // not clockwise: the game's result for the waypoints in reverse order
+  double apart = 0.0;           // too close: their distance
+  TPlace crossingAt = {};       // height 0
+  double turnSumDegrees = 0.0;  // not clockwise
+  int reversedResult = loadOk;  // not clockwise: the game's result for the waypoints in reverse order
 
   bool accepted() const { return result == loadOk; }
 };

@@ -10,12 +10,12 @@
 
 namespace {
 
-constexpr double captionPixels = 48.0;       // band above the map for the title and the verdict
+constexpr double captionPixels = 48.0;        // band above the map for the title and the verdict
 constexpr double minimumWidthPixels = 420.0;  // room for the caption on a narrow track
 constexpr double fontPixels = 14.0;
 constexpr double arrowSpacingPixels = 70.0;  // at least this far apart along the centre line
-constexpr double refusedPadding = 0.1;   // around a refused track's waypoints, as a share of their extent
-constexpr double minimumPadding = 20.0;  // units
+constexpr double refusedPadding = 0.1;       // around a refused track's waypoints, as a share of their extent
+constexpr double minimumPadding = 20.0;      // units
 const char* const faultRed = "rgb(220,0,0)";
 const char* const crashOrange = "rgb(255,140,0)";
 const char* const outlineColour = "rgb(179,128,179)";  // the overview's outline colour
@@ -107,7 +107,8 @@ class TSvg {
   }
   void line(Vec3 a, Vec3 b, const std::string& colour, double widthPixels) {
     text += "<line x1=\"" + num(a.x) + "\" y1=\"" + num(a.z) + "\" x2=\"" + num(b.x) + "\" y2=\"" + num(b.z) +
-            "\" stroke=\"" + colour + "\" stroke-width=\"" + num(view.px(widthPixels)) + "\" stroke-linecap=\"round\"/>\n";
+            "\" stroke=\"" + colour + "\" stroke-width=\"" + num(view.px(widthPixels)) +
+            "\" stroke-linecap=\"round\"/>\n";
   }
   void circle(Vec3 centre, double radiusPixels, const std::string& style) {
     text += "<circle cx=\"" + num(centre.x) + "\" cy=\"" + num(centre.z) + "\" r=\"" + num(view.px(radiusPixels)) +
@@ -116,8 +117,8 @@ class TSvg {
   void label(double x, double z, const std::string& words, const std::string& colour, double sizePixels,
              const char* anchor = "middle") {
     text += "<text x=\"" + num(x) + "\" y=\"" + num(z) + "\" font-family=\"sans-serif\" font-size=\"" +
-            num(view.px(sizePixels)) + "\" fill=\"" + colour + "\" stroke=\"none\" text-anchor=\"" + anchor + "\">" + xmlText(words) +
-            "</text>\n";
+            num(view.px(sizePixels)) + "\" fill=\"" + colour + "\" stroke=\"none\" text-anchor=\"" + anchor + "\">" +
+            xmlText(words) + "</text>\n";
   }
   std::string stroke(const std::string& colour, double widthPixels) const {
     return "stroke=\"" + colour + "\" stroke-width=\"" + num(view.px(widthPixels)) + "\" stroke-linejoin=\"round\"";
@@ -165,7 +166,8 @@ void drawWaypoints(TSvg* svg, const TTrack& track) {
   Vec3 startDirection = n > 1 ? unitPlan(track.waypoints[0], track.waypoints[1]) : Vec3{0.0f, 0.0f, -1.0f};
   Vec3 startLeft = leftOf(startDirection);
   double barHalf = std::max(double(roadHalfWidth), svg->view.px(8.0));
-  Vec3 barLeft = offset(track.waypoints[0], startLeft, barHalf), barRight = offset(track.waypoints[0], startLeft, -barHalf);
+  Vec3 barLeft = offset(track.waypoints[0], startLeft, barHalf),
+       barRight = offset(track.waypoints[0], startLeft, -barHalf);
   svg->line(barLeft, barRight, "black", 7.0);
   svg->line(barLeft, barRight, "white", 3.0);
   for (int i = 0; i < n; i++) {
@@ -184,7 +186,8 @@ void drawMesh(TSvg* svg, const TTrack& track) {
   auto fill = [svg](const TTriangle& t, const std::string& colour) {
     svg->polygon({t.vertexA, t.vertexB, t.vertexC}, "fill=\"" + colour + "\" " + svg->stroke(colour, 0.8));
   };
-  for (int i = track.infieldStart; i < track.triangleCount; i++) fill(*track.triangles[i], rgb(track.triangles[i]->colour));
+  for (int i = track.infieldStart; i < track.triangleCount; i++)
+    fill(*track.triangles[i], rgb(track.triangles[i]->colour));
   for (int i = 0; i < track.infieldStart; i++) fill(*track.triangles[i], rgb(track.triangles[i]->colour));
 }
 

@@ -12,8 +12,8 @@
 // Edge points whose distance is below this fraction of their coordinates' size (plus the road's
 // half width) already meet: the turn between them is lost in rounding.
 constexpr float slightTurnGap = 1e-5f;
-constexpr uint8_t leftEdgeOpen = 1;   // a right turn: the wedge fills the left (outer) side
-constexpr uint8_t rightEdgeOpen = 2;  // a left turn: the wedge fills the right side
+constexpr uint8_t leftEdgeOpen = 1;                 // a right turn: the wedge fills the left (outer) side
+constexpr uint8_t rightEdgeOpen = 2;                // a left turn: the wedge fills the right side
 constexpr int32_t groundPointsWorthAThread = 1000;  // below it, starting a thread costs about what
                                                     // cutting the outer ground beside the rest saves
 
@@ -105,8 +105,7 @@ void TTrack::buildMesh(const TLoadSteps& steps) {
   // the cut from the border's north-west corner reaches the road's outer edge.
   int32_t anchor = 0;
   for (int32_t i = 1; i < n; i++)
-    if (waypoints[i].x == minCorner.x &&
-        (waypoints[anchor].x != minCorner.x || waypoints[i].z < waypoints[anchor].z))
+    if (waypoints[i].x == minCorner.x && (waypoints[anchor].x != minCorner.x || waypoints[i].z < waypoints[anchor].z))
       anchor = i;
 
   // The outer ground: the border clockwise at height 0, the cut in to the anchor, the road's

@@ -12,11 +12,11 @@
 #include <algorithm>
 #include <cmath>
 
-constexpr double parallelLimit = 1.0 / 524288.0;  // 2^-19: the determinant, relative to the lengths,
-                                                  // below which segments count as nearly parallel
-constexpr double boxWidening = 0.25;              // of a segment's length; the angled case needs 0.231
+constexpr double parallelLimit = 1.0 / 524288.0;          // 2^-19: the determinant, relative to the lengths,
+                                                          // below which segments count as nearly parallel
+constexpr double boxWidening = 0.25;                      // of a segment's length; the angled case needs 0.231
 constexpr double directionTolerance = 2 * parallelLimit;  // radians between nearly parallel segments
-constexpr double cellPerMeanLength = 2.0;  // side of a grid cell, in mean segment lengths
+constexpr double cellPerMeanLength = 2.0;                 // side of a grid cell, in mean segment lengths
 
 namespace {
 
@@ -91,7 +91,8 @@ void addParallelPairs(const Vec3* waypoints, int32_t n, std::vector<std::pair<in
     maxX = std::max<double>(maxX, waypoints[s].x);
     minZ = std::min<double>(minZ, waypoints[s].z);
     maxZ = std::max<double>(maxZ, waypoints[s].z);
-    longest = std::max(longest, planLength(double(waypoints[s + 1].x) - waypoints[s].x, double(waypoints[s + 1].z) - waypoints[s].z));
+    longest = std::max(
+        longest, planLength(double(waypoints[s + 1].x) - waypoints[s].x, double(waypoints[s + 1].z) - waypoints[s].z));
   }
   double centreX = (minX + maxX) / 2, centreZ = (minZ + maxZ) / 2;
   double reach = planLength(maxX - minX, maxZ - minZ) / 2;
@@ -106,7 +107,8 @@ void addParallelPairs(const Vec3* waypoints, int32_t n, std::vector<std::pair<in
     double direction = std::atan2(dz, dx);
     if (direction < 0.0) direction += pi;
     if (direction >= pi) direction -= pi;
-    double offset = -std::sin(direction) * (waypoints[s].x - centreX) + std::cos(direction) * (waypoints[s].z - centreZ);
+    double offset =
+        -std::sin(direction) * (waypoints[s].x - centreX) + std::cos(direction) * (waypoints[s].z - centreZ);
     lines.push_back({direction, offset, s});
   }
   std::sort(lines.begin(), lines.end(), [](const TLine& a, const TLine& b) { return a.direction < b.direction; });
@@ -116,7 +118,8 @@ void addParallelPairs(const Vec3* waypoints, int32_t n, std::vector<std::pair<in
     lines.push_back({lines[k].direction + pi, -lines[k].offset, lines[k].segment});
   for (size_t a = 0; a < lines.size(); a++)
     for (size_t b = a + 1; b < lines.size() && lines[b].direction - lines[a].direction <= directionTolerance; b++)
-      if (std::fabs(lines[b].offset - lines[a].offset) <= offsetTolerance) addPair(pairs, n, lines[a].segment, lines[b].segment);
+      if (std::fabs(lines[b].offset - lines[a].offset) <= offsetTolerance)
+        addPair(pairs, n, lines[a].segment, lines[b].segment);
 }
 
 }  // namespace

@@ -13,8 +13,17 @@
 #include "track/triangle.h"
 
 TTrack::TTrack()
-    : title(nullptr), waypointCount(0), waypoints(nullptr), minCorner{}, maxCorner{}, centre{},
-      margin(0), triangleCount(0), triangles(nullptr), infieldStart(0), outerStart(0),
+    : title(nullptr),
+      waypointCount(0),
+      waypoints(nullptr),
+      minCorner{},
+      maxCorner{},
+      centre{},
+      margin(0),
+      triangleCount(0),
+      triangles(nullptr),
+      infieldStart(0),
+      outerStart(0),
       trianglesDrawn(0) {}
 
 TTrack::~TTrack() {
@@ -84,7 +93,9 @@ bool inTrackRange(Vec3 p) {
 }  // namespace
 
 const TLoadSteps trackLoadSteps = {
-    [](const TTrack& track, Vec3 point, int32_t* nearWaypoint) { return track.isFarFromWaypoints(point, nearWaypoint); },
+    [](const TTrack& track, Vec3 point, int32_t* nearWaypoint) {
+      return track.isFarFromWaypoints(point, nearWaypoint);
+    },
     [](const TTrack& track, TCrossing* crossing) { return track.passesCrossingRule(crossing); },
     [](TTrack* track, int32_t n, Vec3* points) { track->triangulatePolygon(n, points); },
 };
@@ -130,7 +141,7 @@ int8_t TTrack::load(const char* fileName, TLoadDetail* detail, const TLoadSteps&
   int matched = 0;
   int32_t capacity = 0;
   std::string token;
-  int32_t lineNumber = 3;  // the line the scan is on; waypoints start after the title
+  int32_t lineNumber = 3;    // the line the scan is on; waypoints start after the title
   int32_t waypointLine = 3;  // the line of the current waypoint's first number
   auto addWaypoint = [&]() -> int8_t {
     values[1] = -values[1];
@@ -183,8 +194,7 @@ int8_t TTrack::load(const char* fileName, TLoadDetail* detail, const TLoadSteps&
   if (waypointCount == 0) return refuse(loadNotTrackFile, faultNoWaypoints, 2);
 
   waypoints[waypointCount] = waypoints[0];
-  centre = {(minCorner.x + maxCorner.x) * 0.5f, (minCorner.y + maxCorner.y) * 0.5f,
-            (minCorner.z + maxCorner.z) * 0.5f};
+  centre = {(minCorner.x + maxCorner.x) * 0.5f, (minCorner.y + maxCorner.y) * 0.5f, (minCorner.z + maxCorner.z) * 0.5f};
   margin = int32_t(maxFloat(maxCorner.x - minCorner.x, maxCorner.z - minCorner.z) * 0.5f);
 
   // These faults lie between waypoints, whose lines the detail already holds.

@@ -7,16 +7,15 @@
 #include <vector>
 
 #include "geometry/vector.h"
-
 #include "track/triangle_grid.h"
 #include "track/waypoint_hash.h"
 
 class TTriangle;
 class TTrack;
 
-constexpr float minWaypointDistance = 10.0f;    // units, three-dimensional, between any two waypoints
+constexpr float minWaypointDistance = 10.0f;      // units, three-dimensional, between any two waypoints
 constexpr float maxTrackCoordinate = 1000000.0f;  // beyond it the margin and the 8-unit road lose precision
-constexpr int maxTitleLength = 254;             // characters of the title line, without its line end
+constexpr int maxTitleLength = 254;               // characters of the title line, without its line end
 
 // Results of TTrack::load.
 enum : int8_t {
@@ -33,14 +32,14 @@ enum : int8_t {
 enum TLoadFault : uint8_t {
   faultNone,
   faultCantOpen,
-  faultHeader,             // line 1 is not exactly the header
+  faultHeader,  // line 1 is not exactly the header
   faultTitleTooLong,
   faultTitleUnterminated,  // the file ends before the title's line end
   faultNoWaypoints,
   faultNotANumber,
   faultTooClose,
   faultOutOfRange,
-  faultSamePlanPosition,   // consecutive waypoints at one plan position
+  faultSamePlanPosition,  // consecutive waypoints at one plan position
   faultCrossing,
   faultNotClockwise,
 };
@@ -60,10 +59,10 @@ struct TLoadDetail {
   std::string token;                   // the text that is not a number, or the first line instead of the header
   std::vector<int32_t> waypointLines;  // line of each stored waypoint's first number
   Vec3 refused = {0.0f, 0.0f, 0.0f};   // the waypoint refused while reading: too close or out of range
-  int32_t waypoint = -1;               // too close: the stored waypoint it is near; one plan position: the first of the pair
+  int32_t waypoint = -1;  // too close: the stored waypoint it is near; one plan position: the first of the pair
   TCrossing crossing = {-1, -1, 0.0f};
-  float turnSum = 0.0f;                // radians, as the clockwise rule sums them
-  int finalGroupNumbers = 3;           // numbers in the last waypoint; fewer borrow from the waypoint before
+  float turnSum = 0.0f;       // radians, as the clockwise rule sums them
+  int finalGroupNumbers = 3;  // numbers in the last waypoint; fewer borrow from the waypoint before
 };
 
 // What load runs to check the waypoints and cut the ground into triangles. The game runs the
@@ -96,19 +95,19 @@ extern const TLoadSteps trackLoadSteps;
 
 class TTrack {
  public:
-  char* title;            // second line of the file, owned; null until read
-  int32_t waypointCount;  // waypoints read
-  Vec3* waypoints;        // waypointCount + 1 points, the last a copy of the first; owned
-  Vec3 minCorner;         // smallest x, y, z over the waypoints, per axis
-  Vec3 maxCorner;         // largest x, y, z
-  Vec3 centre;            // (minCorner + maxCorner) / 2
-  int32_t margin;         // half the larger plan extent, truncated: the ground border's width
-  int32_t triangleCount;  // entries in triangles
-  TTriangle** triangles;  // road, then infield ground, then outer ground; each owned; null while empty
-  int32_t infieldStart;   // index of the first infield triangle: the road comes before it
-  int32_t outerStart;     // index of the first outer ground triangle
-  TTriangleGrid triangleGrid;       // the triangles by plan cell, for findTriangle; built with the mesh
-  mutable TWaypointHash waypointHash;  // the waypoints read so far by cell, for the distance rule
+  char* title;                           // second line of the file, owned; null until read
+  int32_t waypointCount;                 // waypoints read
+  Vec3* waypoints;                       // waypointCount + 1 points, the last a copy of the first; owned
+  Vec3 minCorner;                        // smallest x, y, z over the waypoints, per axis
+  Vec3 maxCorner;                        // largest x, y, z
+  Vec3 centre;                           // (minCorner + maxCorner) / 2
+  int32_t margin;                        // half the larger plan extent, truncated: the ground border's width
+  int32_t triangleCount;                 // entries in triangles
+  TTriangle** triangles;                 // road, then infield ground, then outer ground; each owned; null while empty
+  int32_t infieldStart;                  // index of the first infield triangle: the road comes before it
+  int32_t outerStart;                    // index of the first outer ground triangle
+  TTriangleGrid triangleGrid;            // the triangles by plan cell, for findTriangle; built with the mesh
+  mutable TWaypointHash waypointHash;    // the waypoints read so far by cell, for the distance rule
   mutable std::vector<uint64_t> inView;  // one bit per triangle, set while a solid frame picks what
                                          // it draws; sized with the mesh so drawing never allocates
   mutable int32_t trianglesDrawn;        // by the last solid frame, for the tests and benchmarks

@@ -7,15 +7,15 @@ constexpr float roadGrey = 0.4f;  // red, green and blue of every road triangle
 
 class TTriangle {
  public:
-  float minX;            // plan bounding box of the three corners
+  float minX;  // plan bounding box of the three corners
   float minZ;
   float maxX;
   float maxZ;
-  Vec2 edgeAB;           // plan edge vectors for the containment test
+  Vec2 edgeAB;  // plan edge vectors for the containment test
   Vec2 edgeAC;
   Vec2 edgeCA;
   Vec2 edgeCB;
-  Vec3 vertexA;          // corners
+  Vec3 vertexA;  // corners
   Vec3 vertexB;
   Vec3 vertexC;
   float colour[3];       // red, green, blue fill, each 0 to 1

@@ -19,7 +19,7 @@
 
 #include "track/triangle.h"
 
-constexpr double floatRounding = 1.0 / 16777216.0;  // 2^-24, the relative error of one float operation
+constexpr double floatRounding = 1.0 / 16777216.0;   // 2^-24, the relative error of one float operation
 constexpr double lineWidening = 24 * floatRounding;  // per unit of box size: the line A-C, and the
                                                      // lines A-B and C-B where nearly parallel to it
 constexpr double flatCorner = 16 * floatRounding;    // sine of the angle at B below which A-B and C-B
@@ -82,7 +82,8 @@ struct TFiling {
 // Files the triangles of one level under every cell of it where containment could answer true
 // for a point: the triangle and the lines through its edges, widened by the rounding of the
 // test, within its plan box.
-void fileTriangles(const TTriangleGrid& grid, bool small, const TTriangle* const* triangles, int32_t count, TFiling* out) {
+void fileTriangles(const TTriangleGrid& grid, bool small, const TTriangle* const* triangles, int32_t count,
+                   TFiling* out) {
   const TCellLevel& level = small ? grid.small : grid.large;
   out->lastFiled.assign(size_t(level.columns) * size_t(level.rows), -1);
   double perCell = 1.0 / level.cellSize;
@@ -103,7 +104,8 @@ void fileTriangles(const TTriangleGrid& grid, bool small, const TTriangle* const
     int32_t firstColumn = columnOf(tri.minX), lastColumn = columnOf(tri.maxX);
     int32_t firstRow = int32_t(std::floor((double(tri.minZ) - level.originZ) / level.cellSize));
     int32_t lastRow = int32_t(std::floor((double(tri.maxZ) - level.originZ) / level.cellSize));
-    TLine edges[3] = {lineThrough(x[0], z[0], x[1], z[1]), lineThrough(x[1], z[1], x[2], z[2]), lineThrough(x[2], z[2], x[0], z[0])};
+    TLine edges[3] = {lineThrough(x[0], z[0], x[1], z[1]), lineThrough(x[1], z[1], x[2], z[2]),
+                      lineThrough(x[2], z[2], x[0], z[0])};
     bool lineAC = x[0] != x[2] || z[0] != z[2];
     bool lineAB = parallelAtB && (x[0] != x[1] || z[0] != z[1]), lineCB = parallelAtB && (x[2] != x[1] || z[2] != z[1]);
     for (int32_t row = firstRow; row <= lastRow; row++) {
@@ -142,7 +144,8 @@ void sortFiling(const TFiling& filing, TCellLevel* level) {
   for (size_t c = 1; c < level->cellStart.size(); c++) level->cellStart[c] += level->cellStart[c - 1];
   level->cellTriangles.resize(filing.cells.size());
   std::vector<int32_t> next(level->cellStart.begin(), level->cellStart.end() - 1);
-  for (size_t k = 0; k < filing.cells.size(); k++) level->cellTriangles[size_t(next[size_t(filing.cells[k])]++)] = filing.triangles[k];
+  for (size_t k = 0; k < filing.cells.size(); k++)
+    level->cellTriangles[size_t(next[size_t(filing.cells[k])]++)] = filing.triangles[k];
 }
 
 // Cells of size over the box from (minX, minZ), width by depth.

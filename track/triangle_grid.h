@@ -9,10 +9,10 @@
 
 class TTriangle;
 
-constexpr int cellsPerTriangle = 1;         // small cells per mesh triangle, spread over the mesh's plan box
-constexpr int32_t smallTriangleCells = 4;   // small cells a triangle's plan box may span, either way, to be
-                                            // filed under small cells
-constexpr int32_t largeCellSpan = 8;        // small cells along a large cell's side
+constexpr int cellsPerTriangle = 1;        // small cells per mesh triangle, spread over the mesh's plan box
+constexpr int32_t smallTriangleCells = 4;  // small cells a triangle's plan box may span, either way, to be
+                                           // filed under small cells
+constexpr int32_t largeCellSpan = 8;       // small cells along a large cell's side
 
 // One square grid of cells over the mesh's plan box.
 struct TCellLevel {

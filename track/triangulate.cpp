@@ -16,9 +16,9 @@
 #include "track/track.h"
 #include "track/triangle.h"
 
-constexpr int32_t pointsPerLeaf = 16;               // consecutive polygon points under one box of the tree, at most
-constexpr double longEdgeFactor = 8;                // an edge this many times the polygon's mean edge ends a run
-constexpr double floatRounding = 1.0 / 16777216.0;  // 2^-24, the relative error of one float operation
+constexpr int32_t pointsPerLeaf = 16;                // consecutive polygon points under one box of the tree, at most
+constexpr double longEdgeFactor = 8;                 // an edge this many times the polygon's mean edge ends a run
+constexpr double floatRounding = 1.0 / 16777216.0;   // 2^-24, the relative error of one float operation
 constexpr double diagonalBand = 32 * floatRounding;  // widening of the diagonal's line per unit of distance
 constexpr double flatCorner = 16 * floatRounding;    // sine of the angle between the corner's edges below
                                                      // which the corner counts as straight or a spike
@@ -54,12 +54,12 @@ struct TBox {
 // round the triangle is widened by that. At a spike so sharp that those lines are parallel
 // within rounding, the points along it could block too, and every point is tested.
 struct TCornerReach {
-  TBox box;              // the triangle's plan box, widened
-  double lineX, lineZ;   // a, and the diagonal's direction c - a
+  TBox box;             // the triangle's plan box, widened
+  double lineX, lineZ;  // a, and the diagonal's direction c - a
   double dirX, dirZ;
   double cX, cZ;
   double diagonalLength;
-  bool everywhere;       // the spike case: test every remaining point
+  bool everywhere;  // the spike case: test every remaining point
 };
 
 TCornerReach cornerReach(Vec3 a, Vec3 b, Vec3 c) {
@@ -69,8 +69,10 @@ TCornerReach cornerReach(Vec3 a, Vec3 b, Vec3 c) {
   double sine = std::fabs(abX * cbZ - abZ * cbX) / (abLength * cbLength);
   reach.everywhere = sine < flatCorner && abX * cbX + abZ * cbZ > 0.0;
   double widen = 4 * floatRounding * (abLength + cbLength) / std::max(sine - 8 * floatRounding, 8 * floatRounding);
-  reach.box = {std::min({double(a.x), double(b.x), double(c.x)}) - widen, std::min({double(a.z), double(b.z), double(c.z)}) - widen,
-               std::max({double(a.x), double(b.x), double(c.x)}) + widen, std::max({double(a.z), double(b.z), double(c.z)}) + widen};
+  reach.box = {std::min({double(a.x), double(b.x), double(c.x)}) - widen,
+               std::min({double(a.z), double(b.z), double(c.z)}) - widen,
+               std::max({double(a.x), double(b.x), double(c.x)}) + widen,
+               std::max({double(a.z), double(b.z), double(c.z)}) + widen};
   reach.lineX = a.x;
   reach.lineZ = a.z;
   reach.dirX = double(c.x) - a.x;
@@ -81,7 +83,9 @@ TCornerReach cornerReach(Vec3 a, Vec3 b, Vec3 c) {
   return reach;
 }
 
-bool inBox(const TBox& box, double x, double z) { return x >= box.minX && x <= box.maxX && z >= box.minZ && z <= box.maxZ; }
+bool inBox(const TBox& box, double x, double z) {
+  return x >= box.minX && x <= box.maxX && z >= box.minZ && z <= box.maxZ;
+}
 
 // Whether (x, z) lies in the band round the diagonal's line: its distance from the line at most
 // diagonalBand times its distances (taxicab, which are never shorter) from a and from c.
@@ -99,8 +103,10 @@ bool bandMeetsBox(const TCornerReach& r, const TBox& box) {
   double low = atOrigin + std::min(zLow, zHigh) - std::max(xLow, xHigh);
   double high = atOrigin + std::max(zLow, zHigh) - std::min(xLow, xHigh);
   double nearest = low > 0.0 ? low : (high < 0.0 ? -high : 0.0);
-  double reachX = std::max(std::fabs(box.minX - r.lineX) + std::fabs(box.minX - r.cX), std::fabs(box.maxX - r.lineX) + std::fabs(box.maxX - r.cX));
-  double reachZ = std::max(std::fabs(box.minZ - r.lineZ) + std::fabs(box.minZ - r.cZ), std::fabs(box.maxZ - r.lineZ) + std::fabs(box.maxZ - r.cZ));
+  double reachX = std::max(std::fabs(box.minX - r.lineX) + std::fabs(box.minX - r.cX),
+                           std::fabs(box.maxX - r.lineX) + std::fabs(box.maxX - r.cX));
+  double reachZ = std::max(std::fabs(box.minZ - r.lineZ) + std::fabs(box.minZ - r.cZ),
+                           std::fabs(box.maxZ - r.lineZ) + std::fabs(box.maxZ - r.cZ));
   return nearest <= diagonalBand * r.diagonalLength * (reachX + reachZ);
 }
 
@@ -142,7 +148,8 @@ TStrip stripOf(const Vec3* points, int32_t from, int32_t to) {
 bool bandMeetsStrip(const TCornerReach& r, const TStrip& s) {
   double crossAlong = r.dirX * s.alongZ - r.dirZ * s.alongX, crossAcross = r.dirX * s.alongX + r.dirZ * s.alongZ;
   double atCentre = std::fabs(r.dirX * (s.centreZ - r.lineZ) - r.dirZ * (s.centreX - r.lineX));
-  double nearest = std::max(0.0, atCentre - s.halfAlong * std::fabs(crossAlong) - s.halfAcross * std::fabs(crossAcross));
+  double nearest =
+      std::max(0.0, atCentre - s.halfAlong * std::fabs(crossAlong) - s.halfAcross * std::fabs(crossAcross));
   double spreadX = s.halfAlong * std::fabs(s.alongX) + s.halfAcross * std::fabs(s.alongZ);
   double spreadZ = s.halfAlong * std::fabs(s.alongZ) + s.halfAcross * std::fabs(s.alongX);
   double reach = std::fabs(s.centreX - r.lineX) + std::fabs(s.centreZ - r.lineZ) + std::fabs(s.centreX - r.cX) +
@@ -150,7 +157,9 @@ bool bandMeetsStrip(const TCornerReach& r, const TStrip& s) {
   return nearest <= diagonalBand * r.diagonalLength * reach;
 }
 
-bool boxesMeet(const TBox& p, const TBox& q) { return p.minX <= q.maxX && q.minX <= p.maxX && p.minZ <= q.maxZ && q.minZ <= p.maxZ; }
+bool boxesMeet(const TBox& p, const TBox& q) {
+  return p.minX <= q.maxX && q.minX <= p.maxX && p.minZ <= q.maxZ && q.minZ <= p.maxZ;
+}
 
 // The polygon's points, in their order, under a binary tree of plan boxes over runs of at most
 // pointsPerLeaf; each node counts the points still in the polygon, so cut-off parts are skipped.
@@ -190,7 +199,8 @@ class TPointTree {
     }
     for (int32_t node = firstLeaf - 1; node >= 1; node--) {
       const TBox &l = boxes[2 * size_t(node)], &r = boxes[2 * size_t(node) + 1];
-      boxes[size_t(node)] = {std::min(l.minX, r.minX), std::min(l.minZ, r.minZ), std::max(l.maxX, r.maxX), std::max(l.maxZ, r.maxZ)};
+      boxes[size_t(node)] = {std::min(l.minX, r.minX), std::min(l.minZ, r.minZ), std::max(l.maxX, r.maxX),
+                             std::max(l.maxZ, r.maxZ)};
       remaining[size_t(node)] = remaining[2 * size_t(node)] + remaining[2 * size_t(node) + 1];
     }
     // Each node's run of points, from its leaves up, and the strip round it.
@@ -217,7 +227,8 @@ class TPointTree {
   // that blocks; -1
   // when none does.
   template <class NodeTest, class PointTest>
-  int32_t blocker(const int32_t (&corner)[3], NodeTest nodeMayHold, PointTest pointMayBlock, const Vec3 (&ear)[3], const Vec2 (&edges)[4]) const {
+  int32_t blocker(const int32_t (&corner)[3], NodeTest nodeMayHold, PointTest pointMayBlock, const Vec3 (&ear)[3],
+                  const Vec2 (&edges)[4]) const {
     size_t stack[64];
     int depth = 0;
     stack[depth++] = 1;
@@ -231,7 +242,8 @@ class TPointTree {
       }
       size_t leaf = node - size_t(firstLeaf);
       for (int32_t k = leafStart[leaf]; k < leafStart[leaf + 1]; k++) {
-        if (!inPolygon[size_t(k)] || k == corner[0] || k == corner[1] || k == corner[2] || !pointMayBlock(points[k])) continue;
+        if (!inPolygon[size_t(k)] || k == corner[0] || k == corner[1] || k == corner[2] || !pointMayBlock(points[k]))
+          continue;
         if (blocks(points[k], ear[0], ear[2], edges[0], edges[1], edges[2], edges[3])) return k;
       }
     }
@@ -241,7 +253,7 @@ class TPointTree {
   const Vec3* points;
   std::vector<int32_t> leafStart;  // per leaf, its first point; one more at the end (the point count)
   std::vector<int32_t> pointLeaf;  // per point, its leaf
-  int32_t firstLeaf;  // node index of the first leaf; node k has children 2k and 2k + 1
+  int32_t firstLeaf;               // node index of the first leaf; node k has children 2k and 2k + 1
   std::vector<TBox> boxes;
   std::vector<TStrip> strips;
   std::vector<int32_t> remaining;
@@ -295,8 +307,17 @@ class TCountTree {
 class TEarClipping {
  public:
   TEarClipping(const Vec3* points, int32_t n)
-      : points(points), n(n), next(size_t(n)), previous(size_t(n)), blockedBy(size_t(n), -1), open(size_t(n), 1),
-        firstWatcher(size_t(n), -1), tree(points, n), remainingPlaces(n), openPlaces(n), left(n) {
+      : points(points),
+        n(n),
+        next(size_t(n)),
+        previous(size_t(n)),
+        blockedBy(size_t(n), -1),
+        open(size_t(n), 1),
+        firstWatcher(size_t(n), -1),
+        tree(points, n),
+        remainingPlaces(n),
+        openPlaces(n),
+        left(n) {
     for (int32_t k = 0; k < n; k++) {
       next[size_t(k)] = (k + 1) % n;
       previous[size_t(k)] = (k + n - 1) % n;
@@ -346,7 +367,8 @@ class TEarClipping {
     close(b);
     // A clockwise polygon turns right at a corner it can lose.
     if (turnSign(ear[0], ear[1], ear[1], ear[2]) != -1) return false;
-    Vec2 edges[4] = {planDelta(ear[0], ear[1]), planDelta(ear[0], ear[2]), planDelta(ear[2], ear[0]), planDelta(ear[2], ear[1])};
+    Vec2 edges[4] = {planDelta(ear[0], ear[1]), planDelta(ear[0], ear[2]), planDelta(ear[2], ear[0]),
+                     planDelta(ear[2], ear[1])};
     TCornerReach reach = cornerReach(ear[0], ear[1], ear[2]);
     // The plain test skips the corner's own entry; when the corner is the wrap copy of entry 0,
     // it meets the corner's point at entry 0 all the same. It meets a and c, which never block
@@ -354,11 +376,14 @@ class TEarClipping {
     int32_t corner[3] = {a, b == first ? -1 : b, c};
     int32_t found;
     if (reach.everywhere)
-      found = tree.blocker(corner, [](const TBox&, const TStrip&) { return true; }, [](Vec3) { return true; }, ear, edges);
+      found = tree.blocker(
+          corner, [](const TBox&, const TStrip&) { return true; }, [](Vec3) { return true; }, ear, edges);
     else
       found = tree.blocker(
-          corner, [&](const TBox& box, const TStrip& strip) {
-            return boxesMeet(box, reach.box) || (strip.usable ? bandMeetsStrip(reach, strip) : bandMeetsBox(reach, box));
+          corner,
+          [&](const TBox& box, const TStrip& strip) {
+            return boxesMeet(box, reach.box) ||
+                   (strip.usable ? bandMeetsStrip(reach, strip) : bandMeetsBox(reach, box));
           },
           [&](Vec3 x) { return inBox(reach.box, x.x, x.z) || inBand(reach, x.x, x.z); }, ear, edges);
     if (found < 0) return true;
@@ -446,7 +471,8 @@ std::vector<TCorners> cutGroundPolygon(int32_t n, Vec3* points) {
 }
 
 void TTrack::addGroundTriangles(const std::vector<TCorners>& cut) {
-  triangles = static_cast<TTriangle**>(std::realloc(triangles, sizeof(TTriangle*) * (size_t(triangleCount) + cut.size())));
+  triangles =
+      static_cast<TTriangle**>(std::realloc(triangles, sizeof(TTriangle*) * (size_t(triangleCount) + cut.size())));
   for (const TCorners& t : cut) triangles[triangleCount++] = new TTriangle(t.a, t.b, t.c, false);
 }
 

@@ -7,7 +7,7 @@
 #include <cmath>
 
 constexpr uint64_t emptyCell = ~uint64_t(0);
-constexpr int cellBits = 21;                        // per axis; 10-unit cells cover far more than the track range
+constexpr int cellBits = 21;  // per axis; 10-unit cells cover far more than the track range
 constexpr int64_t cellOffset = int64_t(1) << (cellBits - 1);  // so cell coordinates are stored unsigned
 constexpr uint64_t hashMultiplier = 0x9E3779B97F4A7C15u;      // spreads neighbouring cells over the table
 
@@ -23,7 +23,8 @@ int64_t cellOf(float v) {
 }
 
 uint64_t keyOf(int64_t x, int64_t y, int64_t z) {
-  return (uint64_t(x + cellOffset) << (2 * cellBits)) | (uint64_t(y + cellOffset) << cellBits) | uint64_t(z + cellOffset);
+  return (uint64_t(x + cellOffset) << (2 * cellBits)) | (uint64_t(y + cellOffset) << cellBits) |
+         uint64_t(z + cellOffset);
 }
 
 }  // namespace
@@ -85,7 +86,8 @@ int32_t TWaypointHash::firstTooClose(const Vec3* waypoints, Vec3 point, float li
     for (int64_t dy = -1; dy <= 1; dy++)
       for (int64_t dz = -1; dz <= 1; dz++) {
         int64_t cx = x + dx, cy = y + dy, cz = z + dz;
-        if (cx < -cellOffset || cx >= cellOffset || cy < -cellOffset || cy >= cellOffset || cz < -cellOffset || cz >= cellOffset)
+        if (cx < -cellOffset || cx >= cellOffset || cy < -cellOffset || cy >= cellOffset || cz < -cellOffset ||
+            cz >= cellOffset)
           continue;
         uint64_t key = keyOf(cx, cy, cz);
         int32_t slot = findSlot(key);

@@ -12,12 +12,12 @@ constexpr double waypointCellSize = 10.0;  // units: the distance rule's limit, 
 
 class TWaypointHash {
  public:
-  int32_t indexed = 0;              // waypoints[0, indexed) are in the table
-  std::vector<uint64_t> cellKeys;   // open addressing, a power of two long; emptyCell marks a free slot
-  std::vector<int32_t> cellLast;    // per slot: the last waypoint added to its cell
+  int32_t indexed = 0;                 // waypoints[0, indexed) are in the table
+  std::vector<uint64_t> cellKeys;      // open addressing, a power of two long; emptyCell marks a free slot
+  std::vector<int32_t> cellLast;       // per slot: the last waypoint added to its cell
   std::vector<int32_t> earlierInCell;  // per waypoint: the one added to its cell before it, or -1
   int32_t cellsUsed = 0;
-  int slotBits = 0;                 // the table holds 2^slotBits slots
+  int slotBits = 0;  // the table holds 2^slotBits slots
 
   void clear();
   // Takes in waypoints[indexed, count); a count below indexed means the waypoints were replaced,

@@ -29,7 +29,8 @@ std::vector<TFileWaypoint> generatedWaypoints(int32_t count, uint32_t seed, bool
     double angle = -twoPi * (i + spacingJitter * (2 * unit(random) - 1)) / count;
     double r = radius * (1 + 0.08 * std::sin(3 * angle + phase[0]) + 0.04 * std::sin(7 * angle + phase[1]));
     if (unit(random) < inwardShare) r -= 6 + 4 * unit(random);
-    double height = hillHeight * std::sin(hills * angle + phase[2]) + hillHeight / 3 * std::sin(2.7 * hills * angle + phase[3]);
+    double height =
+        hillHeight * std::sin(hills * angle + phase[2]) + hillHeight / 3 * std::sin(2.7 * hills * angle + phase[3]);
     TFileWaypoint w = {r * std::cos(angle), r * std::sin(angle), height};
     if (straights && !loop.empty() && unit(random) < 0.3) {
       const TFileWaypoint& p = loop.back();

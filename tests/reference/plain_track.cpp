@@ -49,7 +49,8 @@ bool plainIsEar(int32_t n, const Vec3* points, int32_t i) {
 
 void plainTriangulatePolygon(TTrack* track, int32_t n, Vec3* points) {
   auto addTriangle = [track](Vec3 a, Vec3 b, Vec3 c) {
-    track->triangles = static_cast<TTriangle**>(std::realloc(track->triangles, sizeof(TTriangle*) * size_t(track->triangleCount + 1)));
+    track->triangles =
+        static_cast<TTriangle**>(std::realloc(track->triangles, sizeof(TTriangle*) * size_t(track->triangleCount + 1)));
     track->triangles[track->triangleCount++] = new TTriangle(a, b, c, false);
   };
   points[n] = points[0];

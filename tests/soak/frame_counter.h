@@ -12,24 +12,24 @@ struct _XDisplay;  // Xlib's display; its header is kept out, as its Window clas
 namespace soak {
 
 class FrameCounter {
-public:
-    // Watches the window with the given X id on $DISPLAY; throws if it cannot.
-    explicit FrameCounter(const std::string& windowId);
-    ~FrameCounter();
-    FrameCounter(const FrameCounter&) = delete;
-    FrameCounter& operator=(const FrameCounter&) = delete;
+ public:
+  // Watches the window with the given X id on $DISPLAY; throws if it cannot.
+  explicit FrameCounter(const std::string& windowId);
+  ~FrameCounter();
+  FrameCounter(const FrameCounter&) = delete;
+  FrameCounter& operator=(const FrameCounter&) = delete;
 
-    long frames() const { return frames_.load(); }
+  long frames() const { return frames_.load(); }
 
-private:
-    void watch();
+ private:
+  void watch();
 
-    _XDisplay* display_ = nullptr;  // its own connection, used by the watching thread alone
-    unsigned long damage_ = 0;
-    int damageEvent_ = 0;
-    std::atomic<long> frames_{0};
-    std::atomic<bool> stop_{false};
-    std::thread watcher_;
+  _XDisplay* display_ = nullptr;  // its own connection, used by the watching thread alone
+  unsigned long damage_ = 0;
+  int damageEvent_ = 0;
+  std::atomic<long> frames_{0};
+  std::atomic<bool> stop_{false};
+  std::thread watcher_;
 };
 
 }  // namespace soak
