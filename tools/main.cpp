@@ -19,6 +19,19 @@ const char usage[] =
     "Usage: zarvanto-track check [--json] FILE...\n"
     "       zarvanto-track map FILE [-o MAP.svg]\n";
 
+const char help[] =
+    "\n"
+    "Checks track files for Zarvanto and draws their maps, with the game's own loader and rules.\n"
+    "\n"
+    "  check FILE...         the game's verdict on each file and where the fault lies;\n"
+    "                        for an accepted track, its waypoints, size, mesh and slopes\n"
+    "  check --json FILE...  the same as JSON\n"
+    "  map FILE [-o MAP.svg] the track from above as SVG, faults marked in red;\n"
+    "                        standard output without -o\n"
+    "\n"
+    "Exit status: 0 every track accepted, 1 some track refused, 2 the command is wrong\n"
+    "or the map can't be written.\n";
+
 int usageError() {
   std::fputs(usage, stderr);
   return exitUsage;
@@ -78,6 +91,14 @@ int map(const std::vector<std::string>& arguments) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> arguments(argv + std::min(argc, 2), argv + argc);
+  if (argc >= 2 && std::strcmp(argv[1], "--help") == 0) {
+    std::printf("%s%s", usage, help);
+    return 0;
+  }
+  if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("zarvanto-track %s\n", ZARVANTO_VERSION);
+    return 0;
+  }
   if (argc >= 2 && std::strcmp(argv[1], "check") == 0) return check(arguments);
   if (argc >= 2 && std::strcmp(argv[1], "map") == 0) return map(arguments);
   return usageError();
