@@ -1,5 +1,7 @@
 // Entry point: the window, its callbacks, the game, then GLUT's loop for good.
 #include <GL/glut.h>
+// After GLUT's header, which sets up what GLX's needs on this platform.
+#include <GL/glx.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +11,37 @@
 #include "app/help.h"
 #include "app/input.h"
 #include "render/render.h"
+
+// Where the display offers GLX swap control, each swap waits for the screen's refresh: the frame
+// rate follows the screen and no frame is drawn that would never be seen. Elsewhere (Xvfb has
+// none) the game loop's frame period alone bounds the rate.
+static void enableVerticalSync() {
+  Display* display = glXGetCurrentDisplay();
+  GLXDrawable drawable = glXGetCurrentDrawable();
+  if (display == nullptr || drawable == 0) return;
+  const char* extensions = glXQueryExtensionsString(display, DefaultScreen(display));
+  auto offers = [extensions](const char* name) {
+    size_t length = std::strlen(name);
+    for (const char* at = extensions; at != nullptr && (at = std::strstr(at, name)) != nullptr; at += length)
+      if ((at == extensions || at[-1] == ' ') && (at[length] == ' ' || at[length] == '\0')) return true;
+    return false;
+  };
+  auto function = [](const char* name) { return glXGetProcAddress(reinterpret_cast<const GLubyte*>(name)); };
+  if (offers("GLX_EXT_swap_control")) {
+    if (auto swapInterval = reinterpret_cast<PFNGLXSWAPINTERVALEXTPROC>(function("glXSwapIntervalEXT"))) {
+      swapInterval(display, drawable, 1);
+      return;
+    }
+  }
+  if (offers("GLX_MESA_swap_control")) {
+    auto swapInterval = reinterpret_cast<PFNGLXSWAPINTERVALMESAPROC>(function("glXSwapIntervalMESA"));
+    if (swapInterval != nullptr && swapInterval(1) == 0) return;
+  }
+  if (offers("GLX_SGI_swap_control")) {
+    if (auto swapInterval = reinterpret_cast<PFNGLXSWAPINTERVALSGIPROC>(function("glXSwapIntervalSGI")))
+      swapInterval(1);
+  }
+}
 
 int main(int argc, char** argv) {
   // Answered before GLUT starts, so they work at a terminal with no display. Only the first
@@ -26,6 +59,7 @@ int main(int argc, char** argv) {
   glutInitWindowPosition(120, 60);
   glutInitWindowSize(500, 400);
   glutCreateWindow("Zarvanto");
+  enableVerticalSync();
 
   glutDisplayFunc(display);
   glutReshapeFunc(reshape);

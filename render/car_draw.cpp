@@ -15,54 +15,20 @@ constexpr int quadCorners = 4;
 static const GLfloat windowGlass[3] = {0.5f, 0.7f, 0.8f};
 static const GLfloat sideGlass[3] = {0.45f, 0.65f, 0.75f};
 
-// Car coordinates: x across (sides at +-0.8), y up, z along with the front at +z.
-static const GLfloat body[lowerCorners + upperCorners][3] = {
-    // Lower body: left side, rear face, right side, front face.
-    {-0.8f, 0.3f, 1.8f},
-    {-0.8f, 1.0f, 1.8f},
-    {-0.8f, 1.0f, -1.8f},
-    {-0.8f, 0.3f, -1.8f},
-    {-0.8f, 1.0f, -1.8f},
-    {-0.8f, 0.3f, -1.8f},
-    {0.8f, 0.3f, -1.8f},
-    {0.8f, 1.0f, -1.8f},
-    {0.8f, 0.3f, -1.8f},
-    {0.8f, 1.0f, -1.8f},
-    {0.8f, 1.0f, 1.8f},
-    {0.8f, 0.3f, 1.8f},
-    {0.8f, 1.0f, 1.8f},
-    {0.8f, 0.3f, 1.8f},
-    {-0.8f, 0.3f, 1.8f},
-    {-0.8f, 1.0f, 1.8f},
-    // Upper body: bonnet, roof, boot lid, windscreen, rear window, left and right side windows.
-    {0.8f, 1.0f, 1.8f},
-    {-0.8f, 1.0f, 1.8f},
-    {-0.8f, 1.0f, 0.8f},
-    {0.8f, 1.0f, 0.8f},
-    {0.7f, 1.5f, 0.4f},
-    {-0.7f, 1.5f, 0.4f},
-    {-0.7f, 1.5f, -0.7f},
-    {0.7f, 1.5f, -0.7f},
-    {0.8f, 1.0f, -1.3f},
-    {-0.8f, 1.0f, -1.3f},
-    {-0.8f, 1.0f, -1.8f},
-    {0.8f, 1.0f, -1.8f},
-    {-0.8f, 1.0f, 0.8f},
-    {0.8f, 1.0f, 0.8f},
-    {0.7f, 1.5f, 0.4f},
-    {-0.7f, 1.5f, 0.4f},
-    {-0.7f, 1.5f, -0.7f},
-    {0.7f, 1.5f, -0.7f},
-    {0.8f, 1.0f, -1.3f},
-    {-0.8f, 1.0f, -1.3f},
-    {-0.8f, 1.0f, 0.8f},
-    {-0.7f, 1.5f, 0.4f},
-    {-0.7f, 1.5f, -0.7f},
-    {-0.8f, 1.0f, -1.3f},
-    {0.8f, 1.0f, 0.8f},
-    {0.7f, 1.5f, 0.4f},
-    {0.7f, 1.5f, -0.7f},
-    {0.8f, 1.0f, -1.3f},
+// Car coordinates: x across (sides at +-0.8), y up, z along with the front at +z. The lower
+// body's four walls, then the upper body, each quad's corners in the order they are drawn.
+static const GLfloat body[(lowerCorners + upperCorners) * 3] = {
+    -0.8f, 0.3f, 1.8f,  -0.8f, 1.0f, 1.8f,  -0.8f, 1.0f, -1.8f, -0.8f, 0.3f, -1.8f,  // left side
+    -0.8f, 1.0f, -1.8f, -0.8f, 0.3f, -1.8f, 0.8f,  0.3f, -1.8f, 0.8f,  1.0f, -1.8f,  // rear face
+    0.8f,  0.3f, -1.8f, 0.8f,  1.0f, -1.8f, 0.8f,  1.0f, 1.8f,  0.8f,  0.3f, 1.8f,   // right side
+    0.8f,  1.0f, 1.8f,  0.8f,  0.3f, 1.8f,  -0.8f, 0.3f, 1.8f,  -0.8f, 1.0f, 1.8f,   // front face
+    0.8f,  1.0f, 1.8f,  -0.8f, 1.0f, 1.8f,  -0.8f, 1.0f, 0.8f,  0.8f,  1.0f, 0.8f,   // bonnet
+    0.7f,  1.5f, 0.4f,  -0.7f, 1.5f, 0.4f,  -0.7f, 1.5f, -0.7f, 0.7f,  1.5f, -0.7f,  // roof
+    0.8f,  1.0f, -1.3f, -0.8f, 1.0f, -1.3f, -0.8f, 1.0f, -1.8f, 0.8f,  1.0f, -1.8f,  // boot lid
+    -0.8f, 1.0f, 0.8f,  0.8f,  1.0f, 0.8f,  0.7f,  1.5f, 0.4f,  -0.7f, 1.5f, 0.4f,   // windscreen
+    -0.7f, 1.5f, -0.7f, 0.7f,  1.5f, -0.7f, 0.8f,  1.0f, -1.3f, -0.8f, 1.0f, -1.3f,  // rear window
+    -0.8f, 1.0f, 0.8f,  -0.7f, 1.5f, 0.4f,  -0.7f, 1.5f, -0.7f, -0.8f, 1.0f, -1.3f,  // left side window
+    0.8f,  1.0f, 0.8f,  0.7f,  1.5f, 0.4f,  0.7f,  1.5f, -0.7f, 0.8f,  1.0f, -1.3f,  // right side window
 };
 
 // Gives each of count corners from first the colour c.

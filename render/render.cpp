@@ -4,7 +4,6 @@
 #include <GL/glut.h>
 
 #include <cstdio>
-#include <cstring>
 
 #include "app/clock.h"
 #include "app/game.h"
@@ -15,43 +14,18 @@
 constexpr float messageDuration = 1.5f;    // seconds a waypoint or lap message stays up
 constexpr double overlayNearPlane = 0.5;   // units; nearer than the overlay plane at 1, so it is not clipped
 constexpr float noLapYet = 2147483648.0f;  // lap times above this are the "no lap" start value
-constexpr int glyphCount = 256;            // display lists per font, one per byte value
 
 static void* const smallFont = GLUT_BITMAP_HELVETICA_10;
 static void* const largeFont = GLUT_BITMAP_HELVETICA_18;
 
 static const GLfloat overlayText[3] = {0.8f, 0.4f, 0.8f};
 
-// The display lists of one font's glyphs, one per byte value, compiled at its first use: a
-// string is then one glCallLists, which the renderer can draw as one batch, instead of a
-// glutBitmapCharacter per character. 0 when OpenGL gives no lists.
-static GLuint glyphLists(void* font) {
-  static GLuint smallLists = 0, largeLists = 0;
-  GLuint& lists = font == smallFont ? smallLists : largeLists;
-  if (lists != 0) return lists;
-  lists = glGenLists(glyphCount);
-  if (lists == 0) return 0;
-  for (int c = 0; c < glyphCount; c++) {
-    glNewList(lists + GLuint(c), GL_COMPILE);
-    // Bytes above 127 reach GLUT as negative codes, which it leaves undrawn: their lists hold
-    // a bitmap of no size that does not move the raster position, as does byte 0's, never called.
-    if (c >= 1 && c <= 127)
-      glutBitmapCharacter(font, c);
-    else
-      glBitmap(0, 0, 0.0f, 0.0f, 0.0f, 0.0f, nullptr);
-    glEndList();
-  }
-  return lists;
-}
-
+// Character by character, as the renderer batches consecutive bitmaps of one colour itself.
+// Glyphs compiled into display lists and drawn with glCallLists cost the game's thread three
+// times as much under Mesa's software renderer: it draws each such bitmap on its own.
 void drawString(const char* text, void* font) {
-  GLuint lists = glyphLists(font);
-  if (lists == 0) {
-    for (const char* c = text; *c != '\0'; c++) glutBitmapCharacter(font, int(static_cast<signed char>(*c)));
-    return;
-  }
-  glListBase(lists);
-  glCallLists(GLsizei(std::strlen(text)), GL_UNSIGNED_BYTE, text);
+  // Bytes above 127 reach GLUT as negative codes, which it leaves undrawn.
+  for (const char* c = text; *c != '\0'; c++) glutBitmapCharacter(font, int(static_cast<signed char>(*c)));
 }
 
 void formatTime(float seconds, char text[16]) {
