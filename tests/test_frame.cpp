@@ -192,6 +192,21 @@ TEST_F(Frame, CulledTrackLooksAsTheWholeTrackSolidAndWireframe) {
     expectCulledLooksWhole(997);
     if (solid) {
       EXPECT_LT(track->trianglesDrawn, track->triangleCount / 50);
+      // The map's 10,000-corner outline, sent at once, as sent corner by corner, and not clipped
+      // away: the overlay's projection has a nearer near plane.
+      glMatrixMode(GL_PROJECTION);
+      glLoadIdentity();
+      gluPerspective(45.0, double(width) / height, 0.5, 800.0);
+      glMatrixMode(GL_MODELVIEW);
+      auto outline = [](int drawn) {  // none, corner by corner, at once
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        if (drawn > 0) drawn == 1 ? plainDrawOverview(*track) : track->drawOverview();
+        std::vector<uint8_t> pixels(size_t(width) * height * 3);
+        glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+        return pixels;
+      };
+      EXPECT_TRUE(outline(2) == outline(1));
+      EXPECT_FALSE(outline(2) == outline(0));
     }
   }
 }
