@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <thread>
 
 #include "app/clock.h"
 #include "app/load_message.h"
@@ -54,10 +55,34 @@ int readOpponentArgument(const char* text) {
   return int(negative ? -value : value);
 }
 
-void initGame(int argc, char** argv) {
+// A load begun before GLUT started, and its result. The thread is never destroyed: a GLUT that
+// cannot reach the display ends the process with the load still running.
+static std::thread* earlyLoad = nullptr;
+static int8_t earlyResult = loadOk;
+
+static const char* trackFileName(int argc, char** argv) { return argc < 2 ? "Default.tck" : argv[1]; }
+
+void startLoadingTrack(int argc, char** argv) {
+  // GLUT takes its own options, each beginning with '-', out of the command line.
+  for (int i = 1; i < argc; i++)
+    if (argv[i][0] == '-') return;
   track = new TTrack();
+  const char* fileName = trackFileName(argc, argv);
+  earlyLoad = new std::thread([fileName] { earlyResult = track->load(fileName); });
+}
+
+void initGame(int argc, char** argv) {
   bool defaultTrack = argc < 2;
-  int8_t result = track->load(defaultTrack ? "Default.tck" : argv[1]);
+  int8_t result;
+  if (earlyLoad != nullptr) {
+    earlyLoad->join();
+    delete earlyLoad;
+    earlyLoad = nullptr;
+    result = earlyResult;
+  } else {
+    track = new TTrack();
+    result = track->load(trackFileName(argc, argv));
+  }
   if (result != loadOk) {
     std::fputs(loadFailureMessage(result, defaultTrack).c_str(), stdout);
     delete track;

@@ -47,6 +47,9 @@ extern uint8_t displayFlags;  // showHelp | showHeadUp | showOverview | drawSoli
 // The opponents argument read as atoi reads it (blanks, a sign, digits up to the first
 // non-digit, none giving 0), but held within the int range instead of overflowing.
 int readOpponentArgument(const char* text);
+// Starts loading the track on a thread of its own before GLUT has read the command line, when
+// no argument can be one of GLUT's options. initGame then takes its result.
+void startLoadingTrack(int argc, char** argv);
 // Start-up after the window exists: the track, the opponents, the cars and the clock. On a
 // failure it prints its message and ends the process with status 1.
 void initGame(int argc, char** argv);

@@ -54,6 +54,8 @@ int main(int argc, char** argv) {
     printVersion();
     return 0;
   }
+  // Reaching the display takes GLUT about as long as a large track takes to load: both at once.
+  startLoadingTrack(argc, argv);
   glutInit(&argc, argv);
   glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
   glutInitWindowPosition(120, 60);
