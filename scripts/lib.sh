@@ -9,11 +9,12 @@ ZARVANTO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # build the sanitizer and fuzzing variants.
 ZARVANTO_PACKAGES=(
   cmake make g++ clang-14 libclang-rt-14-dev
-  freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri
+  freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri libopenal-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth xdotool x11-apps x11-utils imagemagick libxdamage-dev
   valgrind
   python3-mapbox-earcut  # scripts/bench: the ear clipping timed against earcut
+  python3-numpy          # the sound test reads the recorded spectrum
 )
 
 zv_say() { printf '==> %s\n' "$*"; }

@@ -1,6 +1,6 @@
 // The running game allocates nothing: thousands of simulation steps and frames, with every
-// camera, overlay and drawing mode and the player steering over the hills, without one call to
-// the heap. Counted by
+// camera, overlay and drawing mode, the player steering over the hills and the sound following
+// every car (on the wave writer that the test's environment names), without one call to the heap. Counted by
 // replacing operator new for the whole program and wrapping malloc, calloc and realloc for the
 // game's own code (the tests link with --wrap for them), on the game's thread only: Mesa's
 // helper threads are not the game.
@@ -18,6 +18,7 @@
 #include "cars/opponent.h"
 #include "cars/player.h"
 #include "render/render.h"
+#include "sound/sound.h"
 #include "test_tracks.h"
 
 namespace {
@@ -104,11 +105,14 @@ class FrameAllocations : public TrackTest {
     carCount = maxCars;
     cars = new TCar*[carCount]();
     createRace();
+    openSound(false);
+    applySoundState(stateRunning);
     reshape(500, 400);
     holdGameClock(1000);
     lapStartTime = gameClock();
   }
   void TearDown() override {
+    closeSound();
     releaseRace();
     holdGameClock(-1);
     displayFlags = showHeadUp | showOverview | drawSolid;
@@ -124,6 +128,7 @@ class FrameAllocations : public TrackTest {
       holdGameClock(*clock);
       for (int32_t car = 0; car < carCount; car++) cars[car]->update(stepSeconds);
       camera->update(stepSeconds);
+      updateSound(stepSeconds);
       if (i % stepsPerFrame == 0) display();
       if (i % stepsPerChange == 0) change(i / stepsPerChange);
     }
