@@ -35,11 +35,11 @@ static ALCdevice* device = nullptr;
 static ALCcontext* context = nullptr;
 static ALuint engineBuffer = 0;
 static ALuint cueBuffers[cueCount] = {};
-static ALuint engines[maxCars] = {};  // element i sounds cars[i]
-static ALuint cueSource = 0;
-static float playerRevs = 0.0f;    // units per second the player's note stands for, gliding to |speed|
-static int32_t heardWaypoint = 0;  // the player's waypointIndex at the last step
-static Vec3 lastEye = {0, 0, 0};   // the eye at the last step, for the listener's own Doppler
+static ALuint engines[maxCars] = {};      // element i sounds cars[i]
+static ALuint cueSources[cueCount] = {};  // each holds its own cue from the start, so playing one allocates nothing
+static float playerRevs = 0.0f;           // units per second the player's note stands for, gliding to |speed|
+static int32_t heardWaypoint = 0;         // the player's waypointIndex at the last step
+static Vec3 lastEye = {0, 0, 0};          // the eye at the last step, for the listener's own Doppler
 
 // The engine note times its idle pitch: rising with the speed either way, so backing up sounds
 // like going forward and passing through standstill has no jump.
@@ -59,7 +59,7 @@ static void followRace() {
 // OpenAL Soft and ALSA write their own notes to standard error while a device is looked for;
 // none of them is for the player, so standard error points nowhere until the search is over.
 static void openQuietly() {
-  setenv("ALSOFT_LOGLEVEL", "0", 0);  // a developer may still ask for OpenAL Soft's log
+  setenv("ALSOFT_LOGLEVEL", "0", 0);  // quiet later too, as on a device lost mid-race, unless asked
   int savedError = dup(STDERR_FILENO);
   int nowhere = open("/dev/null", O_WRONLY);
   if (nowhere >= 0) dup2(nowhere, STDERR_FILENO);
@@ -77,7 +77,7 @@ void openSound(bool muted) {
     alGenBuffers(1, &engineBuffer);
     alGenBuffers(cueCount, cueBuffers);
     alGenSources(carCount, engines);
-    alGenSources(1, &cueSource);
+    alGenSources(cueCount, cueSources);
   }
   if (context == nullptr || alGetError() != AL_NO_ERROR) {
     closeSound();
@@ -98,18 +98,20 @@ void openSound(bool muted) {
     alSourcef(engines[i], AL_GAIN, opponentGain);
   }
   // The player's own engine and the cues are in the player's ears, wherever the camera is.
-  for (ALuint source : {engines[0], cueSource}) {
-    alSourcei(source, AL_SOURCE_RELATIVE, AL_TRUE);
-    alSource3f(source, AL_POSITION, 0.0f, 0.0f, 0.0f);
+  alSourcei(engines[0], AL_SOURCE_RELATIVE, AL_TRUE);
+  alSource3f(engines[0], AL_POSITION, 0.0f, 0.0f, 0.0f);
+  for (int cue = 0; cue < cueCount; cue++) {
+    alSourcei(cueSources[cue], AL_BUFFER, ALint(cueBuffers[cue]));
+    alSourcei(cueSources[cue], AL_SOURCE_RELATIVE, AL_TRUE);
+    alSourcef(cueSources[cue], AL_GAIN, cueGain);
   }
-  alSourcef(cueSource, AL_GAIN, cueGain);
   alListenerf(AL_GAIN, muted ? 0.0f : 1.0f);
   followRace();
 }
 
 void closeSound() {
   if (context != nullptr && alcGetCurrentContext() == context) {
-    alDeleteSources(1, &cueSource);
+    alDeleteSources(cueCount, cueSources);
     alDeleteSources(carCount, engines);
     alDeleteBuffers(cueCount, cueBuffers);
     alDeleteBuffers(1, &engineBuffer);
@@ -122,9 +124,8 @@ void closeSound() {
 }
 
 static void playCue(int cue) {
-  alSourceStop(cueSource);
-  alSourcei(cueSource, AL_BUFFER, ALint(cueBuffers[cue]));
-  alSourcePlay(cueSource);
+  alSourceStopv(cueCount, cueSources);  // one cue at a time: a crash cuts a chime short
+  alSourcePlay(cueSources[cue]);
 }
 
 void updateSound(float dt) {
@@ -134,7 +135,9 @@ void updateSound(float dt) {
   Vec3 eye = camera->eye, at = camera->lookAt;
   const float orientation[6] = {at.x - eye.x, at.y - eye.y, at.z - eye.z, 0.0f, 1.0f, 0.0f};
   alListener3f(AL_POSITION, eye.x, eye.y, eye.z);
-  alListener3f(AL_VELOCITY, (eye.x - lastEye.x) / dt, (eye.y - lastEye.y) / dt, (eye.z - lastEye.z) / dt);
+  float perSecond = dt > 0.0f ? 1.0f / dt : 0.0f;
+  alListener3f(AL_VELOCITY, (eye.x - lastEye.x) * perSecond, (eye.y - lastEye.y) * perSecond,
+               (eye.z - lastEye.z) * perSecond);
   alListenerfv(AL_ORIENTATION, orientation);
   lastEye = eye;
 
@@ -156,14 +159,16 @@ void updateSound(float dt) {
 
 void applySoundState(uint8_t runState) {
   if (context == nullptr) return;
-  ALint cueState = AL_STOPPED;
-  alGetSourcei(cueSource, AL_SOURCE_STATE, &cueState);
   if (runState == stateRunning) {
     alSourcePlayv(carCount, engines);
-    if (cueState == AL_PAUSED) alSourcePlay(cueSource);
+    for (ALuint cue : cueSources) {
+      ALint state = AL_STOPPED;
+      alGetSourcei(cue, AL_SOURCE_STATE, &state);
+      if (state == AL_PAUSED) alSourcePlay(cue);
+    }
   } else if (runState == statePaused) {
     alSourcePausev(carCount, engines);
-    alSourcePause(cueSource);
+    alSourcePausev(cueCount, cueSources);
   } else {
     alSourceStopv(carCount, engines);
     playCue(cueCrash);
@@ -173,7 +178,7 @@ void applySoundState(uint8_t runState) {
 void restartSound() {
   if (context == nullptr) return;
   alSourceStopv(carCount, engines);
-  alSourceStop(cueSource);
+  alSourceStopv(cueCount, cueSources);
   followRace();
 }
 
