@@ -13,8 +13,8 @@
 
 #include "app/game.h"
 #include "test_tracks.h"
-#include "tests/reference/generated_track.h"
-#include "tests/reference/plain_draw.h"
+#include "bench/reference/generated_track.h"
+#include "bench/reference/plain_draw.h"
 
 namespace {
 
