@@ -13,6 +13,7 @@ ZARVANTO_PACKAGES=(
   libgtest-dev libbenchmark-dev
   xvfb xauth xdotool x11-apps x11-utils imagemagick libxdamage-dev
   valgrind
+  libpugixml-dev nlohmann-json3-dev  # the track tool reads GPX and GeoJSON routes
   python3-mapbox-earcut  # scripts/bench: the ear clipping timed against earcut
 )
 

@@ -17,7 +17,7 @@ constexpr size_t quotedLength = 40;  // characters of bad input a message repeat
 using json = nlohmann::json;
 
 // Bad input as a message repeats it: short, and safe to print.
-std::string quoted(const std::string& text) {
+std::string shownText(const std::string& text) {
   std::string out = "\"";
   for (size_t i = 0; i < text.size() && i < quotedLength; i++) {
     unsigned char c = static_cast<unsigned char>(text[i]);
@@ -111,13 +111,13 @@ bool readGpxPoint(const pugi::xml_node& node, TLineCounter* lines, TRoute* route
   if (!parseNumber(lat.value(), &p.y) || !parseNumber(lon.value(), &p.x)) {
     bool latBad = !parseNumber(lat.value(), &p.y);
     *error = pointName(index) + ": " + (latBad ? "latitude " : "longitude ") +
-             quoted(latBad ? lat.value() : lon.value()) + " is not a number";
+             shownText(latBad ? lat.value() : lon.value()) + " is not a number";
     return false;
   }
   if (!checkDegrees(p, index, error)) return false;
   std::string ele = trimmed(childNamed(node, "ele").child_value());
   if (!ele.empty() && !parseNumber(ele, &p.height)) {
-    *error = pointName(index) + ": elevation " + quoted(ele) + " is not a number";
+    *error = pointName(index) + ": elevation " + shownText(ele) + " is not a number";
     return false;
   }
   route->points.push_back(p);
@@ -131,25 +131,22 @@ bool readGpx(const std::string& text, TRoute* route, std::string* error) {
   pugi::xml_document document;
   pugi::xml_parse_result parsed = document.load_buffer(text.data(), text.size());
   if (!parsed) {
-    *error = std::string("not well-formed XML: ") + parsed.description() + " at byte " +
-             std::to_string(parsed.offset);
+    *error = std::string("not well-formed XML: ") + parsed.description() + " at byte " + std::to_string(parsed.offset);
     return false;
   }
   pugi::xml_node gpx = document.document_element();
   if (std::strcmp(localName(gpx), "gpx") != 0) {
-    *error = "XML, but not GPX: its root element is " + quoted(gpx.name());
+    *error = "XML, but not GPX: its root element is " + shownText(gpx.name());
     return false;
   }
   TLineCounter lines(text);
-  for (pugi::xml_node trk = childNamed(gpx, "trk"); trk && route->points.empty();
-       trk = trk.next_sibling(trk.name())) {
+  for (pugi::xml_node trk = childNamed(gpx, "trk"); trk && route->points.empty(); trk = trk.next_sibling(trk.name())) {
     for (pugi::xml_node segment : trk.children(childNamed(trk, "trkseg").name()))
       for (pugi::xml_node point : segment.children(childNamed(segment, "trkpt").name()))
         if (!readGpxPoint(point, &lines, route, error)) return false;
     route->name = nameOf(trk);
   }
-  for (pugi::xml_node rte = childNamed(gpx, "rte"); rte && route->points.empty();
-       rte = rte.next_sibling(rte.name())) {
+  for (pugi::xml_node rte = childNamed(gpx, "rte"); rte && route->points.empty(); rte = rte.next_sibling(rte.name())) {
     for (pugi::xml_node point : rte.children(childNamed(rte, "rtept").name()))
       if (!readGpxPoint(point, &lines, route, error)) return false;
     route->name = nameOf(rte);
@@ -196,10 +193,11 @@ bool readPosition(const json& position, TRoute* route, std::string* error) {
   const char* names[] = {"longitude", "latitude", "height"};
   double values[3] = {0.0, 0.0, NAN};
   for (size_t i = 0; i < 3 && i < position.size(); i++) {
-    if (!position[i].is_number() || !std::isfinite(values[i] = position[i].get<double>())) {
-      *error = pointName(index) + ": " + names[i] + " " + quoted(position[i].dump()) + " is not a number";
+    if (!position[i].is_number()) {
+      *error = pointName(index) + ": " + names[i] + " is a JSON " + position[i].type_name() + ", not a number";
       return false;
     }
+    values[i] = position[i].get<double>();
   }
   TRoutePoint p = {values[0], values[1], values[2], 0};
   if (!checkDegrees(p, index, error)) return false;
@@ -282,9 +280,7 @@ bool isHeader(const std::vector<std::string>& names) {
   if (names.size() < 2) return false;
   double number;
   for (const std::string& name : names)
-    if (name.empty() || parseNumber(name, &number) ||
-        name.find_first_of(" \t") != std::string::npos)
-      return false;
+    if (name.empty() || parseNumber(name, &number) || name.find_first_of(" \t") != std::string::npos) return false;
   return true;
 }
 
@@ -320,7 +316,7 @@ bool readCsv(const std::string& text, TRoute* route, std::string* error) {
     if (!roomForPoint(*route, error)) return false;
     TRoutePoint p = {0.0, 0.0, NAN, lineNumber};
     if (row.size() < 2) {
-      *error = "line " + std::to_string(lineNumber) + ": " + quoted(line) + " is not x,y";
+      *error = "line " + std::to_string(lineNumber) + ": " + shownText(line) + " is not x,y";
       return false;
     }
     const std::string* bad = !parseNumber(row[0], &p.x)   ? &row[0]
@@ -329,7 +325,7 @@ bool readCsv(const std::string& text, TRoute* route, std::string* error) {
                                  ? &row[2]
                                  : nullptr;
     if (bad != nullptr) {
-      *error = "line " + std::to_string(lineNumber) + ": " + quoted(*bad) + " is not a number";
+      *error = "line " + std::to_string(lineNumber) + ": " + shownText(*bad) + " is not a number";
       return false;
     }
     route->points.push_back(p);

@@ -64,8 +64,9 @@ std::string placeText(const TRoute& route, TRoutePoint p) {
 }
 
 std::string spotText(const TRoute& route, const TRouteSpot& spot) {
+  size_t first = std::min(spot.from, spot.to), second = std::max(spot.from, spot.to);
   std::string where = spot.along <= 0.0 ? "at " + pointText(route, spot.from)
-                                        : "between " + pointText(route, spot.from) + " and " + pointText(route, spot.to);
+                                        : "between " + pointText(route, first) + " and " + pointText(route, second);
   return where + ", " + placeText(route, placeOn(route, spot));
 }
 
@@ -215,6 +216,10 @@ TImport importRoute(const std::string& inputName, const std::string& text, const
   std::vector<TPlanePoint> at;
   std::vector<size_t> kept;
   thinRoute(plane, options.scale, options.spacing, &at, &kept);
+  if (route.points.size() == 1) {
+    import.problem = "only one point: a track needs a loop";
+    return import;
+  }
   if (at.size() < 2) {
     import.problem = "all " + std::to_string(route.points.size()) + " points lie within " +
                      formatNumber(options.spacing * thinning) + " units of one place";
@@ -267,7 +272,9 @@ TImport importRoute(const std::string& inputName, const std::string& text, const
   heights = smoothedLoop(heights, import.routeLength / n);
   double lowest = *std::min_element(heights.begin(), heights.end());
 
-  import.title = fitTitle(!options.title.empty() ? options.title : !route.name.empty() ? route.name : fileTitle(inputName));
+  import.title = fitTitle(!options.title.empty() ? options.title
+                          : !route.name.empty()  ? route.name
+                                                 : fileTitle(inputName));
   import.trackText = "#Track\n" + import.title + "\n";
   for (size_t i = 0; i < import.spots.size(); i++) {
     const TRouteSpot& s = import.spots[i];
@@ -291,11 +298,11 @@ std::string importText(const TImport& import, const std::string& inputName) {
   const TTrackCheck& check = import.check;
   if (check.accepted()) {
     text += "  made \"" + import.title + "\": " + std::to_string(check.waypoints.size()) + " waypoints, " +
-            formatNumber(check.length) + " units round (the route " + formatNumber(import.routeLength) +
-            "), heights " + formatNumber(check.low.height) + " to " + formatNumber(check.high.height) + "\n";
+            formatNumber(check.length) + " units round (the route " + formatNumber(import.routeLength) + "), heights " +
+            formatNumber(check.low.height) + " to " + formatNumber(check.high.height) + "\n";
     if (!check.crashSlopes.empty())
-      text += "  crash slopes: " + std::to_string(check.crashSlopes.size()) + "; `zarvanto-track check " +
-              check.file + "` lists them\n";
+      text += "  crash slopes: " + std::to_string(check.crashSlopes.size()) + "; `zarvanto-track check " + check.file +
+              "` lists them\n";
     return text;
   }
   text += checkText(check) + "on the route:\n";
@@ -303,8 +310,8 @@ std::string importText(const TImport& import, const std::string& inputName) {
   for (const TWaypointRef& w : check.atFault) {
     if (std::find(told.begin(), told.end(), w.number) != told.end() || w.number > int(import.spots.size())) continue;
     told.push_back(w.number);
-    text += "  waypoint " + std::to_string(w.number) + " is " + spotText(route, import.spots[size_t(w.number - 1)]) +
-            "\n";
+    text +=
+        "  waypoint " + std::to_string(w.number) + " is " + spotText(route, import.spots[size_t(w.number - 1)]) + "\n";
   }
   if (check.detail.fault == faultCrossing) {
     size_t i = size_t(check.detail.crossing.segment), n = import.spots.size();
