@@ -298,8 +298,8 @@ std::string importText(const TImport& import, const std::string& inputName) {
   const TTrackCheck& check = import.check;
   if (check.accepted()) {
     text += "  made \"" + import.title + "\": " + std::to_string(check.waypoints.size()) + " waypoints, " +
-            formatNumber(check.length) + " units round (the route " + formatNumber(import.routeLength) + "), heights " +
-            formatNumber(check.low.height) + " to " + formatNumber(check.high.height) + "\n";
+            formatNumber(check.length) + " units round (the route on the map " + formatNumber(import.routeLength) +
+            "), heights " + formatNumber(check.low.height) + " to " + formatNumber(check.high.height) + "\n";
     if (!check.crashSlopes.empty())
       text += "  crash slopes: " + std::to_string(check.crashSlopes.size()) + "; `zarvanto-track check " + check.file +
               "` lists them\n";
