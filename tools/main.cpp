@@ -28,6 +28,23 @@ const char usage[] =
     "       zarvanto-track import ROUTE -o TRACK.tck [--title TEXT] [--spacing UNITS]\n"
     "                             [--scale UNITS-PER-METRE] [--height-scale FACTOR] [--close]\n";
 
+const char help[] =
+    "\n"
+    "Checks track files for Zarvanto, draws their maps and makes tracks from routes, with the\n"
+    "game's own loader and rules.\n"
+    "\n"
+    "  check FILE...         the game's verdict on each file and where the fault lies;\n"
+    "                        for an accepted track, its waypoints, size, mesh and slopes\n"
+    "  check --json FILE...  the same as JSON\n"
+    "  map FILE [-o MAP.svg] the track from above as SVG, faults marked in red;\n"
+    "                        standard output without -o\n"
+    "  import ROUTE -o TRACK.tck\n"
+    "                        a track from a GPX route, a GeoJSON line or a CSV table of\n"
+    "                        metres, written only when the game accepts it\n"
+    "\n"
+    "Exit status: 0 every track accepted (or written), 1 some track refused, 2 the command\n"
+    "or its route is unusable, or the map or track can't be written.\n";
+
 int usageError() {
   std::fputs(usage, stderr);
   return exitUsage;
@@ -179,6 +196,14 @@ int import(const std::vector<std::string>& arguments) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> arguments(argv + std::min(argc, 2), argv + argc);
+  if (argc >= 2 && std::strcmp(argv[1], "--help") == 0) {
+    std::printf("%s%s", usage, help);
+    return 0;
+  }
+  if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("zarvanto-track %s\n", ZARVANTO_VERSION);
+    return 0;
+  }
   if (argc >= 2 && std::strcmp(argv[1], "check") == 0) return check(arguments);
   if (argc >= 2 && std::strcmp(argv[1], "map") == 0) return map(arguments);
   if (argc >= 2 && std::strcmp(argv[1], "import") == 0) return import(arguments);
