@@ -99,27 +99,24 @@ class TLineCounter {
   int line = 1;
 };
 
+// One number of a GPX point: an attribute, or the text of a child element when element is set.
+bool gpxNumber(const pugi::xml_node& node, const char* name, bool element, size_t index, double* value,
+               std::string* error) {
+  std::string text = element ? trimmed(childNamed(node, name).child_value()) : node.attribute(name).value();
+  if (text.empty() && element) return true;
+  if (parseNumber(text, value)) return true;
+  *error = pointName(index) + (text.empty() ? std::string(" has no ") + name
+                                            : std::string(": ") + name + " " + shownText(text) + " is not a number");
+  return false;
+}
+
 bool readGpxPoint(const pugi::xml_node& node, TLineCounter* lines, TRoute* route, std::string* error) {
   size_t index = route->points.size();
-  if (!roomForPoint(*route, error)) return false;
   TRoutePoint p = {0.0, 0.0, NAN, lines->lineAt(node.offset_debug())};
-  pugi::xml_attribute lat = node.attribute("lat"), lon = node.attribute("lon");
-  if (!lat || !lon) {
-    *error = pointName(index) + " has no " + (lat ? "longitude" : "latitude");
+  if (!roomForPoint(*route, error) || !gpxNumber(node, "lat", false, index, &p.y, error) ||
+      !gpxNumber(node, "lon", false, index, &p.x, error) || !checkDegrees(p, index, error) ||
+      !gpxNumber(node, "ele", true, index, &p.height, error))
     return false;
-  }
-  if (!parseNumber(lat.value(), &p.y) || !parseNumber(lon.value(), &p.x)) {
-    bool latBad = !parseNumber(lat.value(), &p.y);
-    *error = pointName(index) + ": " + (latBad ? "latitude " : "longitude ") +
-             shownText(latBad ? lat.value() : lon.value()) + " is not a number";
-    return false;
-  }
-  if (!checkDegrees(p, index, error)) return false;
-  std::string ele = trimmed(childNamed(node, "ele").child_value());
-  if (!ele.empty() && !parseNumber(ele, &p.height)) {
-    *error = pointName(index) + ": elevation " + shownText(ele) + " is not a number";
-    return false;
-  }
   route->points.push_back(p);
   return true;
 }

@@ -211,7 +211,9 @@ TImport importRoute(const std::string& inputName, const std::string& text, const
   TImport import;
   TRoute& route = import.route;
   std::vector<TPlanePoint> plane;
-  if (!readRoute(text, &route, &import.problem) || !projectRoute(route, &plane, &import.problem)) return import;
+  if (!readRoute(text, &route, &import.problem)) return import;
+  import.routeRead = true;
+  if (!projectRoute(route, &plane, &import.problem)) return import;
 
   std::vector<TPlanePoint> at;
   std::vector<size_t> kept;
@@ -289,8 +291,9 @@ TImport importRoute(const std::string& inputName, const std::string& text, const
 
 std::string importText(const TImport& import, const std::string& inputName) {
   const TRoute& route = import.route;
-  std::string text = inputName + ": ";
-  if (!route.format.empty()) text += route.format + ", " + std::to_string(route.points.size()) + " points\n";
+  std::string text = inputName + ": " + (route.format.empty() ? "" : route.format + ", ");
+  if (!import.routeRead) return text + import.problem + "\n";
+  text += std::to_string(route.points.size()) + (route.points.size() == 1 ? " point\n" : " points\n");
   if (!import.problem.empty()) return text + "  " + import.problem + "\n";
   if (import.gap > samePlace)
     text += "  its ends are " + formatNumber(import.gap) + " units apart: joined by a straight road\n";

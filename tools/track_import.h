@@ -44,6 +44,7 @@ struct TImport {
   int status = importUnusable;
   std::string problem;  // why nothing could be made; empty once the game has judged a track
   TRoute route;
+  bool routeRead = false;  // the input held a route, whatever became of it
   std::string title;
   double routeLength = 0.0;       // units round the route on the plane, the joining stretch included
   double gap = 0.0;               // units between the route's ends
