@@ -11,9 +11,9 @@
 
 #include "app/game.h"
 #include "bench/bench_race.h"
+#include "bench/reference/plain_draw.h"
 #include "camera/camera.h"
 #include "render/render.h"
-#include "tests/reference/plain_draw.h"
 #include "track/track.h"
 
 constexpr float stepSeconds = 0.008f;  // the race moves on by one frame period between frames

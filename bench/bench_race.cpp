@@ -6,9 +6,9 @@
 #include <map>
 
 #include "app/game.h"
+#include "bench/reference/generated_track.h"
 #include "camera/camera.h"
 #include "cars/player.h"
-#include "tests/reference/generated_track.h"
 #include "track/track.h"
 
 constexpr uint32_t trackSeed = 2024;   // the generated tracks; any seed gives tracks of the same kind

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "bench/bench_race.h"
-#include "tests/reference/plain_track.h"
+#include "bench/reference/plain_track.h"
 #include "track/track.h"
 #include "track/triangle.h"
 
@@ -32,11 +32,11 @@ const TTrack& loadedTrack(int64_t argument) {
   return *track;
 }
 
-void LoadTrack(benchmark::State& state, const TLoadSteps& steps) {
+void LoadTrack(benchmark::State& state) {
   std::string path = benchTrackPath(state.range(0));
   for (auto _ : state) {
     TTrack track;
-    if (track.load(path.c_str(), nullptr, steps) != loadOk) state.SkipWithError("track refused");
+    if (track.load(path.c_str()) != loadOk) state.SkipWithError("track refused");
     benchmark::DoNotOptimize(track.triangleCount);
   }
 }
@@ -61,12 +61,11 @@ void CrossingRule(benchmark::State& state, bool (*passes)(const TTrack&, TCrossi
 }
 
 // Both ground polygons, as the mesh hands them over.
-void EarClipping(benchmark::State& state, void (*triangulate)(TTrack*, int32_t, Vec3*)) {
+void EarClipping(benchmark::State& state, void (*triangulate)(TTrack*, const std::vector<Vec3>&)) {
   std::vector<std::vector<Vec3>> polygons = groundPolygons(benchTrackPath(state.range(0)).c_str());
   for (auto _ : state) {
     TTrack track;
-    for (const std::vector<Vec3>& polygon : polygons)
-      triangulate(&track, int32_t(polygon.size()), polygonCopy(polygon));
+    for (const std::vector<Vec3>& polygon : polygons) triangulate(&track, polygon);
     benchmark::DoNotOptimize(track.triangleCount);
   }
 }
@@ -101,20 +100,18 @@ void allTracks(benchmark::internal::Benchmark* b) { b->Arg(0)->Arg(1)->Arg(2)->A
 
 }  // namespace
 
+// The game's own rules and clipping, in the shape of the plain scans they are timed against.
+bool gridIsFar(const TTrack& track, Vec3 point, int32_t* near) { return track.isFarFromWaypoints(point, near); }
+bool gridPassesCrossingRule(const TTrack& track, TCrossing* crossing) { return track.passesCrossingRule(crossing); }
+void gridTriangulatePolygon(TTrack* track, const std::vector<Vec3>& polygon) { track->triangulatePolygon(polygon); }
+
 // The plain ear clipping at 10,000 waypoints takes seconds, so those run a few times only.
-BENCHMARK_CAPTURE(LoadTrack, plain, plainLoadSteps)->Apply(allTracks)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(LoadTrack, grid, trackLoadSteps)->Apply(allTracks)->Unit(benchmark::kMillisecond);
+BENCHMARK(LoadTrack)->Apply(allTracks)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(DistanceRule, plain, plainIsFarFromWaypoints)->Apply(allTracks)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(DistanceRule, grid, trackLoadSteps.isFarFromWaypoints)
-    ->Apply(allTracks)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(DistanceRule, grid, gridIsFar)->Apply(allTracks)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(CrossingRule, plain, plainPassesCrossingRule)->Apply(allTracks)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(CrossingRule, grid, trackLoadSteps.passesCrossingRule)
-    ->Apply(allTracks)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(CrossingRule, grid, gridPassesCrossingRule)->Apply(allTracks)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(EarClipping, plain, plainTriangulatePolygon)->Apply(allTracks)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(EarClipping, grid, trackLoadSteps.triangulatePolygon)
-    ->Apply(allTracks)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(EarClipping, grid, gridTriangulatePolygon)->Apply(allTracks)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(FindTriangle, plain, true)->Apply(allTracks)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(FindTriangle, grid, false)->Apply(allTracks)->Unit(benchmark::kMicrosecond);

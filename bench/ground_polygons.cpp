@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/reference/generated_track.h"
-#include "tests/reference/plain_track.h"
+#include "bench/reference/generated_track.h"
+#include "bench/reference/plain_track.h"
 
 constexpr uint32_t trackSeed = 2024;  // as the benchmarks' generated tracks
 
@@ -44,8 +44,7 @@ int main(int argc, char** argv) {
   for (int k = 0; k < std::max(1, std::atoi(argv[3])); k++) {
     TTrack clipped;
     auto start = std::chrono::steady_clock::now();
-    for (const std::vector<Vec3>& polygon : polygons)
-      clipped.triangulatePolygon(int32_t(polygon.size()), polygonCopy(polygon));
+    for (const std::vector<Vec3>& polygon : polygons) clipped.triangulatePolygon(polygon);
     times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
   }
   std::sort(times.begin(), times.end());

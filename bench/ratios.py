@@ -11,8 +11,7 @@ import sys
 
 TRACKS = {"0": "Default.tck", "1": "Flat.tck", "2": "Hills.tck",
           "100": "100 waypoints", "1000": "1,000 waypoints", "10000": "10,000 waypoints"}
-TARGETS = {("LoadTrack", "1000"): 4, ("LoadTrack", "10000"): 25,
-           ("EarClipping", "1000"): 4, ("EarClipping", "10000"): 25,
+TARGETS = {("EarClipping", "1000"): 4, ("EarClipping", "10000"): 25,
            ("CrossingRule", "1000"): 10, ("CrossingRule", "10000"): 50,
            ("FindTriangle", "1000"): 10, ("FindTriangle", "10000"): 50}
 UNITS = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}

@@ -2,9 +2,6 @@
 // checker, which then writes its text and JSON reports and draws its map; both must give the
 // same verdict. A track that loads must have a finite mesh, and the questions the cars and the
 // camera ask of it must have finite answers wherever they are asked.
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -18,32 +15,6 @@
 #include "track/triangle.h"
 
 namespace {
-
-// The loader reads a named file, so each input goes into one file in memory, rewritten each time.
-struct MemoryFile {
-  int fd;
-  std::string path;
-};
-
-const MemoryFile& trackFile() {
-  static const MemoryFile file = [] {
-    int fd = memfd_create("track", 0);
-    if (fd < 0) std::abort();
-    return MemoryFile{fd, "/proc/self/fd/" + std::to_string(fd)};
-  }();
-  return file;
-}
-
-void writeTrack(const uint8_t* data, size_t size) {
-  int fd = trackFile().fd;
-  if (ftruncate(fd, 0) != 0) std::abort();
-  size_t written = 0;
-  while (written < size) {
-    ssize_t n = pwrite(fd, data + written, size - written, off_t(written));
-    if (n <= 0) std::abort();
-    written += size_t(n);
-  }
-}
 
 void expectFinite(float value) {
   if (!std::isfinite(value)) std::abort();
@@ -91,14 +62,13 @@ void checkLoadedTrack(const TTrack& track) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  writeTrack(data, size);
+  const char* text = reinterpret_cast<const char*>(data);
   TTrack game;
-  const char* path = trackFile().path.c_str();
-  int8_t result = game.load(path);
+  int8_t result = game.loadText(text, size);
   if (result == loadOk) checkLoadedTrack(game);
   // The checker asks for the details of the same load; its verdict must be the game's.
   std::vector<TTrackCheck> checks;
-  checks.push_back(checkTrackFile(path));
+  checks.push_back(checkTrackText("input", std::string(text, size)));
   const TTrackCheck& check = checks.back();
   if (check.result != result || (result == loadOk) != (check.detail.fault == faultNone)) std::abort();
   if (checkText(check).empty() || checksJson(checks).empty() || trackMapSvg(check).empty()) std::abort();

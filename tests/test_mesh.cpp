@@ -178,9 +178,9 @@ TEST(TriangleSlope, DirectionIsWhereTheSurfaceFalls) {
 // triangles' corners as those indices.
 std::vector<int> clip(const std::vector<Vec2>& polygon) {
   TTrack track;
-  Vec3* points = static_cast<Vec3*>(std::malloc(sizeof(Vec3) * (polygon.size() + 2)));
-  for (size_t i = 0; i < polygon.size(); i++) points[i] = {polygon[i].x, float(i), -polygon[i].z};
-  track.triangulatePolygon(int32_t(polygon.size()), points);
+  std::vector<Vec3> points;
+  for (size_t i = 0; i < polygon.size(); i++) points.push_back({polygon[i].x, float(i), -polygon[i].z});
+  track.triangulatePolygon(points);
   std::vector<int> corners;
   for (int i = 0; i < track.triangleCount; i++)
     for (Vec3 v : {track.triangles[i]->vertexA, track.triangles[i]->vertexB, track.triangles[i]->vertexC})

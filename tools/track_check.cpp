@@ -3,8 +3,6 @@
 // of an accepted track.
 #include "tools/track_check.h"
 
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -70,26 +68,17 @@ void measureMesh(TTrackCheck* check) {
   if (steepestGround < track.triangleCount) check->steepestGround = slopeOf(track, steepestGround);
 }
 
-// The game's verdict on the reversed waypoints, found by loading them as a track file, so every
-// rule runs exactly as it would for the author's reversed file.
+// The game's verdict on the reversed waypoints, found by loading them as the text of a track
+// file, so every rule runs exactly as it would for the author's reversed file.
 int loadReversed(const TTrack& track) {
-  const char* folder = std::getenv("TMPDIR");
-  std::string path = std::string(folder != nullptr && *folder != '\0' ? folder : "/tmp") + "/zarvanto-reversed-XXXXXX";
-  int descriptor = mkstemp(&path[0]);
-  if (descriptor < 0) return loadCantOpen;
-  std::FILE* file = fdopen(descriptor, "w");
-  if (file == nullptr) {
-    close(descriptor);
-    std::remove(path.c_str());
-    return loadCantOpen;
+  std::string text = std::string("#Track\n") + track.title + "\n";
+  char number[64];
+  for (Vec3 p : reversedWaypoints(track)) {
+    std::snprintf(number, sizeof number, "%.9g %.9g %.9g\n", p.x, -p.z, p.y);
+    text += number;
   }
-  std::fprintf(file, "#Track\n%s\n", track.title);
-  for (Vec3 p : reversedWaypoints(track)) std::fprintf(file, "%.9g %.9g %.9g\n", p.x, -p.z, p.y);
-  std::fclose(file);
   TTrack reversed;
-  int result = reversed.load(path.c_str());
-  std::remove(path.c_str());
-  return result;
+  return reversed.loadText(text.data(), text.size());
 }
 
 void describeFault(TTrackCheck* check) {
@@ -136,14 +125,18 @@ std::vector<Vec3> reversedWaypoints(const TTrack& track) {
   return reversed;
 }
 
-TTrackCheck checkTrackFile(const std::string& file) {
+namespace {
+
+// Runs load, the game's loader on check's track, and gathers what the author needs of its verdict.
+// The game loads its track before anything else draws from the generator, so starting it afresh
+// gives the ground the very shades the game shows.
+template <typename Load>
+TTrackCheck checkTrack(const std::string& name, Load load) {
   TTrackCheck check;
-  check.file = file;
+  check.file = name;
   check.track.reset(new TTrack());
-  // The game loads its track before anything else draws from the generator, so starting it
-  // afresh gives the ground the very shades the game shows.
   setGameRandState(1);
-  check.result = check.track->load(file.c_str(), &check.detail);
+  check.result = load(check.track.get(), &check.detail);
   if (check.result != loadOk) {
     check.message = loadFailureMessage(int8_t(check.result), false);
     check.message.pop_back();
@@ -154,4 +147,15 @@ TTrackCheck checkTrackFile(const std::string& file) {
   else
     describeFault(&check);
   return check;
+}
+
+}  // namespace
+
+TTrackCheck checkTrackFile(const std::string& file) {
+  return checkTrack(file, [&file](TTrack* track, TLoadDetail* detail) { return track->load(file.c_str(), detail); });
+}
+
+TTrackCheck checkTrackText(const std::string& name, const std::string& text) {
+  return checkTrack(
+      name, [&text](TTrack* track, TLoadDetail* detail) { return track->loadText(text.data(), text.size(), detail); });
 }

@@ -59,6 +59,8 @@ struct TTrackCheck {
 
 // Loads the file with the game's own loader and rules and gathers what an author needs to know.
 TTrackCheck checkTrackFile(const std::string& file);
+// The same for the text of a track file already in memory, reported under name.
+TTrackCheck checkTrackText(const std::string& name, const std::string& text);
 
 // The point of the game's world in the author's terms.
 TPlace placeOf(Vec3 p);

@@ -39,22 +39,23 @@ void joinEdges(Vec3* end, Vec3* start, Vec3 arrivingStart, Vec3 leavingEnd) {
 
 // Appends p to a ground polygon unless it lies at the plan position of the point before it:
 // a corner at a zero-length edge can never be cut off, and the clipping would stall.
-void addGroundPoint(Vec3* points, int32_t* count, Vec3 p) {
-  if (*count > 0 && points[*count - 1].x == p.x && points[*count - 1].z == p.z) return;
-  points[(*count)++] = p;
+void addGroundPoint(std::vector<Vec3>* points, Vec3 p) {
+  if (!points->empty() && points->back().x == p.x && points->back().z == p.z) return;
+  points->push_back(p);
 }
 
 // Also leaves out a last point that repeats the first, the same stall across the wrap.
-void closeGroundPolygon(const Vec3* points, int32_t* count) {
-  while (*count > 3 && points[*count - 1].x == points[0].x && points[*count - 1].z == points[0].z) (*count)--;
+void closeGroundPolygon(std::vector<Vec3>* points) {
+  while (points->size() > 3 && points->back().x == points->front().x && points->back().z == points->front().z)
+    points->pop_back();
 }
 
 // Starts cutting a large ground polygon into cut on a thread of its own. Not joinable for a
 // small polygon, or where no thread could be started: then the caller cuts it itself.
-std::thread cutAside(int32_t n, Vec3* points, std::vector<TCorners>* cut) {
-  if (n < groundPointsWorthAThread) return {};
+std::thread cutAside(const std::vector<Vec3>& points, std::vector<TCorners>* cut) {
+  if (points.size() < size_t(groundPointsWorthAThread)) return {};
   try {
-    return std::thread([=] { *cut = cutGroundPolygon(n, points); });
+    return std::thread([&points, cut] { *cut = cutGroundPolygon(points); });
   } catch (const std::system_error&) {
     return {};
   }
@@ -62,17 +63,20 @@ std::thread cutAside(int32_t n, Vec3* points, std::vector<TCorners>* cut) {
 
 }  // namespace
 
-void TTrack::buildMesh(const TLoadSteps& steps) {
-  if (triangles != nullptr) clearTriangles();
+TRoadOutline TTrack::roadOutline() const {
   int32_t n = waypointCount;
-  std::vector<Vec3> leftEnd(size_t(n) + 1), leftStart(size_t(n) + 1), rightEnd(size_t(n) + 1),
-      rightStart(size_t(n) + 1);
-  std::vector<uint8_t> cornerFlags(static_cast<size_t>(n));
+  TRoadOutline o;
+  o.leftEnd.resize(size_t(n) + 1);
+  o.leftStart.resize(size_t(n) + 1);
+  o.rightEnd.resize(size_t(n) + 1);
+  o.rightStart.resize(size_t(n) + 1);
+  o.cornerFlags.assign(size_t(n), 0);
 
   for (int32_t i = 0; i < n; i++)
-    edgeOffsets(waypoints[i], waypoints[i + 1], &leftStart[i], &leftEnd[i + 1], &rightStart[i], &rightEnd[i + 1]);
-  leftEnd[0] = leftEnd[n];
-  rightEnd[0] = rightEnd[n];
+    edgeOffsets(waypoints[i], waypoints[i + 1], &o.leftStart[i], &o.leftEnd[i + 1], &o.rightStart[i],
+                &o.rightEnd[i + 1]);
+  o.leftEnd[0] = o.leftEnd[n];
+  o.rightEnd[0] = o.rightEnd[n];
 
   // Only the inner side of a turn is joined; the outer side keeps a gap for the wedge. Where the
   // road runs straight on, both sides already meet, and joining lines that rounding has left not
@@ -81,25 +85,23 @@ void TTrack::buildMesh(const TLoadSteps& steps) {
     int32_t prev = i == 0 ? n - 1 : i - 1;
     int8_t turn = turnSign(waypoints[prev], waypoints[i], waypoints[i], waypoints[i + 1]);
     if (turn > 0) {
-      cornerFlags[i] = rightEdgeOpen;
-      joinEdges(&leftEnd[i], &leftStart[i], leftStart[prev], leftEnd[i + 1]);
+      o.cornerFlags[i] = rightEdgeOpen;
+      joinEdges(&o.leftEnd[i], &o.leftStart[i], o.leftStart[prev], o.leftEnd[i + 1]);
     } else if (turn < 0) {
-      cornerFlags[i] = leftEdgeOpen;
-      joinEdges(&rightEnd[i], &rightStart[i], rightStart[prev], rightEnd[i + 1]);
+      o.cornerFlags[i] = leftEdgeOpen;
+      joinEdges(&o.rightEnd[i], &o.rightStart[i], o.rightStart[prev], o.rightEnd[i + 1]);
     }
   }
-  leftEnd[n] = leftEnd[0];
-  rightEnd[n] = rightEnd[0];
+  o.leftEnd[n] = o.leftEnd[0];
+  o.rightEnd[n] = o.rightEnd[0];
 
   // The infield: the road's inner (right) edge, clockwise, with both edge ends at a left turn.
-  Vec3* infield = static_cast<Vec3*>(std::malloc(sizeof(Vec3) * (2 * size_t(n) + 2)));
-  int32_t count = 0;
+  o.infield.reserve(2 * size_t(n));
   for (int32_t i = 0; i < n; i++) {
-    addGroundPoint(infield, &count, rightEnd[i]);
-    if (cornerFlags[i] & rightEdgeOpen) addGroundPoint(infield, &count, rightStart[i]);
+    addGroundPoint(&o.infield, o.rightEnd[i]);
+    if (o.cornerFlags[i] & rightEdgeOpen) addGroundPoint(&o.infield, o.rightStart[i]);
   }
-  int32_t infieldCount = count;
-  closeGroundPolygon(infield, &infieldCount);
+  closeGroundPolygon(&o.infield);
 
   // The anchor is the westernmost waypoint (the northernmost among those, then the first), where
   // the cut from the border's north-west corner reaches the road's outer edge.
@@ -111,49 +113,54 @@ void TTrack::buildMesh(const TLoadSteps& steps) {
   // The outer ground: the border clockwise at height 0, the cut in to the anchor, the road's
   // outer (left) edge walked backwards round the loop, and the cut back out.
   float m = float(margin);
-  Vec3* outer = static_cast<Vec3*>(std::malloc(sizeof(Vec3) * (2 * size_t(n) + 8)));
-  count = 0;
   Vec3 border[4] = {{minCorner.x - m, 0.0f, minCorner.z - m},
                     {maxCorner.x + m, 0.0f, minCorner.z - m},
                     {maxCorner.x + m, 0.0f, maxCorner.z + m},
                     {minCorner.x - m, 0.0f, maxCorner.z + m}};
-  for (Vec3 corner : border) addGroundPoint(outer, &count, corner);
-  addGroundPoint(outer, &count, border[0]);
+  o.outer.reserve(2 * size_t(n) + 6);
+  for (Vec3 corner : border) addGroundPoint(&o.outer, corner);
+  addGroundPoint(&o.outer, border[0]);
   for (int32_t step = 0; step < n; step++) {
     int32_t i = anchor - step < 0 ? anchor - step + n : anchor - step;
-    addGroundPoint(outer, &count, leftStart[i]);
-    if (cornerFlags[i] & leftEdgeOpen) addGroundPoint(outer, &count, leftEnd[i]);
+    addGroundPoint(&o.outer, o.leftStart[i]);
+    if (o.cornerFlags[i] & leftEdgeOpen) addGroundPoint(&o.outer, o.leftEnd[i]);
   }
-  addGroundPoint(outer, &count, leftStart[anchor]);
-  closeGroundPolygon(outer, &count);
+  addGroundPoint(&o.outer, o.leftStart[anchor]);
+  closeGroundPolygon(&o.outer);
+  return o;
+}
 
-  // The game's own clipping cuts a large outer ground on a second core while this one makes the
-  // road and cuts the infield. Its triangles are made here afterwards, so the ground draws its
-  // shades from the generator in the same order as when cut one polygon after the other.
+void TTrack::buildMesh() {
+  if (triangles != nullptr) clearTriangles();
+  int32_t n = waypointCount;
+  TRoadOutline o = roadOutline();
+
+  // A large outer ground is cut on a second core while this one makes the road and cuts the
+  // infield. Its triangles are made here afterwards, so the ground draws its shades from the
+  // generator in the same order as when cut one polygon after the other.
   std::vector<TCorners> outerCut;
-  std::thread outerCutter;
-  if (steps.triangulatePolygon == trackLoadSteps.triangulatePolygon) outerCutter = cutAside(count, outer, &outerCut);
+  std::thread outerCutter = cutAside(o.outer, &outerCut);
 
   // The road: two triangles per leg, and a wedge on the outer side of each turn.
   for (int32_t i = 0; i < n; i++) {
-    int32_t added = cornerFlags[i] != 0 ? 3 : 2;
+    int32_t added = o.cornerFlags[i] != 0 ? 3 : 2;
     triangles = static_cast<TTriangle**>(std::realloc(triangles, sizeof(TTriangle*) * size_t(triangleCount + added)));
-    if (cornerFlags[i] & leftEdgeOpen)
-      triangles[triangleCount++] = new TTriangle(leftEnd[i], rightEnd[i], leftStart[i], true);
-    else if (cornerFlags[i] & rightEdgeOpen)
-      triangles[triangleCount++] = new TTriangle(leftEnd[i], rightEnd[i], rightStart[i], true);
-    triangles[triangleCount++] = new TTriangle(rightStart[i], leftStart[i], leftEnd[i + 1], true);
-    triangles[triangleCount++] = new TTriangle(rightStart[i], rightEnd[i + 1], leftEnd[i + 1], true);
+    if (o.cornerFlags[i] & leftEdgeOpen)
+      triangles[triangleCount++] = new TTriangle(o.leftEnd[i], o.rightEnd[i], o.leftStart[i], true);
+    else if (o.cornerFlags[i] & rightEdgeOpen)
+      triangles[triangleCount++] = new TTriangle(o.leftEnd[i], o.rightEnd[i], o.rightStart[i], true);
+    triangles[triangleCount++] = new TTriangle(o.rightStart[i], o.leftStart[i], o.leftEnd[i + 1], true);
+    triangles[triangleCount++] = new TTriangle(o.rightStart[i], o.rightEnd[i + 1], o.leftEnd[i + 1], true);
   }
 
   infieldStart = triangleCount;
-  steps.triangulatePolygon(this, infieldCount, infield);
+  triangulatePolygon(o.infield);
   outerStart = triangleCount;
   if (outerCutter.joinable()) {
     outerCutter.join();
     addGroundTriangles(outerCut);
   } else {
-    steps.triangulatePolygon(this, count, outer);
+    triangulatePolygon(o.outer);
   }
   triangleGrid.build(triangles, triangleCount);
   inView.assign((size_t(triangleCount) + 63) / 64, 0);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "track/segment_pairs.h"
@@ -57,7 +58,7 @@ bool readFile(const char* fileName, std::vector<char>* bytes) {
 }
 
 // The next line from *pos, without its LF or CR LF end; false when the file ends first.
-bool nextLine(const std::vector<char>& bytes, size_t* pos, std::string* line) {
+bool nextLine(std::string_view bytes, size_t* pos, std::string* line) {
   // An empty file has no storage at all, and memchr may not be handed a null pointer even to
   // search nothing.
   if (*pos >= bytes.size()) return false;
@@ -92,15 +93,19 @@ bool inTrackRange(Vec3 p) {
 
 }  // namespace
 
-const TLoadSteps trackLoadSteps = {
-    [](const TTrack& track, Vec3 point, int32_t* nearWaypoint) {
-      return track.isFarFromWaypoints(point, nearWaypoint);
-    },
-    [](const TTrack& track, TCrossing* crossing) { return track.passesCrossingRule(crossing); },
-    [](TTrack* track, int32_t n, Vec3* points) { track->triangulatePolygon(n, points); },
-};
+int8_t TTrack::load(const char* fileName, TLoadDetail* detail) {
+  std::vector<char> bytes;
+  if (!readFile(fileName, &bytes)) {
+    if (detail != nullptr) {
+      detail->fault = faultCantOpen;
+      detail->line = 0;
+    }
+    return loadCantOpen;
+  }
+  return loadText(bytes.data(), bytes.size(), detail);
+}
 
-int8_t TTrack::load(const char* fileName, TLoadDetail* detail, const TLoadSteps& steps) {
+int8_t TTrack::loadText(const char* text, size_t size, TLoadDetail* detail) {
   auto refuse = [detail](int8_t result, TLoadFault fault, int32_t line) {
     if (detail != nullptr) {
       detail->fault = fault;
@@ -108,9 +113,7 @@ int8_t TTrack::load(const char* fileName, TLoadDetail* detail, const TLoadSteps&
     }
     return result;
   };
-  std::vector<char> bytes;
-  if (!readFile(fileName, &bytes)) return refuse(loadCantOpen, faultCantOpen, 0);
-
+  std::string_view bytes(text, size);
   size_t pos = 0;
   std::string line;
   bool haveLine = nextLine(bytes, &pos, &line);
@@ -149,7 +152,7 @@ int8_t TTrack::load(const char* fileName, TLoadDetail* detail, const TLoadSteps&
     matched = 0;
     if (detail != nullptr) detail->refused = p;
     if (!inTrackRange(p)) return refuse(loadInvalid, faultOutOfRange, waypointLine);
-    if (!steps.isFarFromWaypoints(*this, p, detail != nullptr ? &detail->waypoint : nullptr))
+    if (!isFarFromWaypoints(p, detail != nullptr ? &detail->waypoint : nullptr))
       return refuse(loadTooClose, faultTooClose, waypointLine);
     bool first = waypointCount == 0;
     if (first || p.x < minCorner.x) minCorner.x = p.x;
@@ -200,11 +203,11 @@ int8_t TTrack::load(const char* fileName, TLoadDetail* detail, const TLoadSteps&
   // These faults lie between waypoints, whose lines the detail already holds.
   if (!hasDistinctConsecutivePlanPositions(detail != nullptr ? &detail->waypoint : nullptr))
     return refuse(loadInvalid, faultSamePlanPosition, 0);
-  if (!steps.passesCrossingRule(*this, detail != nullptr ? &detail->crossing : nullptr))
+  if (!passesCrossingRule(detail != nullptr ? &detail->crossing : nullptr))
     return refuse(loadCrossing, faultCrossing, 0);
   if (!passesClockwiseRule(detail != nullptr ? &detail->turnSum : nullptr))
     return refuse(loadNotClockwise, faultNotClockwise, 0);
-  buildMesh(steps);
+  buildMesh();
   return loadOk;
 }
 

@@ -65,33 +65,25 @@ struct TLoadDetail {
   int finalGroupNumbers = 3;  // numbers in the last waypoint; fewer borrow from the waypoint before
 };
 
-// What load runs to check the waypoints and cut the ground into triangles. The game runs the
-// track's own rules and ear clipping, which look only at near neighbours through their grids;
-// the tests and benchmarks hand in the plain all-pairs scans, whose answers the game's must
-// match and whose times they are measured against.
-struct TLoadSteps {
-  bool (*isFarFromWaypoints)(const TTrack& track, Vec3 point, int32_t* nearWaypoint);
-  bool (*passesCrossingRule)(const TTrack& track, TCrossing* crossing);
-  void (*triangulatePolygon)(TTrack* track, int32_t n, Vec3* points);
-};
-
-// Whether x blocks cutting the ear a-b-c: strictly inside it, or on the diagonal a-c strictly
-// between its ends; ab, ac, ca and cb are the plan edges from a and from c.
-bool blocksEar(Vec3 x, Vec3 a, Vec3 c, Vec2 ab, Vec2 ac, Vec2 ca, Vec2 cb);
-
 // The corners of one ground triangle as the ear clipping cuts it.
 struct TCorners {
   Vec3 a, b, c;
 };
 
-// Cuts a clockwise polygon of n points (room for n + 2) as TTrack::triangulatePolygon does and
-// returns the triangles' corners in its order, without making them: the triangles draw their
-// shades from the game's generator, which only the thread that made the race may do, while the
-// cutting touches nothing shared and may run on any thread. Takes over and releases points.
-std::vector<TCorners> cutGroundPolygon(int32_t n, Vec3* points);
+// Cuts a clockwise polygon as TTrack::triangulatePolygon does and returns the triangles' corners
+// in its order, without making them: the triangles draw their shades from the game's generator,
+// which only the thread that made the race may do, while the cutting touches nothing shared and
+// may run on any thread.
+std::vector<TCorners> cutGroundPolygon(const std::vector<Vec3>& polygon);
 
-// The game's own: the track's rules and ear clipping.
-extern const TLoadSteps trackLoadSteps;
+// The road's edges and the ground round it, before any triangle is made.
+struct TRoadOutline {
+  std::vector<Vec3> leftStart, leftEnd;    // waypointCount + 1 each: where the left edge of the leg from
+                                           // each waypoint starts, and where the leg arriving there ends
+  std::vector<Vec3> rightStart, rightEnd;  // the same on the right
+  std::vector<uint8_t> cornerFlags;        // per waypoint: which side of its turn the wedge fills
+  std::vector<Vec3> infield, outer;        // the two ground polygons, clockwise
+};
 
 class TTrack {
  public:
@@ -121,7 +113,9 @@ class TTrack {
   void clearTriangles();
   // Reads, checks and meshes a track file; one of the load results above. With detail, also
   // says which fault refused it and where.
-  int8_t load(const char* fileName, TLoadDetail* detail = nullptr, const TLoadSteps& steps = trackLoadSteps);
+  int8_t load(const char* fileName, TLoadDetail* detail = nullptr);
+  // The same for the size bytes of a track file's text already in memory; never loadCantOpen.
+  int8_t loadText(const char* text, size_t size, TLoadDetail* detail = nullptr);
 
   // The track rules, each true when it holds. The distance rule checks a new point against
   // every waypoint stored so far; the others run once every waypoint and the closing copy are in.
@@ -133,12 +127,13 @@ class TTrack {
   bool passesCrossingRule(TCrossing* crossing = nullptr) const;
   bool passesClockwiseRule(float* turnSum = nullptr) const;
 
+  // The road's edges and the two ground polygons of the checked waypoints.
+  TRoadOutline roadOutline() const;
   // Road and ground triangles from the checked waypoints; replaces triangles and indexes them.
-  void buildMesh(const TLoadSteps& steps = trackLoadSteps);
-  // Ear-clips a clockwise polygon of n points (room for n + 2) into n - 2 ground triangles, the
-  // rest as a fan once a whole round finds no ear; takes over and releases points. Each corner
-  // is tested against the remaining points near it only.
-  void triangulatePolygon(int32_t n, Vec3* points);
+  void buildMesh();
+  // Ear-clips a clockwise polygon of m points into m - 2 ground triangles, the rest as a fan once
+  // a whole round finds no ear. Each corner is tested against the remaining points near it only.
+  void triangulatePolygon(const std::vector<Vec3>& polygon);
   // Makes the ground triangles of cut, in its order, after the triangles there are.
   void addGroundTriangles(const std::vector<TCorners>& cut);
 

@@ -37,8 +37,6 @@ inline bool blocks(Vec3 x, Vec3 a, Vec3 c, Vec2 ab, Vec2 ac, Vec2 ca, Vec2 cb) {
   return s2 == 0 && inUnitRange(paramAlong(fromA, ac.x, ac.z), false);
 }
 
-bool blocksEar(Vec3 x, Vec3 a, Vec3 c, Vec2 ab, Vec2 ac, Vec2 ca, Vec2 cb) { return blocks(x, a, c, ab, ac, ca, cb); }
-
 namespace {
 
 struct TBox {
@@ -446,18 +444,20 @@ class TEarClipping {
 
 }  // namespace
 
-std::vector<TCorners> cutGroundPolygon(int32_t n, Vec3* points) {
+std::vector<TCorners> cutGroundPolygon(const std::vector<Vec3>& polygon) {
+  int32_t n = int32_t(polygon.size());
   std::vector<TCorners> cut;
   cut.reserve(size_t(std::max(n - 2, 1)));
   auto addTriangle = [&cut](Vec3 a, Vec3 b, Vec3 c) { cut.push_back({a, b, c}); };
   // Copies of the first two points after the last, so every corner triple reads without wrapping.
+  std::vector<Vec3> points(polygon.size() + 2);
+  std::copy(polygon.begin(), polygon.end(), points.begin());
   points[n] = points[0];
   points[n + 1] = points[1];
   if (n > 3) {
-    // The clipping reads the points where they are and writes what is left back in front.
-    std::vector<Vec3> original(points, points + n);
-    TEarClipping clipping(original.data(), n);
-    clipping.cut(addTriangle, points);
+    // The clipping reads the polygon and writes what is left in front of points.
+    TEarClipping clipping(polygon.data(), n);
+    clipping.cut(addTriangle, points.data());
     n = clipping.remaining();
     points[n] = points[0];
     points[n + 1] = points[1];
@@ -466,7 +466,6 @@ std::vector<TCorners> cutGroundPolygon(int32_t n, Vec3* points) {
   // corner, so the ground keeps no hole and a polygon of m points always gives m - 2 triangles.
   addTriangle(points[0], points[1], points[2]);
   for (int32_t k = 2; k + 1 < n; k++) addTriangle(points[0], points[k], points[k + 1]);
-  std::free(points);
   return cut;
 }
 
@@ -476,4 +475,4 @@ void TTrack::addGroundTriangles(const std::vector<TCorners>& cut) {
   for (const TCorners& t : cut) triangles[triangleCount++] = new TTriangle(t.a, t.b, t.c, false);
 }
 
-void TTrack::triangulatePolygon(int32_t n, Vec3* points) { addGroundTriangles(cutGroundPolygon(n, points)); }
+void TTrack::triangulatePolygon(const std::vector<Vec3>& polygon) { addGroundTriangles(cutGroundPolygon(polygon)); }

@@ -13,15 +13,9 @@ bool plainIsFarFromWaypoints(const TTrack& track, Vec3 point, int32_t* nearWaypo
 bool plainPassesCrossingRule(const TTrack& track, TCrossing* crossing);
 // Whether the corner at entry i + 1 can be cut off, testing every remaining point.
 bool plainIsEar(int32_t n, const Vec3* points, int32_t i);
-// Shifts the array down after every cut; takes over and releases points.
-void plainTriangulatePolygon(TTrack* track, int32_t n, Vec3* points);
+// Shifts an array of the remaining points down after every cut.
+void plainTriangulatePolygon(TTrack* track, const std::vector<Vec3>& polygon);
 const TTriangle* plainFindTriangle(const TTrack& track, float x, float y, float z);
 
-// Load with these scans in place of the track's own.
-extern const TLoadSteps plainLoadSteps;
-
-// The ground polygons a track file's mesh hands to the ear clipping, infield first; empty when
-// the file does not load. The ear clipping is the game's.
+// The ground polygons a track file's mesh cuts, infield first; empty when the file does not load.
 std::vector<std::vector<Vec3>> groundPolygons(const char* fileName);
-// A polygon as the ear clipping takes it over: malloc'd, with room for the two wrap copies.
-Vec3* polygonCopy(const std::vector<Vec3>& polygon);

@@ -1,4 +1,4 @@
-#include "tests/reference/plain_draw.h"
+#include "bench/reference/plain_draw.h"
 
 #include <GL/gl.h>
 

@@ -1,6 +1,6 @@
 // Generated tracks: a loop that is star-shaped round the origin never crosses itself, and
 // walking it with the angle falling is clockwise on the map.
-#include "tests/reference/generated_track.h"
+#include "bench/reference/generated_track.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,7 @@
 // The plain scans, kept as they were before the game's rules and queries went through grids.
-#include "tests/reference/plain_track.h"
+#include "bench/reference/plain_track.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -32,7 +33,18 @@ bool plainPassesCrossingRule(const TTrack& track, TCrossing* crossing) {
 
 namespace {
 
-std::vector<std::vector<Vec3>> capturedPolygons;
+// Whether x blocks cutting the ear a-b-c: strictly inside it, or on the diagonal a-c strictly
+// between its ends; ab, ac, ca and cb are the plan edges from a and from c.
+bool blocksEar(Vec3 x, Vec3 a, Vec3 c, Vec2 ab, Vec2 ac, Vec2 ca, Vec2 cb) {
+  Vec2 fromA = planDelta(a, x);
+  Vec2 fromC = planDelta(c, x);
+  int8_t s1 = sideOf(ab, fromA);
+  int8_t s2 = sideOf(ac, fromA);
+  int8_t s3 = sideOf(ca, fromC);
+  int8_t s4 = sideOf(cb, fromC);
+  if (s1 != 0 && s2 != 0 && s4 != 0 && s1 != s2 && s3 != s4) return true;
+  return s2 == 0 && inUnitRange(paramAlong(fromA, ac.x, ac.z), false);
+}
 
 }  // namespace
 
@@ -47,7 +59,11 @@ bool plainIsEar(int32_t n, const Vec3* points, int32_t i) {
   return true;
 }
 
-void plainTriangulatePolygon(TTrack* track, int32_t n, Vec3* points) {
+void plainTriangulatePolygon(TTrack* track, const std::vector<Vec3>& polygon) {
+  int32_t n = int32_t(polygon.size());
+  std::vector<Vec3> array(polygon.size() + 2);
+  std::copy(polygon.begin(), polygon.end(), array.begin());
+  Vec3* points = array.data();
   auto addTriangle = [track](Vec3 a, Vec3 b, Vec3 c) {
     track->triangles =
         static_cast<TTriangle**>(std::realloc(track->triangles, sizeof(TTriangle*) * size_t(track->triangleCount + 1)));
@@ -76,7 +92,6 @@ void plainTriangulatePolygon(TTrack* track, int32_t n, Vec3* points) {
   }
   addTriangle(points[0], points[1], points[2]);
   for (int32_t k = 2; k + 1 < n; k++) addTriangle(points[0], points[k], points[k + 1]);
-  std::free(points);
 }
 
 const TTriangle* plainFindTriangle(const TTrack& track, float x, float y, float z) {
@@ -85,22 +100,9 @@ const TTriangle* plainFindTriangle(const TTrack& track, float x, float y, float 
   return track.triangles[0];
 }
 
-const TLoadSteps plainLoadSteps = {plainIsFarFromWaypoints, plainPassesCrossingRule, plainTriangulatePolygon};
-
 std::vector<std::vector<Vec3>> groundPolygons(const char* fileName) {
-  capturedPolygons.clear();
-  TLoadSteps capture = trackLoadSteps;
-  capture.triangulatePolygon = [](TTrack* track, int32_t n, Vec3* points) {
-    capturedPolygons.emplace_back(points, points + n);
-    track->triangulatePolygon(n, points);
-  };
   TTrack track;
-  if (track.load(fileName, nullptr, capture) != loadOk) capturedPolygons.clear();
-  return capturedPolygons;
-}
-
-Vec3* polygonCopy(const std::vector<Vec3>& polygon) {
-  Vec3* points = static_cast<Vec3*>(std::malloc(sizeof(Vec3) * (polygon.size() + 2)));
-  std::memcpy(points, polygon.data(), sizeof(Vec3) * polygon.size());
-  return points;
+  if (track.load(fileName) != loadOk) return {};
+  TRoadOutline outline = track.roadOutline();
+  return {outline.infield, outline.outer};
 }
