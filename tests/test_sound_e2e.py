@@ -1,7 +1,7 @@
 #!/usr/bin/python3
-"""The game's sound, played by the real game and recorded through OpenAL Soft's wave writer.
-Usage: test_sound_e2e.py GAME. Every assertion reads the order of what was heard, never when."""
-import atexit, os, struct, subprocess, sys, tempfile, time
+# The game's sound, played by the real game and recorded through OpenAL Soft's wave writer.
+# Usage: test_sound_e2e.py GAME. Every assertion reads the order of what was heard, never when.
+import atexit, itertools, os, struct, subprocess, sys, tempfile, time
 import numpy as np
 
 GAME = os.path.abspath(sys.argv[1])
@@ -11,15 +11,13 @@ RAMP = "#Track\nRamp\n0 0 0\n0 200 0\n0 220 100\n0 320 100\n200 320 100\n200 0 0
 BANNER = "Zarvanto by Iveldor\n(https://zarvanto.example.org)\nUsage: Zarvanto [track file] [opponents 1..7]\n"
 
 
+# Runs the game on the ramp, types each step's keys and waits its seconds, then quits with Escape;
+# returns its standard error and the mono recording, if one was made.
 def play(folder, args, steps, drivers="wave"):
-    """Runs the game on the ramp, types each step's keys and waits its seconds, then quits with
-    Escape; returns its standard error and the mono recording."""
-    wav = os.path.join(folder, "out.wav")
+    wav = os.path.join(folder, "%d.wav" % len(os.listdir(folder)))
     with open(os.path.join(folder, "alsoft.conf"), "w") as conf:
         conf.write("[general]\nfrequency = %d\nsample-type = float32\n[wave]\nfile = %s\n[alsa]\ndevice = nowhere\n"
                    % (RATE, wav))
-    if os.path.exists(wav):
-        os.remove(wav)
     env = dict(os.environ, LIBGL_ALWAYS_SOFTWARE="1", ALSOFT_DRIVERS=drivers, ALSOFT_CONF=conf.name)
     game = subprocess.Popen([GAME] + args, cwd=folder, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
     try:
@@ -40,8 +38,8 @@ def play(folder, args, steps, drivers="wave"):
     return err, np.frombuffer(raw[at + 8:at + 8 + size], np.float32).reshape(-1, 2).mean(axis=1)
 
 
+# Per 0.1 s: loudness, the strongest note from 30 to 400 Hz, and the share of power above 2 kHz.
 def windows(sound):
-    """Per 0.1 s: loudness, the strongest note from 30 to 400 Hz, and the share above 2 kHz."""
     freqs = np.fft.rfftfreq(1 << 15, 1 / RATE)
     for i in range(0, len(sound) - HOP, HOP):
         power = np.abs(np.fft.rfft(sound[i:i + HOP] * np.hanning(HOP), 1 << 15)) ** 2
@@ -50,20 +48,13 @@ def windows(sound):
                power[freqs > 2000].sum() / max(power.sum(), 1e-30))
 
 
+# The stretches of windows with sound in them.
 def runs(table):
-    """The stretches of windows with sound in them, as lists of windows."""
-    found, current = [], []
-    for w in table + [(0, 0, 0)]:
-        if w[0] > 1e-3:
-            current.append(w)
-        elif current:
-            found, current = found + [current], []
-    return found
+    return [list(run) for loud, run in itertools.groupby(table, key=lambda w: w[0] > 1e-3) if loud]
 
 
 if "DISPLAY" not in os.environ:  # run alone: a screen of its own
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-                             "-noreset"],
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"],
                             stdout=subprocess.PIPE, text=True)
     os.environ["DISPLAY"] = ":" + xvfb.stdout.readline().strip()
     atexit.register(xvfb.kill)
@@ -75,7 +66,7 @@ with tempfile.TemporaryDirectory() as folder:
         (["Up"], 1.2), (["Up", "Up", "Up"], 1.2), (["space"], 1.2), (["p"], 1.2), (["p"], 1.2),
         (["m"], 1.2), (["m", "Up", "Up", "Up", "Up"], 8.0)])
     assert err == "", err
-    heard = runs(list(windows(sound)))
+    heard = runs(windows(sound))
     # Quiet until the first key; pause and mute each part what was heard; silence after the crash.
     assert len(heard) == 3, [len(r) for r in heard]
     assert all(w[0] <= 1e-3 for w in windows(sound[-RATE:])), "the engine still ran after the crash"
