@@ -40,16 +40,40 @@ void* counted(void* p) {
 
 }  // namespace
 
-// The library's other forms of new end in these, and every delete in free.
+// Every form of new and delete is replaced, so that all of them meet on malloc and free: a library
+// that news in one form and deletes in another (Mesa does) still pairs them up, also under the
+// address sanitizer, which would otherwise pair each form with its own.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return counted(std::malloc(size ? size : 1)); }
+void* operator new(std::size_t size, std::align_val_t align, const std::nothrow_t&) noexcept {
+  std::size_t a = std::size_t(align);
+  return counted(std::aligned_alloc(a, (size + a - 1) / a * a));
+}
 void* operator new(std::size_t size) {
-  if (void* p = counted(std::malloc(size == 0 ? 1 : size))) return p;
+  if (void* p = operator new(size, std::nothrow)) return p;
+  throw std::bad_alloc();
+}
+void* operator new(std::size_t size, std::align_val_t align) {
+  if (void* p = operator new(size, align, std::nothrow)) return p;
   throw std::bad_alloc();
 }
 void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return operator new(size, std::nothrow); }
+void* operator new[](std::size_t size, std::align_val_t align) { return operator new(size, align); }
+void* operator new[](std::size_t size, std::align_val_t align, const std::nothrow_t&) noexcept {
+  return operator new(size, align, std::nothrow);
+}
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept { std::free(p); }
 
 extern "C" {
 void* __real_malloc(std::size_t size);
