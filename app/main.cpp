@@ -11,6 +11,7 @@
 #include "app/help.h"
 #include "app/input.h"
 #include "render/render.h"
+#include "sound/sound.h"
 
 // Where the display offers GLX swap control, each swap waits for the screen's refresh: the frame
 // rate follows the screen and no frame is drawn that would never be seen. Elsewhere (Xvfb has
@@ -54,6 +55,7 @@ int main(int argc, char** argv) {
     printVersion();
     return 0;
   }
+  bool muted = takeMuteOption(&argc, argv);
   // Reaching the display takes GLUT about as long as a large track takes to load: both at once.
   startLoadingTrack(argc, argv);
   glutInit(&argc, argv);
@@ -73,6 +75,8 @@ int main(int argc, char** argv) {
 
   glEnable(GL_DEPTH_TEST);
   initGame(argc, argv);
+  // Only a game that starts opens the sound device, so a refused start leaves it alone.
+  openSound(muted);
   // Registered only now, so a failed start-up never runs the clean-up.
   std::atexit(cleanUpGame);
   printBanner();
