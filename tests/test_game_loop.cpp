@@ -11,7 +11,7 @@
 #include "camera/camera.h"
 #include "cars/opponent.h"
 #include "cars/player.h"
-#include "test_tracks.h"
+#include "tests/test_support.h"
 #include "track/triangle.h"
 
 namespace {

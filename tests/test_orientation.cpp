@@ -9,7 +9,7 @@
 #include "cars/opponent.h"
 #include "cars/player.h"
 #include "geometry/random.h"
-#include "test_tracks.h"
+#include "tests/test_support.h"
 #include "track/triangle.h"
 
 namespace {

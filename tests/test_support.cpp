@@ -1,24 +1,18 @@
 #include "tests/test_support.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
-
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
-static std::string testFolder() {
+std::string writeTrackFile(const std::string& name, const std::string& text) {
   static std::string folder;
   if (folder.empty()) {
     char pattern[] = "/tmp/zarvanto-tests-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    if (made == nullptr) std::abort();
-    folder = made;
+    if (mkdtemp(pattern) == nullptr) std::abort();
+    folder = pattern;
   }
-  return folder;
-}
-
-std::string writeTrackFile(const std::string& name, const std::string& text) {
-  std::string path = testFolder() + "/" + name;
+  std::string path = folder + "/" + name;
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) std::abort();
   std::fwrite(text.data(), 1, text.size(), file);
@@ -26,17 +20,11 @@ std::string writeTrackFile(const std::string& name, const std::string& text) {
   return path;
 }
 
-std::string trackText(const std::string& waypointLines, const std::string& title) {
-  return "#Track\n" + title + "\n" + waypointLines;
-}
-
-int runCommand(const std::string& command, std::string* output) {
-  output->clear();
-  std::FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return -1;
-  char chunk[4096];
-  size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) output->append(chunk, got);
-  int status = pclose(pipe);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+std::vector<std::string> shippedTracks() {
+  std::vector<std::string> paths;
+  std::error_code missing;
+  for (const auto& entry : std::filesystem::directory_iterator(ZARVANTO_TRACKS_DIR, missing))
+    if (entry.path().extension() == ".tck") paths.push_back(entry.path().string());
+  std::sort(paths.begin(), paths.end());
+  return paths;
 }

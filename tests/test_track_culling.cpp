@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "app/game.h"
-#include "test_tracks.h"
 #include "bench/reference/generated_track.h"
 #include "bench/reference/plain_draw.h"
+#include "tests/test_support.h"
 
 namespace {
 

@@ -1,0 +1,94 @@
+// Geometry: the sign conventions and special cases every other module leans on.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <tuple>
+
+#include "geometry/random.h"
+#include "geometry/vector.h"
+#include "tests/test_support.h"
+
+namespace {
+
+const float halfPi = float(pi / 2);
+
+TEST(DirectionAngles, YawFromPlusZTowardsPlusXAndPitchAboveLevel) {
+  // Straight west is -pi/2, not 3pi/2; straight up, and no direction at all, look west.
+  for (auto [to, yaw, pitch] : {std::tuple{Vec3{0, 0, 1}, 0.0f, 0.0f},
+                                {{1, 0, 0}, halfPi, 0.0f},
+                                {{0, 0, -1}, float(pi), 0.0f},
+                                {{-1, 0, 0}, -halfPiFloat, 0.0f},
+                                {{-1, 0, -1}, float(pi * 1.25), 0.0f},
+                                {{3, 4, 0}, halfPi, std::atan(4.0f / 3.0f)},
+                                {{0, 5, 0}, -halfPiFloat, halfPiFloat},
+                                {{0, 0, 0}, -halfPiFloat, -halfPiFloat}}) {
+    float gotYaw, gotPitch;
+    directionAngles({1, 2, 3}, {1 + to.x, 2 + to.y, 3 + to.z}, &gotYaw, &gotPitch);
+    EXPECT_FLOAT_EQ(gotYaw, yaw) << to.x << " " << to.y << " " << to.z;
+    EXPECT_FLOAT_EQ(gotPitch, pitch) << to.x << " " << to.y << " " << to.z;
+  }
+}
+
+TEST(Turns, RightIsMinusOneAndAPositiveAngleAndSharpTurnsCountAsTheirSine) {
+  Vec3 start = {0, 0, 0}, corner = {0, 0, -100};  // north, then east, west, back south-east, on, back
+  for (auto [next, sign, angle] : {std::tuple{Vec3{100, 0, -100}, -1, halfPi},
+                                   {{-100, 0, -100}, 1, -halfPi},
+                                   {{100, 0, 0}, -1, float(pi / 4)},
+                                   {{0, 0, -200}, 0, 0.0f},
+                                   {{0, 0, 50}, 0, 0.0f}}) {
+    EXPECT_EQ(turnSign(start, corner, corner, next), sign) << next.x << " " << next.z;
+    EXPECT_NEAR(turnAngle(start, corner, corner, next), angle, 1e-6) << next.x << " " << next.z;
+  }
+  // The diamond's right angles have sines that round just past 1.
+  Vec3 w[] = {{0, 0, 0}, {12, 0, -12}, {24, 0, 0}, {12, 0, 12}};
+  for (int i = 0; i < 4; i++)
+    EXPECT_NEAR(turnAngle(w[i], w[(i + 1) % 4], w[(i + 1) % 4], w[(i + 2) % 4]), halfPi, 1e-6);
+}
+
+TEST(Lines, IntersectionParameterAndUnitRange) {
+  float u = 7, v = 8;
+  EXPECT_TRUE(intersectLines({3, 6}, {1, 2}, {2, -1}, &u, &v));
+  EXPECT_TRUE(u == 3.0f && v == 0.0f);
+  EXPECT_FALSE(intersectLines({2, 3}, {1, 1}, {-2, -2}, &u, &v));  // parallel: untouched
+  EXPECT_TRUE(u == 3.0f && v == 0.0f);
+  EXPECT_TRUE(paramAlong({3, 6}, 0, 2) == 3.0f && paramAlong({3, 6}, 0, 0) == 1.0f && paramAlong({3, 6}, 2, 5) == 1.5f);
+  for (auto [t, atEnds, inside] : {std::tuple{0.0f, false, false},
+                                   {1.0f, false, false},
+                                   {0.5f, false, true},
+                                   {1.0f, true, true},
+                                   {0.0f, true, true},
+                                   {1.1f, true, false},
+                                   {NAN, true, false}})
+    EXPECT_EQ(inUnitRange(t, atEnds), inside) << t << " " << atEnds;
+}
+
+TEST(Angles, WrapIntoTheBaseRangeAndBlendAlongTheShorterArc) {
+  for (auto [angle, wrapped] : {std::pair{7.0, 7.0 - twoPi},
+                                {-3.0, -3.0 + twoPi},
+                                {1.0, 1.0},
+                                {-pi / 2, -pi / 2},
+                                {threeHalfPi, -pi / 2},
+                                {1000.0, std::fmod(1000.0, twoPi)},
+                                {-1000.0, std::fmod(-1000.0, twoPi)}})
+    EXPECT_NEAR(wrapAngle(float(angle), -halfPiFloat), wrapped, 1e-4) << angle;  // far off: it must end
+  EXPECT_TRUE(std::isinf(wrapAngle(INFINITY, 0.0f)));
+  EXPECT_FLOAT_EQ(blendAngle(3.0f, -1.0f, 1.0f), float(pi + 1.0));
+  EXPECT_FLOAT_EQ(blendAngle(-1.0f, 3.0f, 3.0f), float((3.0 * 3 + twoPi - 1) / 4));
+  EXPECT_FLOAT_EQ(blendAngle(3.5f, 0.0f, 1.0f), float(1.75 - pi));  // past 3pi/2: a turn back
+  EXPECT_FLOAT_EQ(blendAngle(1.0f, 0.0f, 3.0f), 0.25f);
+}
+
+TEST(Vectors, SmallOperationsAndTheGenerator) {
+  Vec3 ls, le, rs, re, c;
+  edgeOffsets({5, 1, 5}, {5, 9, 5}, &ls, &le, &rs, &re);  // no plan length: all on the points
+  EXPECT_TRUE(ls.x == 5 && rs.z == 5 && le.y == 9 && re.x == 5);
+  EXPECT_TRUE(minFloat(2, 1) == 1 && minFloat(1, 2) == 1 && maxFloat(2, 1) == 2 && maxFloat(1, 2) == 2);
+  EXPECT_EQ(distance({1, 1, 1}, {3, 4, 7}), 7.0f);
+  cross({1, 2, 3}, {4, 5, 7}, &c);
+  expectNear(c, {-1, 5, -3}, 0);
+  EXPECT_TRUE(sideOf({0, -1}, {1, 0}) == -1 && sideOf({0, -1}, {-1, 0}) == 1);  // heading north, east is right
+  setGameRandState(1);
+  for (int expected : {346, 130, 10982}) EXPECT_EQ(gameRand(), expected);
+}
+
+}  // namespace

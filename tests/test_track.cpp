@@ -1,0 +1,386 @@
+// The track: reading its file, the three rules, the road and ground mesh and what the cars ask
+// of it. Every grid must answer as the plain scan over all pairs and points does.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "app/load_message.h"
+#include "bench/reference/generated_track.h"
+#include "bench/reference/plain_track.h"
+#include "geometry/random.h"
+#include "tests/test_support.h"
+#include "track/triangle.h"
+
+namespace {
+
+const std::string square = flatSquare;
+
+int8_t loadFrom(const std::string& text, TTrack* track = nullptr, TLoadDetail* detail = nullptr) {
+  TTrack local;
+  return (track != nullptr ? track : &local)->loadText(text.data(), text.size(), detail);
+}
+
+bool sameBits(const void* a, const void* b, size_t size) { return std::memcmp(a, b, size) == 0; }
+
+TEST(TrackLoad, EveryFaultIsRefusedWithItsResultLineAndMessage) {
+  const std::string spaces(1 << 20, ' ');
+  const struct {
+    std::string text;
+    int8_t result;
+    TLoadFault fault;
+    int32_t line, stored;  // the fault's line and the waypoints stored by then
+  } cases[] = {
+      {"", loadNotTrackFile, faultHeader, 1, 0},
+      {"#Track \nT\n" + square, loadNotTrackFile, faultHeader, 1, 0},
+      {"#Track\rOld line ends\r0 0 0\r0 100 0\r100 100 0\r100 0 0\r", loadNotTrackFile, faultHeader, 1, 0},
+      {"#Track\nNo line end", loadNotTrackFile, faultTitleUnterminated, 2, 0},
+      {trackText(square, std::string(maxTitleLength + 1, 'T')), loadNotTrackFile, faultTitleTooLong, 2, 0},
+      {"#Track\nBlank\n \n\t\n", loadNotTrackFile, faultNoWaypoints, 2, 0},
+      {trackText("0 0 0\n0 100 0\n\n100 1,5 0\n"), loadTooClose, faultNotANumber, 6, 2},
+      {trackText(square + std::string("1\0 2 3\n", 7)), loadTooClose, faultNotANumber, 7, 4},
+      {trackText("0 0 0\n0 1000001 0\n"), loadInvalid, faultOutOfRange, 4, 1},
+      {trackText("0 0 0\n0 100 0\n\n100 1e40 0\n"), loadInvalid, faultOutOfRange, 6, 2},  // too large for a float
+      {trackText("0 0 0\n9.99 0 0\n50 50 0\n"), loadTooClose, faultTooClose, 4, 1},
+      {trackText(square + "9 0 0\n"), loadTooClose, faultTooClose, 7, 4},     // near a waypoint that is no neighbour
+      {trackText(square + "6 0 7.99\n"), loadTooClose, faultTooClose, 7, 4},  // in three dimensions
+      // A figure of eight with a close pair, read first, which decides.
+      {trackText("0 0 0\n100 100 0\n100 0 0\n0 100 0\n0 105 0\n"), loadTooClose, faultTooClose, 7, 4},
+      {trackText("0 0 0\n100 100 0\n100 0 0\n0 100 0\n"), loadCrossing, faultCrossing, 0, 4},
+      {trackText("0 0 0\n100 100 50\n100 0 0\n0 100 0\n"), loadCrossing, faultCrossing, 0, 4},  // a bridge
+      // One straight line as far as floats go; rounding has the first and third segments cross.
+      {trackText("131.666672 -94.5565262 0\n167 -119.90435 0\n178 -127.795654 0\n213.333344 -153.143494 0\n"
+                 "213.333344 -253.143494 0\n131.666672 -194.5565262 0\n"),
+       loadCrossing, faultCrossing, 0, 6},
+      {trackText("100 0 0\n100 100 0\n0 100 0\n0 0 0\n"), loadNotClockwise, faultNotClockwise, 0, 4},
+      {trackText("0 0 0\n0 100 0\n"), loadNotClockwise, faultNotClockwise, 0, 2},  // the turns cancel
+      // One plan position twice, far apart in height: only the turns refuse it.
+      {trackText("0 0 0\n0 100 0\n50 50 20\n100 100 0\n100 0 0\n50 50 0\n"), loadNotClockwise, faultNotClockwise, 0, 6},
+      {trackText("0 0 0\n0 0 10\n0 100 0\n100 100 0\n"), loadInvalid, faultSamePlanPosition, 0, 4},
+      {trackText(square + "0 0 10\n"), loadInvalid, faultSamePlanPosition, 0, 5},  // the closing pair
+      {trackText("0 0 0\n"), loadInvalid, faultSamePlanPosition, 0, 1},            // its own neighbour
+      // Accepted: exactly 10 apart, whole numbers in any spelling, sharp turns counting as their
+      // sine, a waypoint on another segment, a spike doubling back.
+      {trackText(square + "10 0 0\n"), loadOk, faultNone, 0, 5},
+      {trackText(square + "6 0 8\n"), loadOk, faultNone, 0, 5},
+      {trackText("0 0 0\n0 1e2 0\n0x64 100 +0\n100 .0 -0\n"), loadOk, faultNone, 0, 4},
+      {trackText(spaces + square + spaces, std::string(maxTitleLength, 'T')), loadOk, faultNone, 0, 4},
+      {trackText("0 0 0\n50 86.6 0\n100 0 0\n"), loadOk, faultNone, 0, 3},
+      {trackText("0 0 0\n12 12 0\n24 0 0\n12 -12 0\n"), loadOk, faultNone, 0, 4},
+      {trackText(square + "50 0 0\n50 50 0\n40 0 0\n"), loadOk, faultNone, 0, 7},
+      {trackText("0 0 0\n0 100 0\n100 100 0\n100 50 0\n40 50 0\n100 40 0\n100 0 0\n"), loadOk, faultNone, 0, 7},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text.substr(0, 60));
+    TTrack track;
+    TLoadDetail detail;
+    int8_t result = loadFrom(c.text, &track, &detail);
+    EXPECT_TRUE(result == c.result && detail.fault == c.fault && detail.line == c.line) << int(result);
+    EXPECT_EQ(track.waypointCount, c.stored);
+    EXPECT_EQ(loadFrom(c.text), result);  // asking for the detail changes nothing
+  }
+  for (const char* bad : {"x", "nan", "inf", "-infinity", "-", "in", "1e", "0x", "1.5abc", "--1", "0x1p"})
+    EXPECT_EQ(loadFrom(trackText(square + bad + " 0 0\n")), loadTooClose) << bad;
+  const char* messages[] = {"Can't open track file\n",
+                            "Invalid track file\n",
+                            "Track waypoints can't be closer to each other than 10\n",
+                            "The track can't cross itself\n",
+                            "Waypoints must be defined in clockwise order\n",
+                            "Error: invalid track\n"};
+  for (int8_t result = loadCantOpen; result <= loadInvalid; result++)
+    EXPECT_EQ(loadFailureMessage(result, false), messages[result - 1]);
+  EXPECT_EQ(loadFailureMessage(loadCantOpen, true),
+            "Can't open default.tck\nUsage: Zarvanto [track file] [opponents]\n");
+  TTrack track;
+  EXPECT_EQ(track.load("/nonexistent/track.tck"), loadCantOpen);
+  std::string folder = writeTrackFile("folder", "") + ".d";
+  ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+  EXPECT_EQ(track.load(folder.c_str()), loadCantOpen);
+}
+
+TEST(TrackLoad, WaypointsBoundsAndTitleWhateverTheLayout) {
+  // The last waypoint of each; a last group of two numbers takes the height of the waypoint
+  // before, of one also its z, negated.
+  for (auto [text, last] :
+       {std::pair{trackText("10 20 1 10 220\n5\t110 220 3 110\n\n  20 2", std::string("Box\0after", 9)),
+                  Vec3{110, 2, -20}},
+        {"#Track\r\nBox\r\n10 20 1\r\n10 220 5\r\n110 220 3\r\n110 20 2\r\n", {110, 2, -20}},
+        {trackText("10 20 1\n10 220 5\n110 220 3\n110 20", "Box"), {110, 3, -20}},
+        {trackText("10 20 1\n10 220 5\n110 220 3\n110", "Box"), {110, 3, 220}}}) {
+    SCOPED_TRACE(text);
+    TTrack box;
+    ASSERT_EQ(loadFrom(text, &box), loadOk);
+    ASSERT_EQ(box.waypointCount, 4);
+    EXPECT_STREQ(box.title, "Box");
+    expectNear(box.waypoints[1], {10, 5, -220}, 0);
+    expectNear(box.waypoints[3], last, 0);
+    expectNear(box.waypoints[4], {10, 1, -20}, 0);  // the closing copy
+    expectNear(box.minCorner, {10, 1, -220}, 0);
+    expectNear(box.maxCorner, {110, std::max(5.0f, last.y), std::max(-20.0f, last.z)}, 0);
+    if (last.y != 2) continue;
+    expectNear(box.centre, {60, 3, -120}, 0);
+    EXPECT_EQ(box.margin, 100);
+    ASSERT_EQ(loadFrom(trackText(square), &box), loadOk);  // a second load replaces the first
+    EXPECT_EQ(box.length(), 400);
+  }
+  EXPECT_EQ(TTrack().length(), 0);
+}
+
+TEST(TrackMesh, SquareIsTwentySixTrianglesInBuildOrderWithShadesFromTheGenerator) {
+  // x and z of corners A, B and C. Per waypoint the wedge on the outer (left) side, then the
+  // segment's two halves; then the infield square; then the outer ground from the border
+  // (-50, -150) to (150, 50), cut in to waypoint 1's outer edge at (0, -104).
+  const float want[] = {
+      0,   4,    4,   -4,   -4,  0,    4,   -4,   -4,  0,    -4,  -100, 4,   -4,   4,   -96,  -4,  -100, -4,  -100,
+      4,   -96,  0,   -104, 4,   -96,  0,   -104, 100, -104, 4,   -96,  96,  -96,  100, -104, 100, -104, 96,  -96,
+      104, -100, 96,  -96,  104, -100, 104, 0,    96,  -96,  96,  -4,   104, 0,    104, 0,    96,  -4,   100, 4,
+      96,  -4,   100, 4,    0,   4,    96,  -4,   4,   -4,   0,   4,    4,   -4,   4,   -96,  96,  -96,  4,   -4,
+      96,  -96,  96,  -4,   -50, -150, 0,   -104, -4,  -100, 100, -104, 0,   -104, -50, -150, -50, 50,   -50, -150,
+      -4,  -100, 100, -104, -50, -150, 150, -150, -50, 50,   -4,  -100, -4,  0,    104, -100, 100, -104, 150, -150,
+      -50, 50,   -4,  0,    0,   4,    104, 0,    104, -100, 150, -150, 150, 50,   -50, 50,   0,   4,    104, 0,
+      150, -150, 150, 50,   150, 50,   0,   4,    100, 4,    150, 50,   100, 4,    104, 0};
+  setGameRandState(1);
+  TTrack track;
+  ASSERT_EQ(loadFrom(trackText(square), &track), loadOk);
+  int drawAfterLoad = gameRand();
+  ASSERT_TRUE(track.triangleCount == 26 && track.infieldStart == 12 && track.outerStart == 14);
+  setGameRandState(1);
+  for (int i = 0; i < 26; i++) {
+    const TTriangle& t = *track.triangles[i];
+    const float* w = want + 6 * i;
+    EXPECT_TRUE(t.vertexA.x == w[0] && t.vertexA.z == w[1] && t.vertexB.x == w[2] && t.vertexB.z == w[3] &&
+                t.vertexC.x == w[4] && t.vertexC.z == w[5] && t.vertexA.y == 0 && t.vertexB.y == 0 && t.vertexC.y == 0)
+        << i;
+    EXPECT_NEAR(t.slopeAngle, 0.0f, 1e-7);
+    float s = i < 12 ? roadGrey : float(gameRand()) / 32767 * 0.5f,
+          r = i < 12 ? roadGrey : float(gameRand()) / 32767 * s;
+    Vec3 shade = i < 12 ? Vec3{s, s, s} : Vec3{s - r / 3, 1 - s / 2, r};  // level ground is brightest
+    expectNear({t.colour[0], t.colour[1], t.colour[2]}, shade, 0);
+  }
+  EXPECT_EQ(gameRand(), drawAfterLoad);  // two draws per ground triangle, none for the road
+}
+
+TEST(TrackQueries, ContainmentHeightAndSlopeOfATriangle) {
+  // Edges and corners belong, in either winding; then points just outside, or inside the box only.
+  const float inside[][2] = {{2, 2}, {10, 4}, {4, 12}, {6, 3}, {7, 8}, {3, 7}, {5.3f, 6}},
+              outside[][2] = {{9, 10}, {1.999f, 2}, {6, 12.001f}};
+  Vec3 a = {2, 0, 2}, b = {10, 0, 4}, c = {4, 0, 12};
+  for (const TTriangle& t : {TTriangle(a, b, c, false), TTriangle(a, c, b, false)}) {
+    for (const float* p : inside) EXPECT_TRUE(t.contains(p[0], 99, p[1])) << p[0] << " " << p[1];
+    for (const float* p : outside) EXPECT_FALSE(t.contains(p[0], 99, p[1])) << p[0] << " " << p[1];
+  }
+  TTriangle slanted({0, 0, 0}, {10, 0, 8}, {4, 0, 4}, false);
+  EXPECT_TRUE(slanted.contains(2, 0, 2));
+  EXPECT_FALSE(slanted.contains(6, 0, 6));  // on the line through A and C, beyond C
+
+  TTriangle plane({0, 1, 0}, {10, 3, 0}, {0, 5, 10}, false);  // y = 1 + 0.2 x + 0.4 z, out beyond it too
+  for (auto [x, z] :
+       {std::pair{0.0f, 0.0f}, {0.0f, 10.0f}, {10.0f, 0.0f}, {10.0f / 3, 10.0f / 3}, {100.0f, 200.0f}, {5.0f, 10.0f}})
+    EXPECT_NEAR(plane.heightAt(x, 0, z), 1 + 0.2 * x + 0.4 * z, 1e-4) << x << " " << z;
+  EXPECT_EQ(TTriangle({0, 7, 0}, {10, 7, 0}, {0, 7, 10}, false).heightAt(1e4f, 0, -1e4f), 7);
+  TTriangle line({0, 1, 0}, {5, 2, 5}, {10, 6, 10}, true);  // one line in plan: the mean height
+  EXPECT_TRUE(line.heightAt(3, 0, -7) == 3 && line.heightAt(10, 0, 10) == 6);
+  EXPECT_NEAR(TTriangle({0, 0, 0}, {5, 1, 5}, {10, 2, 10}, true).slopeAngle, 0, 1e-7);  // no normal at all
+  EXPECT_TRUE(std::isfinite(TTriangle({0, 0, 0}, {1e-3f, 1e6f, 0}, {0, 0, 1e-3f}, false).heightAt(3e38f, 0, -3e38f)));
+  for (const TTriangle& t : {TTriangle({0, 0, 0}, {0, 0, -10}, {10, 5, -10}, false),
+                             TTriangle({0, 0, 0}, {10, 5, -10}, {0, 0, -10}, false)}) {
+    EXPECT_NEAR(t.slopeDirection, -pi / 2, 1e-6);  // rising towards +x, falling towards -x
+    EXPECT_NEAR(t.slopeAngle, std::atan(0.5), 1e-6);
+  }
+  TTriangle wall({0, 0, 0}, {0, 10, 0}, {10, 0, 0}, false);  // vertical: as dark as ground gets
+  EXPECT_NEAR(wall.slopeAngle, pi / 2, 1e-6);
+  EXPECT_LE(wall.colour[1], 0.2f + 1e-6f);
+}
+
+double planArea(const TTriangle& t) {
+  return std::fabs(double(t.edgeAB.x) * t.edgeAC.z - double(t.edgeAC.x) * t.edgeAB.z) / 2;
+}
+
+// The mesh of a track whose road never comes near itself: road and ground tile the border
+// rectangle, each ground polygon of m corners gives m - 2 triangles, and the centre line lies on road.
+void expectSoundMesh(const TTrack& track) {
+  TRoadOutline outline = track.roadOutline();
+  int road = 0;
+  for (uint8_t flags : outline.cornerFlags) road += flags != 0 ? 3 : 2;
+  EXPECT_EQ(track.infieldStart, road);
+  EXPECT_EQ(track.outerStart - track.infieldStart, int(outline.infield.size()) - 2);
+  EXPECT_EQ(track.triangleCount - track.outerStart, int(outline.outer.size()) - 2);
+  double area = 0, m = track.margin;
+  for (int32_t i = 0; i < track.triangleCount; i++) area += planArea(*track.triangles[i]);
+  double border =
+      (double(track.maxCorner.x) - track.minCorner.x + 2 * m) * (double(track.maxCorner.z) - track.minCorner.z + 2 * m);
+  EXPECT_NEAR(area, border, border * 1e-6);
+  for (int32_t i = 0; i < track.waypointCount; i++)
+    for (float f : {0.0f, 0.5f, 0.9f}) {
+      Vec3 p = track.waypoints[i], q = track.waypoints[i + 1];
+      const TTriangle* found = track.findTriangle(p.x + f * (q.x - p.x), 0, p.z + f * (q.z - p.z));
+      EXPECT_LT(std::find(track.triangles, track.triangles + track.triangleCount, found) - track.triangles, road);
+    }
+}
+
+// Loads the text and checks every answer of the track's grids against the plain scan's: the
+// distance rule as the loader asks it, the crossing rule on the loop and with waypoints moved
+// onto other segments or swapped, the ground cut bit for bit with its shades drawn in the same
+// order, and the triangle under points on corners, edges, cell borders and off the mesh.
+void expectAsPlainScans(const std::string& text, std::mt19937& random) {
+  TTrack track;
+  setGameRandState(7);
+  ASSERT_EQ(loadFrom(text, &track), loadOk);
+  int drawAfterLoad = gameRand();
+  int32_t n = track.waypointCount;
+  for (int k = 0; k < 300; k++) {
+    track.waypointCount = int32_t(random() % uint32_t(n + 1));
+    Vec3 w = track.waypoints[random() % uint32_t(n)];
+    const float offsets[] = {0, 9.999f, 10, 10.001f, 5, -7.5f};
+    Vec3 p = {w.x + offsets[random() % 6], w.y + offsets[random() % 6], w.z + offsets[random() % 6]};
+    if (k % 3 == 0) p.x = std::round(p.x / 10) * 10;  // on a cell border
+    int32_t near = -1, plainNear = -1;
+    ASSERT_EQ(track.isFarFromWaypoints(p, &near), plainIsFarFromWaypoints(track, p, &plainNear)) << k;
+    EXPECT_EQ(near, plainNear);
+  }
+  track.waypointCount = n;
+  std::vector<Vec3> kept(track.waypoints, track.waypoints + n + 1);
+  for (int k = 0; k < 24; k++) {
+    TCrossing fast = {-1, -1, 0}, plain = {-1, -1, 0};
+    ASSERT_EQ(track.passesCrossingRule(&fast), plainPassesCrossingRule(track, &plain)) << k;
+    EXPECT_TRUE(fast.segment == plain.segment && fast.otherSegment == plain.otherSegment &&
+                sameBits(&fast.along, &plain.along, sizeof(float)));
+    std::copy(kept.begin(), kept.end(), track.waypoints);
+    size_t i = random() % uint32_t(n), j = random() % uint32_t(n);
+    Vec3 a = kept[j], b = kept[j + 1];
+    float f = float(random() % 5) / 4 * (k % 3 == 2 ? 3 : 1);  // ends, middle and far along the line
+    track.waypoints[i] = k % 3 == 0 ? kept[j] : Vec3{a.x + f * (b.x - a.x), a.y, a.z + f * (b.z - a.z)};
+    track.waypoints[j] = k % 3 == 0 ? kept[i] : track.waypoints[j];
+    track.waypoints[n] = track.waypoints[0];
+  }
+  std::copy(kept.begin(), kept.end(), track.waypoints);
+
+  TRoadOutline outline = track.roadOutline();
+  TTrack plain;
+  setGameRandState(7);
+  plainTriangulatePolygon(&plain, outline.infield);
+  plainTriangulatePolygon(&plain, outline.outer);
+  EXPECT_EQ(gameRand(), drawAfterLoad);
+  ASSERT_EQ(plain.triangleCount, track.triangleCount - track.infieldStart);
+  for (int32_t i = 0; i < plain.triangleCount; i++)
+    ASSERT_TRUE(sameBits(plain.triangles[i], track.triangles[track.infieldStart + i], sizeof(TTriangle))) << i;
+
+  auto expectSame = [&](float x, float z) {
+    ASSERT_EQ(track.findTriangle(x, 0, z), plainFindTriangle(track, x, 0, z)) << x << " " << z;
+  };
+  for (int32_t i = 0; i < track.triangleCount; i += 1 + track.triangleCount / 400) {
+    const TTriangle& t = *track.triangles[i];
+    Vec3 corners[3] = {t.vertexA, t.vertexB, t.vertexC};
+    for (int k = 0; k < 3; k++) {
+      Vec3 p = corners[k], q = corners[(k + 1) % 3];
+      float f = float(random() % 3001) / 1000 - 1;  // along the edge's line, beyond both ends too
+      expectSame(p.x, p.z);
+      expectSame(std::nextafter(p.x, -INFINITY), std::nextafter(p.z, INFINITY));
+      expectSame((p.x + q.x) / 2, (p.z + q.z) / 2);
+      expectSame(p.x + f * (q.x - p.x), p.z + f * (q.z - p.z));
+    }
+  }
+  for (const TCellLevel* level : {&track.triangleGrid.small, &track.triangleGrid.large})
+    for (int k = 0; k < 300; k++) {
+      double u = double(random()) / 4294967296.0 * 1.2 - 0.1, v = double(random()) / 4294967296.0 * 1.2 - 0.1;
+      float x = float(level->originX + u * level->columns * level->cellSize);
+      float z = float(level->originZ + v * level->rows * level->cellSize);
+      expectSame(x, z);
+      expectSame(float(level->originX + std::floor(u * level->columns) * level->cellSize), z);
+      expectSame(x, float(level->originZ + std::floor(v * level->rows) * level->cellSize));
+    }
+  for (auto [x, z] : {std::pair{0.0f, NAN}, {50.0f, NAN}, {NAN, 0.0f}, {INFINITY, -INFINITY}}) expectSame(x, z);
+  for (int32_t i = 0; i < n; i++) {
+    const Vec3& w = track.waypoints[i];
+    ASSERT_TRUE(std::isfinite(track.findTriangle(w.x, 0, w.z)->heightAt(w.x, 0, w.z))) << i;
+  }
+}
+
+// Generated tracks of every size, some with straights and more decimals, the shipped ones, and
+// awkward ones: waypoints so nearly straight on, or turns so slight, that rounding decides where
+// the road's edges meet (these first, with a sound mesh); loops that come within a road's width of
+// themselves, doubling back, far out at a million, or a sliver of a triangle whose edge lines
+// reach far beyond its cells.
+TEST(TrackMesh, TracksTileTheMapAndAnswerAsThePlainScans) {
+  std::vector<std::string> texts;
+  for (uint32_t seed = 0; seed < 30; seed++)
+    texts.push_back(
+        trackFileText(generatedWaypoints(8 + int32_t(seed * 37 % 300), seed, seed % 3 == 0), 2 + 3 * (seed % 2)));
+  for (const std::string& path : shippedTracks()) {
+    std::stringstream text;
+    text << std::ifstream(path).rdbuf();
+    texts.push_back(text.str());
+  }
+  size_t sound = texts.size() + 3;
+  for (const char* lines :
+       {"0 0 0\n8 32 0\n20 80 0\n170 -20 0\n150 -200 0\n",
+        "0 0 0\n128.385399 141.455423 0\n255.513688 281.525722 0\n537.03941 26.0120343 0\n281.525722 -255.513688 0\n",
+        "1309.44902 -1195.27223 0\n-806.662727 -978.212235 0\n-1266.10311 -374.997088 14.471\n"
+        "-1727.3849 230.635783 29\n-963.235828 550.525058 27.7\n623.843089 1214.91031 25\n",
+        "0 0 0\n0 100 0\n45 100 0\n50 3 0\n55 100 0\n100 100 0\n100 0 0\n",
+        "0 0 0\n0 100 0\n50 100 0\n50 20 0\n50 90 0\n100 100 0\n100 0 0\n",
+        "0 0 0\n0 200 0\n12 0 0\n24 200 0\n36 0 0\n36 -50 0\n0 -50 0\n", "0 0 0\n0 100 500\n100 100 0\n100 0 500\n",
+        "-1000000 -1000000 -1000000\n-1000000 1000000 0\n1000000 1000000 1000000\n1000000 -1000000 0\n",
+        "999990 999990 0\n999990 1000000 0\n1000000 1000000 0\n1000000 999990 0\n", "1 0 2\n0 5951 0\n292 0 0\n"})
+    texts.push_back(trackText(lines));
+  std::mt19937 random(1);
+  for (size_t i = 0; i < texts.size() && !HasFatalFailure(); i++) {
+    SCOPED_TRACE(texts[i].substr(0, 200));
+    TTrack track;
+    ASSERT_EQ(loadFrom(texts[i], &track), loadOk);
+    if (i < sound) expectSoundMesh(track);
+    expectAsPlainScans(texts[i], random);
+  }
+}
+
+// A large outer ground is cut on a second thread and a large grid filed on two; the triangles
+// must still come in order and draw their shades from the generator as when made on one.
+TEST(TrackMesh, LargeTrackBuiltOnTwoThreadsAnswersAsThePlainScans) {
+  std::string text = trackFileText(generatedWaypoints(1200, 5));
+  TTrack track;
+  ASSERT_EQ(loadFrom(text, &track), loadOk);
+  EXPECT_GE(track.roadOutline().outer.size(), 1000u);
+  EXPECT_GE(track.triangleCount, 4000);
+  std::mt19937 random(3);
+  expectAsPlainScans(text, random);
+}
+
+// Polygons made to trip the clipping's box tests: points on a diagonal or its line far beyond,
+// on the corners of its box, repeated, in straight runs, at thirds, and spikes.
+TEST(EarClipping, AwkwardPolygonsAreCutAsByThePlainScan) {
+  std::mt19937 random(6);
+  for (int k = 0; k < 300 && !HasFatalFailure(); k++) {
+    size_t n = 4 + random() % 40;
+    std::vector<Vec3> polygon;
+    for (size_t i = 0; i < n; i++) {
+      double angle = -twoPi * (double(i) + 0.3 * (random() % 100) / 100.0) / double(n), r = 50 + random() % 50;
+      polygon.push_back({float(r * std::cos(angle)), float(i), float(-r * std::sin(angle))});
+    }
+    for (uint32_t m = 0; m < 1 + random() % 6; m++) {
+      size_t i = random() % n, j = random() % n;
+      Vec3 a = polygon[j], c = polygon[(j + 2) % n], &p = polygon[i], &next = polygon[(j + 1) % n];
+      float f = float(random() % 9) / 8 * 3 - 1;
+      switch (random() % 6) {
+        case 0: p = {a.x + f * (c.x - a.x), p.y, a.z + f * (c.z - a.z)}; break;
+        case 1: p = {a.x, p.y, c.z}; break;
+        case 2: p = {a.x, p.y, a.z}; break;
+        case 3: next = {(a.x + c.x) / 2, next.y, (a.z + c.z) / 2}; break;
+        case 4: next = {a.x + (c.x - a.x) / 3, next.y, a.z + (c.z - a.z) / 3}; break;
+        default: p = {p.x * 3, p.y, p.z * 3};
+      }
+    }
+    SCOPED_TRACE(k);
+    TTrack plain;
+    plainTriangulatePolygon(&plain, polygon);
+    std::vector<TCorners> cut = cutGroundPolygon(polygon);
+    ASSERT_EQ(int32_t(cut.size()), plain.triangleCount);
+    for (int32_t i = 0; i < plain.triangleCount; i++)
+      ASSERT_TRUE(sameBits(&cut[size_t(i)], &plain.triangles[i]->vertexA, sizeof(TCorners))) << i;
+  }
+}
+
+}  // namespace
