@@ -1,5 +1,5 @@
-// The camera on real tracks: its start in place, the lags per mode, the eye steps, the floor
-// clearance in solid drawing, the fixed eye over the track and the cockpit view.
+// The camera on real tracks: its start in place, the eye per mode, the lags, the floor clearance
+// in solid drawing, the fixed eye over the track and the cockpit view.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,18 +11,6 @@
 
 namespace {
 
-// A car the test places and turns by hand.
-class TStandIn : public TCar {
- public:
-  TStandIn(Vec3 where, float speedNow, float headingNow) : TCar(1, 1, 1) {
-    position = where;
-    waypointIndex = 0;
-    setMotion(speedNow, headingNow, 0.0f);
-  }
-  void update(float) override {}
-  void applyOrientation() override {}
-};
-
 void run(TCamera* view, int frames, float dt) {
   for (int i = 0; i < frames; i++) view->update(dt);
 }
@@ -32,51 +20,43 @@ using Camera = TrackTest;
 TEST_F(Camera, StartsInPlaceAndEachModeReachesItsEyeOnTheLongestFrame) {
   displayFlags = 0;
   loadGameTrack(flatSquare);
-  TPlayer player(0.3f, 0.3f, 0.3f);  // facing north, -z
-  TCamera start(&player);
-  EXPECT_EQ(start.mode, cameraHelicopter);
-  EXPECT_EQ(start.angleLag, 1.0f);
-  EXPECT_EQ(start.positionLag, 1.0f);
-  for (int frame = 0; frame < 2; frame++) {  // already in place
-    expectNear(start.eye, {0.0f, 15.0f, 15.0f}, 1e-5f);
-    expectNear(start.lookAt, player.position, 1e-5f);
-    start.update(0.1f);
-  }
-  TStandIn car({50.0f, 0.0f, -50.0f}, 0.0f, 0.0f);  // facing south, +z
+  TPlayer car(0.3f, 0.3f, 0.3f);  // facing north, -z
   TCamera view(&car);
-  const struct {
-    uint8_t mode;
-    Vec3 eye;
-  } steps[] = {{cameraCockpit, {50.0f, 1.4f, -49.5f}},
-               {cameraBehind, {50.0f, 2.0f, -60.0f}},
-               {cameraTrack, {50.0f, 0.0f, -50.0f}},
-               {cameraHelicopter, {50.0f, 7.5f, -57.5f}}};  // half-way to 15 behind and above
-  for (const auto& step : steps) {
-    view.setMode(step.mode);
+  EXPECT_TRUE(view.mode == cameraHelicopter && view.angleLag == 1.0f && view.positionLag == 1.0f);
+  for (int frame = 0; frame < 2; frame++, view.update(0.1f)) {  // already in place
+    expectNear(view.eye, {0.0f, 15.0f, 15.0f}, 1e-5f);
+    expectNear(view.lookAt, car.position, 1e-5f);
+  }
+  car.position = {50.0f, 0.0f, -50.0f};
+  car.setMotion(0.0f, 0.0f, 0.0f);  // facing south, +z; the helicopter goes half-way to its eye
+  for (auto [mode, eye] : {std::pair{cameraCockpit, Vec3{50.0f, 1.4f, -49.5f}},
+                           {cameraBehind, {50.0f, 2.0f, -60.0f}},
+                           {cameraTrack, {50.0f, 0.0f, -50.0f}},
+                           {cameraHelicopter, {50.0f, 7.5f, -57.5f}}}) {
+    view.setMode(mode);
     view.update(1.0f);
-    expectNear(view.eye, step.eye, 1e-5f);
+    expectNear(view.eye, eye, 1e-5f);
   }
 }
 
 TEST_F(Camera, LagsRestartOnAChangeAndSettleWithinThreeSeconds) {
   displayFlags = drawSolid;
   loadGameTrack(flatSquare);
-  TStandIn car({50.0f, 0.0f, -50.0f}, 10.0f, 1.0f);
+  TPlayer car(0.3f, 0.3f, 0.3f);
+  car.position = {50.0f, 0.0f, -50.0f};
+  car.setMotion(10.0f, 1.0f, 0.0f);
   TCamera view(&car);
   const float settled[] = {0.0f, 0.4f, 1.0f, 1.0f};  // positionLag per mode
   for (uint8_t mode : {cameraCockpit, cameraBehind, cameraHelicopter, cameraTrack}) {
-    SCOPED_TRACE(int(mode));
     view.setMode(mode);
-    EXPECT_TRUE(view.angleLag == 1.0f && view.positionLag == 1.0f);
+    EXPECT_TRUE(view.angleLag == 1.0f && view.positionLag == 1.0f) << int(mode);
     run(&view, 4, 0.25f);
-    EXPECT_NEAR(view.angleLag, 2.0 / 3, 1e-6);
     float positionLag = view.positionLag;
     view.setMode(mode);  // the same mode again changes nothing
     EXPECT_NEAR(view.angleLag, 2.0 / 3, 1e-6);
     EXPECT_EQ(view.positionLag, positionLag);
     run(&view, 21, 0.1f);
-    EXPECT_EQ(view.angleLag, 0.0f);
-    EXPECT_EQ(view.positionLag, settled[mode]);
+    EXPECT_TRUE(view.angleLag == 0.0f && view.positionLag == settled[mode]) << int(mode);
   }
   view.setMode(cameraCockpit);
   run(&view, 40, 0.1f);  // locked on the heading, 1
@@ -92,7 +72,9 @@ TEST_F(Camera, EyeIsKeptAboveSolidGroundOnly) {
   // lies below the road 10 back up the ramp, which is at 15.
   displayFlags = drawSolid;
   loadGameTrack(rampSquare);
-  TStandIn car({100.0f, 10.0f, -50.0f}, 0.0f, 0.0f);
+  TPlayer car(0.3f, 0.3f, 0.3f);
+  car.position = {100.0f, 10.0f, -50.0f};
+  car.setMotion(0.0f, 0.0f, 0.0f);
   TCamera view(&car);
   view.setMode(cameraBehind);
   view.update(1.0f);
@@ -120,8 +102,8 @@ TEST_F(Camera, EyeIsKeptAboveSolidGroundOnly) {
 
 TEST_F(Camera, CockpitLooksAlongTheCarAlsoWhenItStands) {
   loadGameTrack(flatSquare);
-  TStandIn car({50.0f, 0.0f, -50.0f}, 0.0f, 2.0f);
-  car.pitch = 0.1f;
+  TPlayer car(0.3f, 0.3f, 0.3f);
+  car.setMotion(0.0f, 2.0f, 0.1f);
   TCamera view(&car);
   view.setMode(cameraCockpit);
   run(&view, 40, 0.1f);
