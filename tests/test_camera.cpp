@@ -1,8 +1,9 @@
-// The camera on real tracks: its start in place, the eye per mode, the lags, the floor clearance
-// in solid drawing, the fixed eye over the track and the cockpit view.
+// The camera on real tracks: its start in place, the eye per mode, the lags, and the eye kept
+// above solid ground, over the track too.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
 #include "camera/camera.h"
 #include "cars/player.h"
@@ -17,7 +18,7 @@ void run(TCamera* view, int frames, float dt) {
 
 using Camera = TrackTest;
 
-TEST_F(Camera, StartsInPlaceAndEachModeReachesItsEyeOnTheLongestFrame) {
+TEST_F(Camera, StartsInPlaceEachModeReachesItsEyeAndTheLagsSettleWithinThreeSeconds) {
   displayFlags = 0;
   loadGameTrack(flatSquare);
   TPlayer car(0.3f, 0.3f, 0.3f);  // facing north, -z
@@ -37,24 +38,17 @@ TEST_F(Camera, StartsInPlaceAndEachModeReachesItsEyeOnTheLongestFrame) {
     view.update(1.0f);
     expectNear(view.eye, eye, 1e-5f);
   }
-}
-
-TEST_F(Camera, LagsRestartOnAChangeAndSettleWithinThreeSeconds) {
+  // Each change restarts both lags; the same mode again changes nothing.
   displayFlags = drawSolid;
-  loadGameTrack(flatSquare);
-  TPlayer car(0.3f, 0.3f, 0.3f);
-  car.position = {50.0f, 0.0f, -50.0f};
   car.setMotion(10.0f, 1.0f, 0.0f);
-  TCamera view(&car);
   const float settled[] = {0.0f, 0.4f, 1.0f, 1.0f};  // positionLag per mode
   for (uint8_t mode : {cameraCockpit, cameraBehind, cameraHelicopter, cameraTrack}) {
     view.setMode(mode);
     EXPECT_TRUE(view.angleLag == 1.0f && view.positionLag == 1.0f) << int(mode);
     run(&view, 4, 0.25f);
     float positionLag = view.positionLag;
-    view.setMode(mode);  // the same mode again changes nothing
-    EXPECT_NEAR(view.angleLag, 2.0 / 3, 1e-6);
-    EXPECT_EQ(view.positionLag, positionLag);
+    view.setMode(mode);
+    EXPECT_TRUE(std::fabs(view.angleLag - 2.0f / 3) < 1e-6f && view.positionLag == positionLag) << int(mode);
     run(&view, 21, 0.1f);
     EXPECT_TRUE(view.angleLag == 0.0f && view.positionLag == settled[mode]) << int(mode);
   }
@@ -78,14 +72,12 @@ TEST_F(Camera, EyeIsKeptAboveSolidGroundOnly) {
   TCamera view(&car);
   view.setMode(cameraBehind);
   view.update(1.0f);
-  EXPECT_NEAR(view.eye.y, 17.0f, 1e-4f);
-  EXPECT_NEAR(view.eyeTarget.y, 12.0f, 1e-5f);
+  EXPECT_TRUE(std::fabs(view.eye.y - 17.0f) < 1e-4f && std::fabs(view.eyeTarget.y - 12.0f) < 1e-5f);
   displayFlags = 0;
   view.setMode(cameraHelicopter);
   view.setMode(cameraBehind);
   view.update(1.0f);
   EXPECT_NEAR(view.eye.y, 12.0f, 1e-5f);
-
   // Over the track the eye aims at the height of the highest waypoint, and is lifted to 20
   // above the infield under the centre, whichever car it watches.
   displayFlags = drawSolid;
@@ -98,20 +90,6 @@ TEST_F(Camera, EyeIsKeptAboveSolidGroundOnly) {
   ASSERT_GT(ground, 0.0f);
   expectNear(view.eye, {50.0f, ground + 20.0f, -50.0f}, 1e-3f);
   expectNear(view.lookAt, car.position, 1e-3f);
-}
-
-TEST_F(Camera, CockpitLooksAlongTheCarAlsoWhenItStands) {
-  loadGameTrack(flatSquare);
-  TPlayer car(0.3f, 0.3f, 0.3f);
-  car.setMotion(0.0f, 2.0f, 0.1f);
-  TCamera view(&car);
-  view.setMode(cameraCockpit);
-  run(&view, 40, 0.1f);
-  Vec3 along = {float(std::sin(2.0) * std::cos(0.1)), float(std::sin(0.1)), float(std::cos(2.0) * std::cos(0.1))};
-  expectNear(delta(view.eye, view.lookAt), along, 1e-5f);
-  car.setMotion(-30.0f, 2.0f, 0.1f);  // reversing: still ahead, as far as the speed
-  view.update(0.1f);
-  expectNear(delta(view.eye, view.lookAt), {along.x * 30, along.y * 30, along.z * 30}, 1e-4f);
 }
 
 }  // namespace

@@ -4,9 +4,7 @@
 #include <cmath>
 #include <tuple>
 
-#include "geometry/random.h"
 #include "geometry/vector.h"
-#include "tests/test_support.h"
 
 namespace {
 
@@ -47,10 +45,8 @@ TEST(Turns, RightIsMinusOneAndAPositiveAngleAndSharpTurnsCountAsTheirSine) {
 
 TEST(Lines, IntersectionParameterAndUnitRange) {
   float u = 7, v = 8;
-  EXPECT_TRUE(intersectLines({3, 6}, {1, 2}, {2, -1}, &u, &v));
-  EXPECT_TRUE(u == 3.0f && v == 0.0f);
-  EXPECT_FALSE(intersectLines({2, 3}, {1, 1}, {-2, -2}, &u, &v));  // parallel: untouched
-  EXPECT_TRUE(u == 3.0f && v == 0.0f);
+  EXPECT_TRUE(intersectLines({3, 6}, {1, 2}, {2, -1}, &u, &v) && u == 3.0f && v == 0.0f);
+  EXPECT_TRUE(!intersectLines({2, 3}, {1, 1}, {-2, -2}, &u, &v) && u == 3.0f && v == 0.0f);  // parallel: untouched
   EXPECT_TRUE(paramAlong({3, 6}, 0, 2) == 3.0f && paramAlong({3, 6}, 0, 0) == 1.0f && paramAlong({3, 6}, 2, 5) == 1.5f);
   for (auto [t, atEnds, inside] : {std::tuple{0.0f, false, false},
                                    {1.0f, false, false},
@@ -76,19 +72,6 @@ TEST(Angles, WrapIntoTheBaseRangeAndBlendAlongTheShorterArc) {
   EXPECT_FLOAT_EQ(blendAngle(-1.0f, 3.0f, 3.0f), float((3.0 * 3 + twoPi - 1) / 4));
   EXPECT_FLOAT_EQ(blendAngle(3.5f, 0.0f, 1.0f), float(1.75 - pi));  // past 3pi/2: a turn back
   EXPECT_FLOAT_EQ(blendAngle(1.0f, 0.0f, 3.0f), 0.25f);
-}
-
-TEST(Vectors, SmallOperationsAndTheGenerator) {
-  Vec3 ls, le, rs, re, c;
-  edgeOffsets({5, 1, 5}, {5, 9, 5}, &ls, &le, &rs, &re);  // no plan length: all on the points
-  EXPECT_TRUE(ls.x == 5 && rs.z == 5 && le.y == 9 && re.x == 5);
-  EXPECT_TRUE(minFloat(2, 1) == 1 && minFloat(1, 2) == 1 && maxFloat(2, 1) == 2 && maxFloat(1, 2) == 2);
-  EXPECT_EQ(distance({1, 1, 1}, {3, 4, 7}), 7.0f);
-  cross({1, 2, 3}, {4, 5, 7}, &c);
-  expectNear(c, {-1, 5, -3}, 0);
-  EXPECT_TRUE(sideOf({0, -1}, {1, 0}) == -1 && sideOf({0, -1}, {-1, 0}) == 1);  // heading north, east is right
-  setGameRandState(1);
-  for (int expected : {346, 130, 10982}) EXPECT_EQ(gameRand(), expected);
 }
 
 }  // namespace
