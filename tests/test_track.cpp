@@ -27,7 +27,8 @@ int8_t loadFrom(const std::string& text, TTrack* track = nullptr, TLoadDetail* d
 
 bool sameBits(const void* a, const void* b, size_t size) { return std::memcmp(a, b, size) == 0; }
 
-// Every other fault, and the layouts a file may take, are in the track tool's reviewed reports.
+// Every other fault, the layouts a file may take and the square's exact mesh are in the track
+// tool's reviewed reports and maps.
 TEST(TrackLoad, MissingFilesDirectoriesAndTokensThatAreNoNumbers) {
   TTrack track;
   EXPECT_EQ(track.load("/nonexistent/track.tck"), loadCantOpen);
@@ -45,40 +46,6 @@ TEST(TrackLoad, MissingFilesDirectoriesAndTokensThatAreNoNumbers) {
   expectNear(track.centre, {60, 3, -120}, 0);
   EXPECT_EQ(track.margin, 100);
   EXPECT_EQ(TTrack().length(), 0);
-}
-
-TEST(TrackMesh, SquareIsTwentySixTrianglesInBuildOrderWithShadesFromTheGenerator) {
-  // x and z of corners A, B and C. Per waypoint the wedge on the outer (left) side, then the
-  // segment's two halves; then the infield square; then the outer ground from the border
-  // (-50, -150) to (150, 50), cut in to waypoint 1's outer edge at (0, -104).
-  const float want[] = {
-      0,   4,    4,   -4,   -4,  0,    4,   -4,   -4,  0,    -4,  -100, 4,   -4,   4,   -96,  -4,  -100, -4,  -100,
-      4,   -96,  0,   -104, 4,   -96,  0,   -104, 100, -104, 4,   -96,  96,  -96,  100, -104, 100, -104, 96,  -96,
-      104, -100, 96,  -96,  104, -100, 104, 0,    96,  -96,  96,  -4,   104, 0,    104, 0,    96,  -4,   100, 4,
-      96,  -4,   100, 4,    0,   4,    96,  -4,   4,   -4,   0,   4,    4,   -4,   4,   -96,  96,  -96,  4,   -4,
-      96,  -96,  96,  -4,   -50, -150, 0,   -104, -4,  -100, 100, -104, 0,   -104, -50, -150, -50, 50,   -50, -150,
-      -4,  -100, 100, -104, -50, -150, 150, -150, -50, 50,   -4,  -100, -4,  0,    104, -100, 100, -104, 150, -150,
-      -50, 50,   -4,  0,    0,   4,    104, 0,    104, -100, 150, -150, 150, 50,   -50, 50,   0,   4,    104, 0,
-      150, -150, 150, 50,   150, 50,   0,   4,    100, 4,    150, 50,   100, 4,    104, 0};
-  setGameRandState(1);
-  TTrack track;
-  ASSERT_EQ(loadFrom(trackText(square), &track), loadOk);
-  int drawAfterLoad = gameRand();
-  ASSERT_TRUE(track.triangleCount == 26 && track.infieldStart == 12 && track.outerStart == 14);
-  setGameRandState(1);
-  for (int i = 0; i < 26; i++) {
-    const TTriangle& t = *track.triangles[i];
-    const float* w = want + 6 * i;
-    EXPECT_TRUE(t.vertexA.x == w[0] && t.vertexA.z == w[1] && t.vertexB.x == w[2] && t.vertexB.z == w[3] &&
-                t.vertexC.x == w[4] && t.vertexC.z == w[5] && t.vertexA.y == 0 && t.vertexB.y == 0 && t.vertexC.y == 0)
-        << i;
-    EXPECT_NEAR(t.slopeAngle, 0.0f, 1e-7);
-    float s = i < 12 ? roadGrey : float(gameRand()) / 32767 * 0.5f,
-          r = i < 12 ? roadGrey : float(gameRand()) / 32767 * s;
-    Vec3 shade = i < 12 ? Vec3{s, s, s} : Vec3{s - r / 3, 1 - s / 2, r};  // level ground is brightest
-    expectNear({t.colour[0], t.colour[1], t.colour[2]}, shade, 0);
-  }
-  EXPECT_EQ(gameRand(), drawAfterLoad);  // two draws per ground triangle, none for the road
 }
 
 TEST(TrackQueries, ContainmentHeightAndSlopeOfATriangle) {
