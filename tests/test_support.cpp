@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 std::string writeTrackFile(const std::string& name, const std::string& text) {
   static std::string folder;
@@ -20,11 +22,17 @@ std::string writeTrackFile(const std::string& name, const std::string& text) {
   return path;
 }
 
-std::vector<std::string> shippedTracks() {
+std::vector<std::string> tracksIn(const std::string& folder) {
   std::vector<std::string> paths;
   std::error_code missing;
-  for (const auto& entry : std::filesystem::directory_iterator(ZARVANTO_TRACKS_DIR, missing))
+  for (const auto& entry : std::filesystem::directory_iterator(folder, missing))
     if (entry.path().extension() == ".tck") paths.push_back(entry.path().string());
   std::sort(paths.begin(), paths.end());
   return paths;
+}
+
+std::string fileText(const std::string& path) {
+  std::stringstream text;
+  text << std::ifstream(path, std::ios::binary).rdbuf();
+  return text.str();
 }

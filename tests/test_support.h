@@ -1,4 +1,4 @@
-// What the tests share: track text, the game's one track loaded from it, and the shipped tracks.
+// What the tests share: track text and files, and the game's one track loaded from text.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -24,8 +24,9 @@ inline std::string trackText(const std::string& waypointLines, const std::string
 }
 // Writes text to a fresh file in the test folder and returns its path.
 std::string writeTrackFile(const std::string& name, const std::string& text);
-// The .tck files in the shipped tracks folder, sorted.
-std::vector<std::string> shippedTracks();
+// The .tck files in a folder, sorted, and what a file holds.
+std::vector<std::string> tracksIn(const std::string& folder);
+std::string fileText(const std::string& path);
 
 // Makes the waypoint lines the game's one track.
 inline void loadGameTrack(const std::string& waypointLines) {

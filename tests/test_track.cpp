@@ -184,38 +184,23 @@ void expectAsPlainScans(const std::string& text, std::mt19937& random) {
   }
 }
 
-// Generated tracks of every size, some with straights and more decimals, the shipped ones, and
-// awkward ones: waypoints so nearly straight on, or turns so slight, that rounding decides where
-// the road's edges meet (these first, with a sound mesh); loops that come within a road's width of
-// themselves, doubling back, far out at a million, or a sliver of a triangle whose edge lines
-// reach far beyond its cells.
+// Generated tracks of every size, some with straights and more decimals, and the shipped ones,
+// whose roads never come near themselves; then every test track that loads: slight turns,
+// overlapping roads, hairpins, far out at a million, slivers.
 TEST(TrackMesh, TracksTileTheMapAndAnswerAsThePlainScans) {
   std::vector<std::string> texts;
   for (uint32_t seed = 0; seed < 30; seed++)
     texts.push_back(
         trackFileText(generatedWaypoints(8 + int32_t(seed * 37 % 300), seed, seed % 3 == 0), 2 + 3 * (seed % 2)));
-  for (const std::string& path : shippedTracks()) {
-    std::stringstream text;
-    text << std::ifstream(path).rdbuf();
-    texts.push_back(text.str());
-  }
-  size_t sound = texts.size() + 3;
-  for (const char* lines :
-       {"0 0 0\n8 32 0\n20 80 0\n170 -20 0\n150 -200 0\n",
-        "0 0 0\n128.385399 141.455423 0\n255.513688 281.525722 0\n537.03941 26.0120343 0\n281.525722 -255.513688 0\n",
-        "1309.44902 -1195.27223 0\n-806.662727 -978.212235 0\n-1266.10311 -374.997088 14.471\n"
-        "-1727.3849 230.635783 29\n-963.235828 550.525058 27.7\n623.843089 1214.91031 25\n",
-        "0 0 0\n0 100 0\n45 100 0\n50 3 0\n55 100 0\n100 100 0\n100 0 0\n",
-        "0 0 0\n0 100 0\n50 100 0\n50 20 0\n50 90 0\n100 100 0\n100 0 0\n",
-        "0 0 0\n0 200 0\n12 0 0\n24 200 0\n36 0 0\n36 -50 0\n0 -50 0\n", "0 0 0\n0 100 500\n100 100 0\n100 0 500\n",
-        "-1000000 -1000000 -1000000\n-1000000 1000000 0\n1000000 1000000 1000000\n1000000 -1000000 0\n",
-        "999990 999990 0\n999990 1000000 0\n1000000 1000000 0\n1000000 999990 0\n", "1 0 2\n0 5951 0\n292 0 0\n"})
-    texts.push_back(trackText(lines));
+  for (const std::string& path : tracksIn(ZARVANTO_TRACKS_DIR)) texts.push_back(fileText(path));
+  size_t sound = texts.size();
+  for (const std::string& path : tracksIn(ZARVANTO_TEST_TRACKS)) texts.push_back(fileText(path));
   std::mt19937 random(1);
   for (size_t i = 0; i < texts.size() && !HasFatalFailure(); i++) {
-    SCOPED_TRACE(texts[i].substr(0, 200));
+    SCOPED_TRACE(texts[i].substr(0, 100));
     TTrack track;
-    ASSERT_EQ(loadFrom(texts[i], &track), loadOk);
+    if (loadFrom(texts[i], &track) != loadOk && i >= sound) continue;
+    ASSERT_GT(track.triangleCount, 0);
     if (i < sound) expectSoundMesh(track);
     expectAsPlainScans(texts[i], random);
   }

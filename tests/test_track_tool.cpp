@@ -1,13 +1,11 @@
-// The track authors' tool: its reports and maps of the tracks in tests/track_tool/, against the
+// The track authors' tool: its reports and maps of the tracks in tests/tracks/, against the
 // reviewed references there, and its command line's exit statuses.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,34 +17,26 @@ namespace {
 
 const std::string square = flatSquare;
 
-// The file of that name beside the tests. With ZARVANTO_WRITE_REFERENCE set, a reference becomes
+// The reviewed output of that name beside the tracks. With ZARVANTO_WRITE_REFERENCE set, it becomes
 // the output given, a step whose difference is then reviewed like any other change.
 std::string reference(const std::string& name, const std::string& output) {
-  std::string path = std::string(ZARVANTO_TOOL_REFERENCE) + "/" + name;
-  if (std::getenv("ZARVANTO_WRITE_REFERENCE") != nullptr && !output.empty()) std::ofstream(path) << output;
-  std::stringstream text;
-  text << std::ifstream(path).rdbuf();
-  return text.str();
+  std::string path = std::string(ZARVANTO_TEST_TRACKS) + "/" + name;
+  if (std::getenv("ZARVANTO_WRITE_REFERENCE") != nullptr) std::ofstream(path) << output;
+  return fileText(path);
 }
 
-// The tracks in the folder show every finding of the loader and the checker, each read by the
-// game's loader from text, so the reports give its verdict, the fault, its line and the message
-// for each. A track whose map has a reference beside it is drawn too.
 TEST(TrackTool, ReportsAndMapsAreTheReviewedOnes) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(ZARVANTO_TOOL_REFERENCE))
-    if (entry.path().extension() == ".tck") names.push_back(entry.path().stem().string());
-  std::sort(names.begin(), names.end());
-  ASSERT_GE(names.size(), 30u);
+  std::vector<std::string> paths = tracksIn(ZARVANTO_TEST_TRACKS);
+  ASSERT_GE(paths.size(), 40u);
   std::vector<TTrackCheck> checks;
   std::string text;
-  for (const std::string& name : names) {
-    std::string track = reference(name + ".tck", "");
+  for (const std::string& path : paths) {
+    std::string name = std::filesystem::path(path).stem().string(), track = fileText(path);
     checks.push_back(checkTrackText(name + ".tck", track));
     text += checkText(checks.back());
     TTrack plain;  // asking for the detail changes nothing
     EXPECT_EQ(plain.loadText(track.data(), track.size()), checks.back().result) << name;
-    if (std::filesystem::exists(std::string(ZARVANTO_TOOL_REFERENCE) + "/" + name + ".svg")) {
+    if (std::filesystem::exists(path.substr(0, path.size() - 4) + ".svg")) {
       std::string svg = trackMapSvg(checks.back());
       EXPECT_EQ(svg, reference(name + ".svg", svg));
     }
