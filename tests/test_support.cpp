@@ -1,25 +1,18 @@
 #include "tests/test_support.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 std::string writeTrackFile(const std::string& name, const std::string& text) {
-  static std::string folder;
-  if (folder.empty()) {
+  static const std::string folder = [] {
     char pattern[] = "/tmp/zarvanto-tests-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) std::abort();
-    folder = pattern;
-  }
-  std::string path = folder + "/" + name;
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) std::abort();
-  std::fwrite(text.data(), 1, text.size(), file);
-  std::fclose(file);
-  return path;
+    return std::string(mkdtemp(pattern) != nullptr ? pattern : "/tmp");
+  }();
+  std::ofstream(folder + "/" + name, std::ios::binary) << text;
+  return folder + "/" + name;
 }
 
 std::vector<std::string> tracksIn(const std::string& folder) {

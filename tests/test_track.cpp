@@ -9,7 +9,6 @@
 #include <random>
 #include <sstream>
 
-#include "app/load_message.h"
 #include "bench/reference/generated_track.h"
 #include "bench/reference/plain_track.h"
 #include "geometry/random.h"
@@ -25,8 +24,6 @@ int8_t loadFrom(const std::string& text, TTrack* track = nullptr, TLoadDetail* d
   return (track != nullptr ? track : &local)->loadText(text.data(), text.size(), detail);
 }
 
-bool sameBits(const void* a, const void* b, size_t size) { return std::memcmp(a, b, size) == 0; }
-
 // Every other fault, the layouts a file may take and the square's exact mesh are in the track
 // tool's reviewed reports and maps.
 TEST(TrackLoad, MissingFilesDirectoriesAndTokensThatAreNoNumbers) {
@@ -35,9 +32,6 @@ TEST(TrackLoad, MissingFilesDirectoriesAndTokensThatAreNoNumbers) {
   std::string folder = writeTrackFile("folder", "") + ".d";
   ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
   EXPECT_EQ(track.load(folder.c_str()), loadCantOpen);
-  EXPECT_EQ(loadFailureMessage(loadCantOpen, false), "Can't open track file\n");
-  EXPECT_EQ(loadFailureMessage(loadCantOpen, true),
-            "Can't open default.tck\nUsage: Zarvanto [track file] [opponents]\n");
   for (const char* bad : {"x", "nan", "inf", "-infinity", "-", "in", "1e", "0x", "1.5abc", "--1", "0x1p"})
     EXPECT_EQ(loadFrom(trackText(square + bad + " 0 0\n")), loadTooClose) << bad;
   ASSERT_EQ(loadFrom(trackText("10 20 1\n10 220 5\n110 220 3\n15 20 1\n"), &track), loadTooClose);
@@ -45,7 +39,6 @@ TEST(TrackLoad, MissingFilesDirectoriesAndTokensThatAreNoNumbers) {
   ASSERT_EQ(loadFrom(trackText("10 20 1\n10 220 5\n110 220 3\n110 20 2\n"), &track), loadOk);
   expectNear(track.centre, {60, 3, -120}, 0);
   EXPECT_EQ(track.margin, 100);
-  EXPECT_EQ(TTrack().length(), 0);
 }
 
 TEST(TrackQueries, ContainmentHeightAndSlopeOfATriangle) {
@@ -131,8 +124,7 @@ void expectAsPlainScans(const std::string& text, std::mt19937& random) {
   for (int k = 0; k < 24; k++) {
     TCrossing fast = {-1, -1, 0}, plain = {-1, -1, 0};
     ASSERT_EQ(track.passesCrossingRule(&fast), plainPassesCrossingRule(track, &plain)) << k;
-    EXPECT_TRUE(fast.segment == plain.segment && fast.otherSegment == plain.otherSegment &&
-                sameBits(&fast.along, &plain.along, sizeof(float)));
+    EXPECT_TRUE(fast.segment == plain.segment && fast.otherSegment == plain.otherSegment && fast.along == plain.along);
     std::copy(kept.begin(), kept.end(), track.waypoints);
     size_t i = random() % uint32_t(n), j = random() % uint32_t(n);
     Vec3 a = kept[j], b = kept[j + 1];
@@ -151,7 +143,7 @@ void expectAsPlainScans(const std::string& text, std::mt19937& random) {
   EXPECT_EQ(gameRand(), drawAfterLoad);
   ASSERT_EQ(plain.triangleCount, track.triangleCount - track.infieldStart);
   for (int32_t i = 0; i < plain.triangleCount; i++)
-    ASSERT_TRUE(sameBits(plain.triangles[i], track.triangles[track.infieldStart + i], sizeof(TTriangle))) << i;
+    ASSERT_EQ(std::memcmp(plain.triangles[i], track.triangles[track.infieldStart + i], sizeof(TTriangle)), 0) << i;
 
   auto expectSame = [&](float x, float z) {
     ASSERT_EQ(track.findTriangle(x, 0, z), plainFindTriangle(track, x, 0, z)) << x << " " << z;
@@ -163,6 +155,7 @@ void expectAsPlainScans(const std::string& text, std::mt19937& random) {
       Vec3 p = corners[k], q = corners[(k + 1) % 3];
       float f = float(random() % 3001) / 1000 - 1;  // along the edge's line, beyond both ends too
       expectSame(p.x, p.z);
+      ASSERT_TRUE(std::isfinite(track.findTriangle(p.x, 0, p.z)->heightAt(p.x, 0, p.z)));
       expectSame(std::nextafter(p.x, -INFINITY), std::nextafter(p.z, INFINITY));
       expectSame((p.x + q.x) / 2, (p.z + q.z) / 2);
       expectSame(p.x + f * (q.x - p.x), p.z + f * (q.z - p.z));
@@ -178,10 +171,6 @@ void expectAsPlainScans(const std::string& text, std::mt19937& random) {
       expectSame(x, float(level->originZ + std::floor(v * level->rows) * level->cellSize));
     }
   for (auto [x, z] : {std::pair{0.0f, NAN}, {50.0f, NAN}, {NAN, 0.0f}, {INFINITY, -INFINITY}}) expectSame(x, z);
-  for (int32_t i = 0; i < n; i++) {
-    const Vec3& w = track.waypoints[i];
-    ASSERT_TRUE(std::isfinite(track.findTriangle(w.x, 0, w.z)->heightAt(w.x, 0, w.z))) << i;
-  }
 }
 
 // Generated tracks of every size, some with straights and more decimals, and the shipped ones,
@@ -248,7 +237,7 @@ TEST(EarClipping, AwkwardPolygonsAreCutAsByThePlainScan) {
     std::vector<TCorners> cut = cutGroundPolygon(polygon);
     ASSERT_EQ(int32_t(cut.size()), plain.triangleCount);
     for (int32_t i = 0; i < plain.triangleCount; i++)
-      ASSERT_TRUE(sameBits(&cut[size_t(i)], &plain.triangles[i]->vertexA, sizeof(TCorners))) << i;
+      ASSERT_EQ(std::memcmp(&cut[size_t(i)], &plain.triangles[i]->vertexA, sizeof(TCorners)), 0) << i;
   }
 }
 
