@@ -37,8 +37,6 @@ TEST_F(Cars, PaintVelocityAndSpeedLadder) {
       car.changeSpeed(int8_t(step));
       EXPECT_TRUE(car.speed == expected && car.turnRate == (expected == 0 ? 0.0f : 0.5f)) << expected;
     }
-  car.setMotion(-10.0f, 0.5f, float(pi / 6));  // reversing moves against the heading
-  expectNear(car.velocity, {-4.1519f, -5.0f, -7.6001f}, 1e-4f);
 }
 
 TEST_F(Cars, PlayerFollowsTheSurfaceSteersStaysInThePlayAreaAndCrashesOnASteepSlope) {
@@ -124,10 +122,6 @@ TEST_F(Cars, OpponentStartsWhereTheDrawFallsOnTheLapAndDrivesItsLegs) {
   EXPECT_NEAR(car.pitch, rampClimb, 1e-6f);
   car.update(0.5f);  // over the top: level from there
   EXPECT_TRUE(car.waypointIndex == 2 && car.pitch == 0.0f);
-  car.position = {0.0f, 20.0f, -99.5f};  // half a unit before waypoint 2
-  car.update(0.02f);                     // a frame's travel of 1.0, taken in full after the snap
-  EXPECT_EQ(car.waypointIndex, 3);
-  expectNear(car.position, {1.0f, 20.0f, -100.0f}, 1e-5f);
   loadGameTrack("0 0 0\n0 12 0\n12 12 0\n12 0 0\n");  // legs of 12
   setGameRandState(stateBeforeZero);
   TOpponent quick(1, 0, 0);

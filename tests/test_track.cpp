@@ -207,38 +207,4 @@ TEST(TrackMesh, LargeTrackBuiltOnTwoThreadsAnswersAsThePlainScans) {
   expectAsPlainScans(text, random);
 }
 
-// Polygons made to trip the clipping's box tests: points on a diagonal or its line far beyond,
-// on the corners of its box, repeated, in straight runs, at thirds, and spikes.
-TEST(EarClipping, AwkwardPolygonsAreCutAsByThePlainScan) {
-  std::mt19937 random(6);
-  for (int k = 0; k < 300 && !HasFatalFailure(); k++) {
-    size_t n = 4 + random() % 40;
-    std::vector<Vec3> polygon;
-    for (size_t i = 0; i < n; i++) {
-      double angle = -twoPi * (double(i) + 0.3 * (random() % 100) / 100.0) / double(n), r = 50 + random() % 50;
-      polygon.push_back({float(r * std::cos(angle)), float(i), float(-r * std::sin(angle))});
-    }
-    for (uint32_t m = 0; m < 1 + random() % 6; m++) {
-      size_t i = random() % n, j = random() % n;
-      Vec3 a = polygon[j], c = polygon[(j + 2) % n], &p = polygon[i], &next = polygon[(j + 1) % n];
-      float f = float(random() % 9) / 8 * 3 - 1;
-      switch (random() % 6) {
-        case 0: p = {a.x + f * (c.x - a.x), p.y, a.z + f * (c.z - a.z)}; break;
-        case 1: p = {a.x, p.y, c.z}; break;
-        case 2: p = {a.x, p.y, a.z}; break;
-        case 3: next = {(a.x + c.x) / 2, next.y, (a.z + c.z) / 2}; break;
-        case 4: next = {a.x + (c.x - a.x) / 3, next.y, a.z + (c.z - a.z) / 3}; break;
-        default: p = {p.x * 3, p.y, p.z * 3};
-      }
-    }
-    SCOPED_TRACE(k);
-    TTrack plain;
-    plainTriangulatePolygon(&plain, polygon);
-    std::vector<TCorners> cut = cutGroundPolygon(polygon);
-    ASSERT_EQ(int32_t(cut.size()), plain.triangleCount);
-    for (int32_t i = 0; i < plain.triangleCount; i++)
-      ASSERT_EQ(std::memcmp(&cut[size_t(i)], &plain.triangles[i]->vertexA, sizeof(TCorners)), 0) << i;
-  }
-}
-
 }  // namespace
