@@ -3,12 +3,24 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "app/game.h"
+#include "app/help.h"
 #include "app/input.h"
 #include "render/render.h"
 
 int main(int argc, char** argv) {
+  // Answered before GLUT starts, so they work at a terminal with no display. Only the first
+  // argument counts: anywhere else these words mean what they always did.
+  if (argc >= 2 && std::strcmp(argv[1], "--help") == 0) {
+    printHelp();
+    return 0;
+  }
+  if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
+    printVersion();
+    return 0;
+  }
   glutInit(&argc, argv);
   glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
   glutInitWindowPosition(120, 60);

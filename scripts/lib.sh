@@ -5,27 +5,36 @@ ZARVANTO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 # Everything needed to build the game, run its tests and drive it headless.
 # Mesa's software renderer (libgl1-mesa-dri) lets it draw without a GPU;
-# valgrind checks that quitting releases the race. Clang and its runtime
+# Debian's python3 with PIL drives the game and reads its pictures. Clang and its runtime
 # build the sanitizer and fuzzing variants.
 ZARVANTO_PACKAGES=(
   cmake make g++ clang-14 libclang-rt-14-dev
   freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri
-  libgtest-dev libbenchmark-dev
-  xvfb xauth xdotool x11-apps x11-utils imagemagick libxdamage-dev
-  valgrind
+  libgtest-dev libbenchmark-dev libpng-dev
+  xvfb xauth xdotool x11-apps x11-utils imagemagick python3-pil
+  libpugixml-dev nlohmann-json3-dev  # the track tool reads GPX and GeoJSON routes
   python3-mapbox-earcut  # scripts/bench: the ear clipping timed against earcut
+  # The installed game's checks: the menu entry, the AppStream data, the
+  # manual pages and the package.
+  desktop-file-utils appstream man-db lintian
 )
+
+# What scripts/package needs and no more: the build, and dpkg's tools that
+# set the flags and find the libraries the programs link.
+ZARVANTO_PACKAGE_BUILD=(cmake make g++ freeglut3-dev libglu1-mesa-dev libpugixml-dev nlohmann-json3-dev dpkg-dev file)
 
 zv_say() { printf '==> %s\n' "$*"; }
 zv_die() { printf 'error: %s\n' "$*" >&2; exit 1; }
 
-# Installs the Debian packages that are not installed yet. Does nothing,
-# and needs no network, when all are there.
+# Installs the Debian packages that are not installed yet: those named, or
+# else all of ZARVANTO_PACKAGES. Does nothing, and needs no network, when all
+# are there.
 zv_install_missing() {
+  local wanted=("$@") missing=() pkg
+  ((${#wanted[@]} > 0)) || wanted=("${ZARVANTO_PACKAGES[@]}")
   command -v dpkg-query >/dev/null 2>&1 ||
-    zv_die "dpkg-query not found: these scripts install packages on Debian or Ubuntu only; install ${ZARVANTO_PACKAGES[*]} by hand"
-  local missing=() pkg
-  for pkg in "${ZARVANTO_PACKAGES[@]}"; do
+    zv_die "dpkg-query not found: these scripts install packages on Debian or Ubuntu only; install ${wanted[*]} by hand"
+  for pkg in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}\n' "$pkg" 2>/dev/null | grep -q '^install ok installed$' ||
       missing+=("$pkg")
   done
@@ -89,8 +98,9 @@ zv_run_soak() {
   zv_say "Playing a ${minutes}-minute race"
   export LIBGL_ALWAYS_SOFTWARE=1
   zv_start_xvfb
-  ZARVANTO_SOAK_MINUTES="$minutes" ZARVANTO_SOAK_REPORT="$ZARVANTO_ROOT/build/soak-report.txt" \
-    "$ZARVANTO_ROOT/build/tests/zarvanto_soak" || status=$?
+  /usr/bin/python3 "$ZARVANTO_ROOT/tests/soak/soak.py" "$ZARVANTO_ROOT/build/zarvanto" \
+    "$ZARVANTO_ROOT/tests/soak/plateau.tck" "$ZARVANTO_ROOT/build/bench/libzarvanto_swap_counter.so" "$minutes" \
+    "$ZARVANTO_ROOT/build/soak-report.txt" || status=$?
   zv_stop_xvfb
   return "$status"
 }

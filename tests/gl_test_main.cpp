@@ -1,9 +1,12 @@
-// Runs the tests that need a real OpenGL context in one hidden GLUT window.
-#include <GL/glut.h>
+// Runs the tests that need a real OpenGL context in one GLUT window the size of the game's, shown
+// so that the pictures it swaps to its front can be read back.
+#include <GL/freeglut.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
@@ -13,7 +16,12 @@ int main(int argc, char** argv) {
   }
   glutInit(&argc, argv);
   glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
+  glutInitWindowSize(500, 400);
   glutCreateWindow("Zarvanto tests");
-  glutHideWindow();
+  glutDisplayFunc([] {});
+  for (int i = 0; i < 20; i++) {  // until the window is mapped and exposed
+    glutMainLoopEvent();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
   return RUN_ALL_TESTS();
 }

@@ -27,6 +27,8 @@ std::string writeTrackFile(const std::string& name, const std::string& text);
 // The .tck files in a folder, sorted, and what a file holds.
 std::vector<std::string> tracksIn(const std::string& folder);
 std::string fileText(const std::string& path);
+// Runs a shell command and returns its exit status; its standard output goes to *output.
+int runCommand(const std::string& command, std::string* output);
 
 // Makes the waypoint lines the game's one track.
 inline void loadGameTrack(const std::string& waypointLines) {
@@ -34,15 +36,6 @@ inline void loadGameTrack(const std::string& waypointLines) {
   delete track;
   track = new TTrack();
   ASSERT_EQ(track->loadText(text.data(), text.size()), loadOk);
-}
-
-// Ends a race a test made with createRace: its cars, their array and the camera.
-inline void releaseRace() {
-  for (int32_t i = 0; i < carCount; i++) delete cars[i];
-  delete[] cars;
-  cars = nullptr;
-  delete camera;
-  camera = nullptr;
 }
 
 // Releases the game's track after each test.

@@ -1,11 +1,18 @@
-// zarvanto-track: checks track files and draws their maps for track authors.
+// zarvanto-track: checks track files, draws their maps and makes tracks from routes for track
+// authors.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "tools/check_report.h"
+#include "tools/track_import.h"
 #include "tools/track_map.h"
 
 namespace {
@@ -17,7 +24,26 @@ constexpr int exitUsage = 2;
 
 const char usage[] =
     "Usage: zarvanto-track check [--json] FILE...\n"
-    "       zarvanto-track map FILE [-o MAP.svg]\n";
+    "       zarvanto-track map FILE [-o MAP.svg]\n"
+    "       zarvanto-track import ROUTE -o TRACK.tck [--title TEXT] [--spacing UNITS]\n"
+    "                             [--scale UNITS-PER-METRE] [--height-scale FACTOR] [--close]\n";
+
+const char help[] =
+    "\n"
+    "Checks track files for Zarvanto, draws their maps and makes tracks from routes, with the\n"
+    "game's own loader and rules.\n"
+    "\n"
+    "  check FILE...         the game's verdict on each file and where the fault lies;\n"
+    "                        for an accepted track, its waypoints, size, mesh and slopes\n"
+    "  check --json FILE...  the same as JSON\n"
+    "  map FILE [-o MAP.svg] the track from above as SVG, faults marked in red;\n"
+    "                        standard output without -o\n"
+    "  import ROUTE -o TRACK.tck\n"
+    "                        a track from a GPX route, a GeoJSON line or a CSV table of\n"
+    "                        metres, written only when the game accepts it\n"
+    "\n"
+    "Exit status: 0 every track accepted (or written), 1 some track refused, 2 the command\n"
+    "or its route is unusable, or the map or track can't be written.\n";
 
 int usageError() {
   std::fputs(usage, stderr);
@@ -74,11 +100,112 @@ int map(const std::vector<std::string>& arguments) {
   return checked.accepted() ? exitAccepted : exitRefused;
 }
 
+// The whole input, refused past the size import reads; the file is never read to its end when
+// it has none, as a device may not.
+bool readInput(const std::string& path, std::string* text) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  char block[65536];
+  size_t got;
+  while ((got = std::fread(block, 1, sizeof block, file)) > 0 && text->size() <= maxRouteBytes)
+    text->append(block, got);
+  bool read = !std::ferror(file);
+  std::fclose(file);
+  return read;
+}
+
+// Written beside the target and renamed over it, so a failed write leaves no half track behind.
+bool writeTrack(const std::string& path, const std::string& text) {
+  std::string temporary = path + ".XXXXXX";
+  int descriptor = mkstemp(&temporary[0]);
+  if (descriptor < 0) return false;
+  mode_t mask = umask(0);
+  umask(mask);
+  bool written =
+      fchmod(descriptor, 0666 & ~mask) == 0 && write(descriptor, text.data(), text.size()) == ssize_t(text.size());
+  written = close(descriptor) == 0 && written && std::rename(temporary.c_str(), path.c_str()) == 0;
+  if (!written) std::remove(temporary.c_str());
+  return written;
+}
+
+bool parseOption(const std::string& text, double low, double* value) {
+  char* end = nullptr;
+  *value = std::strtod(text.c_str(), &end);
+  return !text.empty() && end == text.c_str() + text.size() && std::isfinite(*value) && *value >= low;
+}
+
+int import(const std::vector<std::string>& arguments) {
+  std::string input, output;
+  TImportOptions options;
+  for (size_t i = 0; i < arguments.size(); i++) {
+    const std::string& a = arguments[i];
+    bool valued = a == "-o" || a == "--title" || a == "--spacing" || a == "--scale" || a == "--height-scale";
+    if (valued && ++i == arguments.size()) return usageError();
+    const std::string& value = valued ? arguments[i] : a;
+    double number = 0.0;
+    bool numeric = a == "--spacing" || a == "--scale" || a == "--height-scale";
+    double low = a == "--spacing" ? double(minWaypointDistance) : (a == "--scale" ? 1e-9 : 0.0);
+    if (numeric && !parseOption(value, low, &number)) {
+      std::fprintf(stderr, "zarvanto-track: %s takes a number of at least %s, not \"%s\"\n", a.c_str(),
+                   formatNumber(low).c_str(), value.c_str());
+      return exitUsage;
+    }
+    if (a == "-o")
+      output = value;
+    else if (a == "--title")
+      options.title = value;
+    else if (a == "--spacing")
+      options.spacing = number;
+    else if (a == "--scale")
+      options.scale = number;
+    else if (a == "--height-scale")
+      options.heightScale = number;
+    else if (a == "--close")
+      options.close = true;
+    else if (input.empty() && (a.empty() || a[0] != '-'))
+      input = a;
+    else
+      return usageError();
+  }
+  if (input.empty() || output.empty()) return usageError();
+  std::string text;
+  if (!readInput(input, &text)) {
+    std::fprintf(stderr, "zarvanto-track: can't read %s\n", input.c_str());
+    return exitUsage;
+  }
+  TImport made = importRoute(input, text, output, options);
+  std::string report = importText(made, input);
+  if (made.status == importUnusable) {
+    std::fputs(report.c_str(), stderr);
+    return exitUsage;
+  }
+  std::fputs(report.c_str(), stdout);
+  if (made.status == importRefused) {
+    std::printf("nothing written to %s\n", output.c_str());
+    return exitRefused;
+  }
+  if (!writeTrack(output, made.trackText)) {
+    std::fprintf(stderr, "zarvanto-track: can't write %s\n", output.c_str());
+    return exitUsage;
+  }
+  std::printf("wrote %s\n", output.c_str());
+  return exitAccepted;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::string> arguments(argv + std::min(argc, 2), argv + argc);
+  if (argc >= 2 && std::strcmp(argv[1], "--help") == 0) {
+    std::printf("%s%s", usage, help);
+    return 0;
+  }
+  if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("zarvanto-track %s\n", ZARVANTO_VERSION);
+    return 0;
+  }
   if (argc >= 2 && std::strcmp(argv[1], "check") == 0) return check(arguments);
   if (argc >= 2 && std::strcmp(argv[1], "map") == 0) return map(arguments);
+  if (argc >= 2 && std::strcmp(argv[1], "import") == 0) return import(arguments);
   return usageError();
 }

@@ -1,0 +1,35 @@
+// The game's own description of its command line and keys, for a player at a terminal.
+#include "app/help.h"
+
+#include <cstdio>
+
+#include "app/game.h"
+
+void printHelp() {
+  std::printf(
+      "Usage: zarvanto [track file] [opponents]\n"
+      "       zarvanto --help | --version\n"
+      "\n"
+      "Races round the track in the file (Default.tck in the current folder when none is\n"
+      "named) against 0 to %d computer opponents (%d when not given).\n"
+      "\n"
+      "Keys (the race starts paused):\n"
+      "  mouse           steer while the car moves\n"
+      "  Up / Down       one step faster / slower; below 0 the car reverses\n"
+      "  Space           stop\n"
+      "  p               pause / resume\n"
+      "  Enter           resume; after a crash, a new race\n"
+      "  Esc             quit\n"
+      "  F1 or h         help text\n"
+      "  F2              head-up display\n"
+      "  F3              track overview\n"
+      "  F4              wireframe / solid\n"
+      "  F5 F6 F7 F8     camera: cockpit, from behind, helicopter, above the track\n"
+      "  0-7             the car the camera follows\n"
+      "  f               full screen\n"
+      "\n"
+      "Exit status: 0 after Esc, 1 when the track or the opponents are refused.\n",
+      maxOpponents, maxOpponents);
+}
+
+void printVersion() { std::printf("zarvanto %s\n", ZARVANTO_VERSION); }

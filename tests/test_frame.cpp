@@ -1,0 +1,265 @@
+// Frames in a real OpenGL context: the track drawn with what lies outside the view left out looks
+// exactly as the track drawn whole, and the running game allocates nothing. Allocations are
+// counted by replacing operator new for the whole program and wrapping malloc, calloc and realloc
+// for the game's own code (the tests link with --wrap for them), on the game's thread only: Mesa's
+// helper threads are not the game.
+#include <GL/glut.h>
+#include <gtest/gtest.h>
+#include <png.h>
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "app/clock.h"
+#include "app/game.h"
+#include "bench/reference/generated_track.h"
+#include "bench/reference/plain_draw.h"
+#include "camera/camera.h"
+#include "cars/player.h"
+#include "geometry/random.h"
+#include "render/render.h"
+#include "track/track.h"
+
+namespace {
+
+thread_local bool counting = false;
+thread_local long allocations = 0;
+
+void* counted(void* p) {
+  if (counting) allocations++;
+  return p;
+}
+
+}  // namespace
+
+// The library's other forms of new end in these, and every delete in free.
+void* operator new(std::size_t size) {
+  if (void* p = counted(std::malloc(size == 0 ? 1 : size))) return p;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+
+extern "C" {
+void* __real_malloc(std::size_t size);
+void* __real_calloc(std::size_t count, std::size_t size);
+void* __real_realloc(void* p, std::size_t size);
+void* __wrap_malloc(std::size_t size) { return counted(__real_malloc(size)); }
+void* __wrap_calloc(std::size_t count, std::size_t size) { return counted(__real_calloc(count, size)); }
+void* __wrap_realloc(void* p, std::size_t size) { return counted(__real_realloc(p, size)); }
+}
+
+namespace {
+
+constexpr int width = 300, height = 240;  // the game's 5:4 shape in the tests' window
+constexpr int tolerance = 2;              // per channel: Mesa may round a colour either way
+
+// Compares the window's last frame with the stored picture name, as the player would see it. A
+// picture that differs is kept in e2e-failures/ of the folder the tests run in, with a map of
+// where it differs; with ZARVANTO_NEW_PICTURES=1 it replaces the stored one instead.
+void expectPicture(const std::string& name) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.format = PNG_FORMAT_RGB;
+  image.width = uint32_t(windowWidth);
+  image.height = uint32_t(windowHeight);
+  size_t size = PNG_IMAGE_SIZE(image), row = PNG_IMAGE_ROW_STRIDE(image);
+  std::vector<uint8_t> shown(size), stored(size);
+  glReadBuffer(GL_BACK);  // Mesa's software renderer keeps the frame there through the swap
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, windowWidth, windowHeight, GL_RGB, GL_UNSIGNED_BYTE, shown.data());
+  std::string path = std::string(ZARVANTO_PICTURES) + "/" + name + ".png";
+  // OpenGL reads from the bottom row up, which a negative stride tells the PNG.
+  auto write = [&](const std::string& file, const std::vector<uint8_t>& pixels) {
+    png_image_write_to_file(&image, file.c_str(), 0, pixels.data(), -png_int_32(row), nullptr);
+  };
+  if (const char* renew = std::getenv("ZARVANTO_NEW_PICTURES"); renew != nullptr && *renew == '1') write(path, shown);
+  png_image read{};
+  read.version = PNG_IMAGE_VERSION;
+  ASSERT_TRUE(png_image_begin_read_from_file(&read, path.c_str())) << path;
+  read.format = PNG_FORMAT_RGB;
+  ASSERT_EQ(read.width * read.height, image.width * image.height) << path;
+  ASSERT_TRUE(png_image_finish_read(&read, nullptr, stored.data(), -png_int_32(row), nullptr)) << path;
+  int differing = 0;
+  std::vector<uint8_t> difference(size);
+  for (size_t i = 0; i < size; i += 3)
+    if (std::abs(shown[i] - stored[i]) > tolerance || std::abs(shown[i + 1] - stored[i + 1]) > tolerance ||
+        std::abs(shown[i + 2] - stored[i + 2]) > tolerance) {
+      differing++;
+      difference[i] = difference[i + 1] = difference[i + 2] = 255;
+    }
+  if (differing > 0) {
+    mkdir("e2e-failures", 0755);
+    write("e2e-failures/" + name + ".png", shown);
+    write("e2e-failures/" + name + "-difference.png", difference);
+  }
+  EXPECT_EQ(differing, 0) << "pixels differ from " << path
+                          << "; what was shown and where it differs are in e2e-failures/";
+}
+
+class Frame : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    reshape(width, height);  // the game's projection: 45 degrees, near 1, far 800
+    glEnable(GL_DEPTH_TEST);
+    displayFlags = showHeadUp | showOverview | drawSolid;
+  }
+  void TearDown() override {
+    delete track;
+    track = nullptr;
+    displayFlags = showHeadUp | showOverview | drawSolid;
+  }
+  void load(const std::string& text) {
+    delete track;
+    track = new TTrack();
+    ASSERT_EQ(track->loadText(text.data(), text.size()), loadOk);
+  }
+  void loadShipped(const char* name) {
+    delete track;
+    track = new TTrack();
+    ASSERT_EQ(track->load((std::string(ZARVANTO_TRACKS_DIR) + "/" + name).c_str()), loadOk);
+  }
+
+  // Colour and depth of the track drawn from eye towards at, culled or whole.
+  std::vector<uint8_t> picture(Vec3 eye, Vec3 at, bool culled) {
+    glClearColor(0.6f, 0.8f, 0.8f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glLoadIdentity();
+    gluLookAt(eye.x, eye.y, eye.z, at.x, at.y, at.z, double(at.x) - eye.x, double(at.y) - eye.y + 1.0,
+              double(at.z) - eye.z);
+    if (culled)
+      track->draw();
+    else if (displayFlags & drawSolid)
+      plainDrawSolid(*track);
+    else
+      plainDrawWireframe(*track);
+    std::vector<uint8_t> pixels(size_t(width) * height * 7);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    glReadPixels(0, 0, width, height, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT, pixels.data() + width * height * 3);
+    return pixels;
+  }
+
+  // From along the road at every k-th waypoint (a car's eye, a chase camera's, skimming the road
+  // so triangles cross the near plane, across the road's edge, from under the ground), then from
+  // high above, with the far plane cutting the ground, and from beyond the border.
+  void expectCulledLooksWhole(int32_t every) {
+    std::vector<std::pair<Vec3, Vec3>> views;
+    for (int32_t i = 0; i < track->waypointCount; i += every) {
+      Vec3 p = track->waypoints[i], q = track->waypoints[i + 1];
+      float length = std::hypot(q.x - p.x, q.z - p.z), dx = (q.x - p.x) / length, dz = (q.z - p.z) / length;
+      views.insert(views.end(), {{{p.x, p.y + 1.5f, p.z}, {q.x, q.y + 1.5f, q.z}},
+                                 {{p.x - 12 * dx, p.y + 6, p.z - 12 * dz}, p},
+                                 {{p.x, p.y + 0.4f, p.z}, {p.x + 10 * dx, p.y - 0.5f, p.z + 10 * dz}},
+                                 {{p.x - 6 * dz, p.y + 2, p.z + 6 * dx}, {p.x + 40 * dz, p.y, p.z - 40 * dx}},
+                                 {{p.x, p.y - 3, p.z}, {q.x, q.y + 20, q.z}}});
+    }
+    Vec3 c = track->centre, lo = track->minCorner;
+    float m = float(track->margin);
+    views.insert(views.end(), {{{c.x, c.y + 300, c.z + 1}, c},
+                               {{c.x, c.y + 700, c.z - 300}, c},
+                               {{c.x, c.y + 120, c.z}, {c.x + 600, c.y, c.z + 100}},
+                               {{lo.x - m - 20, 5, lo.z - m - 20}, c},
+                               {{lo.x - m + 5, 3, c.z}, {lo.x - m - 100, 0, c.z + 30}}});
+    for (auto [eye, at] : views) {
+      SCOPED_TRACE(testing::Message() << "from " << eye.x << " " << eye.y << " " << eye.z << " to " << at.x << " "
+                                      << at.y << " " << at.z);
+      ASSERT_TRUE(picture(eye, at, false) == picture(eye, at, true));
+    }
+  }
+};
+
+TEST_F(Frame, CulledTrackLooksAsTheWholeTrackSolidAndWireframe) {
+  for (bool solid : {true, false}) {
+    displayFlags = solid ? drawSolid : 0;
+    for (const char* name : {"Default.tck", "Hills.tck"}) {
+      SCOPED_TRACE(name);
+      loadShipped(name);
+      expectCulledLooksWhole(3);
+    }
+    // Coordinates in the tens of thousands, most of the mesh beyond the far plane, and ground
+    // triangles long enough to cross the whole view.
+    load(trackFileText(generatedWaypoints(10000, 2024)));
+    expectCulledLooksWhole(997);
+    if (solid) {
+      EXPECT_LT(track->trianglesDrawn, track->triangleCount / 50);
+    }
+  }
+}
+
+// A race of three opponents on the shipped track from each camera, once every car and the camera
+// have moved for three seconds of steps of a fixed length.
+TEST_F(Frame, EveryViewOfARaceLooksAsItsStoredPicture) {
+  setGameRandState(1);  // as the game starts: the track's ground shades first, then the opponents
+  loadShipped("Default.tck");
+  reshape(500, 400);
+  carCount = 4;
+  cars = new TCar*[carCount]();
+  holdGameClock(100000);  // a waypoint's message shows in every picture or in none
+  messageTime = -10.0f;
+  lastLapTime = 0.0f;
+  bestLapTime = std::numeric_limits<float>::max();
+  const char* names[] = {"cockpit", "behind", "helicopter", "track"};
+  for (uint8_t mode : {cameraCockpit, cameraBehind, cameraHelicopter, cameraTrack}) {
+    createRace();
+    player->changeSpeed(1);
+    camera->setMode(mode);
+    for (int i = 0; i < 180; i++) {
+      for (int32_t car = 0; car < carCount; car++) cars[car]->update(1.0f / 60);
+      camera->update(1.0f / 60);
+    }
+    pauseState = stateRunning;
+    display();
+    expectPicture(names[mode]);
+    pauseState = statePaused;
+    for (int32_t i = 0; i < carCount; i++) delete cars[i];
+    delete camera;
+  }
+  delete[] cars;
+  holdGameClock(-1);
+}
+
+TEST_F(Frame, StepsAndFramesAllocateNothing) {
+  loadShipped("Hills.tck");
+  carCount = maxCars;
+  cars = new TCar*[carCount]();
+  createRace();
+  player->changeSpeed(1);
+  // Every view, overlay and steering shown once before counting, so Mesa builds its programs for
+  // each state first; then the same again, counted.
+  for (bool count : {false, true}) {
+    counting = count;
+    for (int i = 0; i < 4000; i++) {
+      holdGameClock(1000 + 16 * i);
+      for (int32_t car = 0; car < carCount; car++) cars[car]->update(0.016f);
+      camera->update(0.016f);
+      if (i % 4 == 0) display();
+      if (i % 250 == 0) {
+        int n = i / 250;
+        camera->setMode(uint8_t(n % 4));
+        camera->setCar(cars[n % carCount]);
+        displayFlags = uint8_t(n % 16);
+        player->turnRate = float(n % 3 - 1) * 0.3f;
+        if (n % 5 == 0) player->changeSpeed(1);
+      }
+    }
+    counting = false;
+  }
+  EXPECT_EQ(allocations, 0);
+  EXPECT_GT(player->speed, 0.0f);
+  for (int32_t i = 0; i < carCount; i++) delete cars[i];
+  delete[] cars;
+  delete camera;
+  holdGameClock(-1);
+}
+
+}  // namespace

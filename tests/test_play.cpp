@@ -1,0 +1,193 @@
+// The game loop and the controls, driven through the callbacks GLUT would call, with a real
+// window and the game clock held: the frame time, pause bookkeeping, crash, restart, the keys, the
+// mouse and the projection the window keeps.
+#include <GL/glut.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "app/clock.h"
+#include "app/game.h"
+#include "app/input.h"
+#include "camera/camera.h"
+#include "cars/opponent.h"
+#include "cars/player.h"
+#include "track/track.h"
+#include "track/triangle.h"
+
+namespace {
+
+// A square of side 100, clockwise: north from the start, then east.
+const char squareTrack[] = "#Track\nSquare\n0 0 0\n0 100 0\n100 100 0\n100 0 0\n";
+
+// A race on the square with two opponents, paused at a held clock, as start-up leaves it.
+class Play : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    track = new TTrack();
+    ASSERT_EQ(track->loadText(squareTrack, std::strlen(squareTrack)), loadOk);
+    carCount = 3;
+    cars = new TCar*[carCount]();
+    createRace();
+    holdGameClock(1000);
+    pauseState = statePaused;
+    displayFlags = showHeadUp | showOverview | drawSolid;
+    lastFrameTime = 0.0f;
+    lastLapTime = 0.0f;
+    bestLapTime = std::numeric_limits<float>::max();
+    lapStartTime = pauseStartTime = gameClock();
+    pausedTime = 0.0f;
+    reshape(500, 400);
+  }
+  void TearDown() override {
+    setPause(statePaused);
+    for (int32_t i = 0; i < carCount; i++) delete cars[i];
+    delete[] cars;
+    delete camera;
+    delete track;
+    track = nullptr;
+    holdGameClock(-1);
+  }
+  // Distance the player covers northwards in one idle step taken at the given clock.
+  float stepAt(int64_t milliseconds) {
+    holdGameClock(milliseconds);
+    float before = player->position.z;
+    idle();
+    return before - player->position.z;
+  }
+};
+
+TEST_F(Play, FrameTimeIsFirstStepThenRealGapAtMostOneSecond) {
+  specialKey(GLUT_KEY_UP, 0, 0);  // resumes and steps up: 5 units a second
+  specialKey(GLUT_KEY_UP, 0, 0);  // 10
+  EXPECT_EQ(pauseState, stateRunning);
+  EXPECT_FLOAT_EQ(stepAt(1000), 1.0f);   // first step: 0.1 s whatever the clock says
+  EXPECT_FLOAT_EQ(stepAt(1300), 3.0f);   // 0.3 s later
+  EXPECT_FLOAT_EQ(stepAt(6300), 10.0f);  // 5 s gap: one second
+  EXPECT_FLOAT_EQ(stepAt(7300), 10.0f);  // exactly one second
+  keyboard('p', 0, 0);
+  EXPECT_EQ(pauseState, statePaused);
+  keyboard('P', 0, 0);
+  EXPECT_EQ(pauseState, stateRunning);
+  EXPECT_FLOAT_EQ(stepAt(9000), 1.0f);  // after a resume: 0.1 s again
+  keyboard(' ', 0, 0);
+  EXPECT_EQ(player->speed, 0.0f);
+}
+
+TEST_F(Play, PausedTimeStaysOutOfTheLap) {
+  holdGameClock(3000);
+  keyboard(13, 0, 0);  // Enter resumes; the wait before it is not lap time
+  holdGameClock(20000);
+  keyboard('p', 0, 0);
+  holdGameClock(30000);  // a 10-second pause
+  keyboard('p', 0, 0);
+  // Close the lap: the player stands on the start heading for the closing copy of waypoint 0.
+  player->waypointIndex = track->waypointCount;
+  holdGameClock(60000);
+  idle();
+  EXPECT_FLOAT_EQ(lastLapTime, 60.0f - 1.0f - 2.0f - 10.0f);
+  EXPECT_EQ(bestLapTime, lastLapTime);
+  EXPECT_EQ(pausedTime, 0.0f);
+  EXPECT_EQ(lapStartTime, 60.0f);
+}
+
+TEST_F(Play, CrashStopsEverythingButEnterWhichStartsANewPausedRace) {
+  setPause(stateRunning);
+  Vec3 opponentBefore = cars[1]->position;
+  player->position = {-40.0f, 0.0f, -50.0f};  // on the level outer ground
+  idle();
+  EXPECT_EQ(pauseState, stateRunning);
+  player->triangle->slopeAngle = float(crashPitch);  // a slope just steep enough under the car
+  idle();
+  player->triangle->slopeAngle = 0.0f;
+  EXPECT_EQ(pauseState, stateCrashed);
+  EXPECT_NE(cars[1]->position.x + cars[1]->position.z, opponentBefore.x + opponentBefore.z) << "tested after all moved";
+
+  // Nothing but Enter moves a crashed game.
+  Vec3 firstPlace = cars[1]->position;
+  for (unsigned char key : {'p', ' '}) keyboard(key, 0, 0);
+  for (int key : {GLUT_KEY_UP, GLUT_KEY_DOWN}) specialKey(key, 0, 0);
+  EXPECT_EQ(pauseState, stateCrashed);
+  EXPECT_EQ(player->speed, 0.0f);
+
+  lastLapTime = 42.0f;
+  bestLapTime = 40.0f;
+  camera->setMode(cameraTrack);
+  holdGameClock(5000);
+  keyboard(13, 0, 0);
+  EXPECT_EQ(pauseState, statePaused);
+  EXPECT_EQ(cars[0], player);
+  EXPECT_EQ(player->waypointIndex, 1);
+  EXPECT_EQ(camera->mode, cameraHelicopter);
+  EXPECT_EQ(camera->car, player);
+  EXPECT_EQ(cars[1]->colour[0], 1.0f);  // still red
+  EXPECT_NE(cars[1]->position.x + 1000 * cars[1]->position.z, firstPlace.x + 1000 * firstPlace.z);
+  EXPECT_EQ(lastLapTime, 42.0f);
+  EXPECT_EQ(bestLapTime, 40.0f);
+  EXPECT_EQ(lapStartTime, 5.0f);
+  EXPECT_EQ(pauseStartTime, 5.0f);
+  EXPECT_EQ(pausedTime, 0.0f);
+}
+
+TEST_F(Play, KeysToggleOverlaysChooseViewsAndCars) {
+  const struct {
+    int key;
+    uint8_t flag;
+  } toggles[] = {
+      {GLUT_KEY_F1, showHelp}, {GLUT_KEY_F2, showHeadUp}, {GLUT_KEY_F3, showOverview}, {GLUT_KEY_F4, drawSolid}};
+  for (auto toggle : toggles) {
+    uint8_t before = displayFlags;
+    specialKey(toggle.key, 0, 0);
+    EXPECT_EQ(displayFlags, before ^ toggle.flag) << "F" << toggle.key;
+  }
+  keyboard('H', 0, 0);
+  EXPECT_EQ(displayFlags, 0);
+  const int views[][2] = {{GLUT_KEY_F5, cameraCockpit},
+                          {GLUT_KEY_F6, cameraBehind},
+                          {GLUT_KEY_F7, cameraHelicopter},
+                          {GLUT_KEY_F8, cameraTrack}};
+  for (auto view : views) {
+    specialKey(view[0], 0, 0);
+    EXPECT_EQ(camera->mode, view[1]);
+  }
+  keyboard('2', 0, 0);
+  EXPECT_EQ(camera->car, cars[2]);
+  keyboard('3', 0, 0);  // two opponents: there is no car 3
+  EXPECT_EQ(camera->car, cars[2]);
+  keyboard('0', 0, 0);
+  EXPECT_EQ(camera->car, player);
+  EXPECT_EQ(pauseState, statePaused) << "none of these starts the game";
+}
+
+TEST_F(Play, TheMouseSteersOnlyARunningMovingCarByHalfADegreeAPixel) {
+  passiveMotion(10, 0);
+  EXPECT_EQ(player->turnRate, 0.0f) << "paused";
+  setPause(stateRunning);
+  passiveMotion(10, 0);
+  EXPECT_EQ(player->turnRate, 0.0f) << "standing";
+  specialKey(GLUT_KEY_DOWN, 0, 0);  // reversing counts as moving
+  passiveMotion(10, 0);
+  EXPECT_FLOAT_EQ(player->turnRate, float(240 * pi / 180.0 * 0.5));
+  passiveMotion(499, 0);
+  EXPECT_FLOAT_EQ(player->turnRate, float(-249 * pi / 180.0 * 0.5));
+}
+
+TEST_F(Play, ReshapeKeepsFieldOfViewAndSavedSizeOutsideFullScreen) {
+  reshape(800, 200);
+  GLfloat projection[16];
+  glGetFloatv(GL_PROJECTION_MATRIX, projection);
+  EXPECT_NEAR(projection[5], 1.0 / std::tan(22.5 * pi / 180), 1e-5);  // 45 degrees vertical
+  EXPECT_NEAR(projection[0], projection[5] / 4, 1e-5);
+  EXPECT_EQ(savedWindowWidth, 800);
+  fullScreen = true;
+  reshape(1280, 1024);
+  fullScreen = false;
+  EXPECT_EQ(savedWindowWidth, 800);
+  EXPECT_EQ(savedWindowHeight, 200);
+  reshape(500, 0);  // a minimised window
+  EXPECT_TRUE(std::isfinite(aspectRatio));
+}
+
+}  // namespace

@@ -1,0 +1,197 @@
+// Importing routes: loops of each format become tracks the game accepts, true to the route's
+// shape and length; refusals say where on the route; hostile inputs get a message, not a crash.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "tests/test_support.h"
+#include "tools/track_import.h"
+
+namespace {
+
+struct TMetres {
+  double east, north, height;
+};
+
+using TPoints = std::vector<TMetres>;
+
+constexpr double lat0 = 60.0, lon0 = 10.0, metresPerDegree = 111412.0;  // near enough at 60 north
+
+std::string number(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.8f", value);
+  return text;
+}
+
+std::string latitude(const TMetres& p) { return number(lat0 + p.north / metresPerDegree); }
+std::string longitude(const TMetres& p) { return number(lon0 + p.east / (metresPerDegree * 0.5)); }
+
+std::string gpx(const TPoints& points) {
+  std::string text = "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\"><trk><name>Ring</name><trkseg>\n";
+  for (const TMetres& p : points)
+    text +=
+        "<trkpt lat=\"" + latitude(p) + "\" lon=\"" + longitude(p) + "\"><ele>" + number(p.height) + "</ele></trkpt>\n";
+  return text + "</trkseg></trk></gpx>\n";
+}
+
+std::string geoJson(const TPoints& points) {
+  std::string text = R"({"type":"Feature","properties":{},"geometry":{"type":"LineString","coordinates":[)";
+  for (const TMetres& p : points)
+    text += std::string(&p == &points[0] ? "" : ",") + "[" + longitude(p) + "," + latitude(p) + "," + number(p.height) +
+            "]";
+  return text + "]}}";
+}
+
+std::string csv(const TPoints& points) {
+  std::string text = "# x,y,z\n";
+  for (const TMetres& p : points) text += number(p.east) + "," + number(p.north) + "," + number(p.height) + ",9\n";
+  return text;
+}
+
+// Round from angle `from` for `turn` radians (negative: clockwise), the last point repeating the first on a full turn.
+TPoints arc(int count, double radius, double from, double turn, double hills = 0.0) {
+  TPoints points;
+  for (int i = 0; i <= count; i++) {
+    double a = from + turn * i / count;
+    points.push_back({radius * std::cos(a), radius * std::sin(a), hills * (1.0 + std::sin(3.0 * a))});
+  }
+  return points;
+}
+
+double planLength(const TTrack& track) {
+  double length = 0.0;
+  for (int i = 0; i < track.waypointCount; i++)
+    length +=
+        std::hypot(track.waypoints[i + 1].x - track.waypoints[i].x, track.waypoints[i + 1].z - track.waypoints[i].z);
+  return length;
+}
+
+TImport import(const std::string& text, const TImportOptions& options = {}) {
+  return importRoute("route", text, "route.tck", options);
+}
+
+TEST(ImportLoops, EveryFormatEitherWayRoundMakesTheSameAcceptedLoopOfTheRoutesLength) {
+  for (auto format : {gpx, geoJson, csv}) {
+    for (double turn : {-2.0 * pi, 2.0 * pi}) {
+      TPoints points = arc(40, 250.0, 0.3, turn, 4.0);
+      TImport made = import(format(points));
+      SCOPED_TRACE(made.route.format + importText(made, "route"));
+      ASSERT_EQ(made.status, importWritten);
+      EXPECT_EQ(made.check.result, loadOk);
+      EXPECT_EQ(made.reversed, turn > 0.0);
+      EXPECT_NEAR(planLength(*made.check.track), made.routeLength, 0.01 * made.routeLength);
+      EXPECT_NEAR(made.routeLength, 2 * pi * 250.0, 0.01 * 2 * pi * 250.0);
+      std::reverse(points.begin(), points.end());
+      TImport back = import(format(points));
+      ASSERT_EQ(back.check.waypoints.size(), made.check.waypoints.size());
+      for (size_t i = 0; i < made.check.waypoints.size(); i++) {
+        EXPECT_NEAR(back.check.waypoints[i].at.east, made.check.waypoints[i].at.east, 0.02);
+        EXPECT_NEAR(back.check.waypoints[i].at.north, made.check.waypoints[i].at.north, 0.02);
+        EXPECT_NEAR(back.check.waypoints[i].at.height, made.check.waypoints[i].at.height, 0.02);
+      }
+    }
+  }
+}
+
+TEST(ImportLoops, HeightsStartAtZeroKeepTheirRiseAndScale) {
+  TPoints points = arc(40, 250.0, 0.0, -2.0 * pi, 4.0);
+  TImport plain = import(csv(points)), steep = import(csv(points), {"", 20.0, 1.0, 2.5, false});
+  ASSERT_EQ(steep.status, importWritten);
+  EXPECT_EQ(plain.check.low.height, 0.0);
+  EXPECT_NEAR(plain.check.high.height, 8.0, 1.5);  // the rise, a little flattened by smoothing
+  for (size_t i = 0; i < plain.check.waypoints.size(); i++)
+    EXPECT_NEAR(steep.check.waypoints[i].at.height, 2.5 * plain.check.waypoints[i].at.height, 0.03);
+}
+
+TEST(ImportPlane, GroundDistancesAreTheEllipsoidsToAHundredthOfAPercent) {
+  // A rectangle 0.1 degrees north by 0.2 east at 60 north, clockwise; its sides and diagonal as
+  // the geodesics between the corners on the ellipsoid (GeographicLib's GeodSolve).
+  TImport made = import(R"({"type":"Polygon","coordinates":[[[10,60],[10,60.1],[10.2,60.1],[10.2,60],[10,60]]]})");
+  EXPECT_EQ(made.status, importWritten);
+  EXPECT_FALSE(made.reversed);
+  EXPECT_NEAR(made.routeLength, 44568.922335, 4.5);
+  std::vector<TPlanePoint> plane;
+  std::string problem;
+  ASSERT_TRUE(projectRoute(made.route, &plane, &problem));
+  EXPECT_NEAR(std::hypot(plane[2].east - plane[0].east, plane[2].north - plane[0].north), 15757.486649, 1.6);
+}
+
+TEST(ImportRefusals, OpenRouteIsRefusedWithItsGapUnlessClosed) {
+  std::string half = csv(arc(20, 250.0, 0.0, -pi));
+  TImport open = import(half);
+  EXPECT_EQ(open.status, importRefused);
+  EXPECT_NE(open.problem.find("ends are 500 units apart"), std::string::npos) << open.problem;
+  EXPECT_EQ(import(half, {"", 20.0, 1.0, 1.0, true}).status, importWritten);
+}
+
+TEST(ImportRefusals, CrossingIsToldAtTheRoutesOwnPlace) {
+  TPoints eight;
+  for (int i = 0; i < 60; i++) {
+    double t = 2.0 * pi * i / 60 + 0.2;
+    eight.push_back({200.0 * std::sin(t), 100.0 * std::sin(2.0 * t), 0.0});
+  }
+  // The road crosses where the eight does: in the middle of the drawing.
+  for (auto format : {csv, gpx}) {
+    TImport made = import(format(eight), {"", 40.0});
+    std::string text = importText(made, "eight");
+    ASSERT_EQ(made.check.detail.fault, faultCrossing) << text;
+    std::smatch at;
+    ASSERT_TRUE(std::regex_search(text, at, std::regex("crosses itself at \\w+ ([-.0-9]+), \\w+ ([-.0-9]+)")));
+    bool degrees = made.route.geographic;
+    EXPECT_NEAR(std::stod(at[1]), degrees ? lat0 : 0.0, degrees ? 1e-6 : 0.1);
+    EXPECT_NEAR(std::stod(at[2]), degrees ? lon0 : 0.0, degrees ? 1e-6 : 0.1);
+    EXPECT_NE(text.find("is between point"), std::string::npos);
+  }
+}
+
+TEST(ImportRefusals, HostileInputGetsAMessageAndNoTrack) {
+  std::string deep(200000, '[');
+  const std::pair<std::string, std::string> inputs[] = {
+      {"", "no points"},
+      {"1,2\n", "only one point"},
+      {"5,5\n5,5\n5.001,5\n5,5\n", "all 4 points"},
+      {"0,0\nnan,0\n", "\"nan\" is not a number"},
+      {"0,0\n1e999,0\n", "\"1e999\" is not a number"},
+      {"0,0\n0,zero\n", "line 2: \"zero\""},
+      {"0,0\n1e300,0\n-1e300,0\n0,0\n", "more than 10000 waypoints"},
+      {"0,0\n0,15\n15,15\n", "round; at --spacing 20 a track needs 60"},
+      {std::string("x\0y", 3), "binary"},
+      {"<gpx><trk><trkseg><trkpt lat=\"abc\" lon=\"0\"/></trkseg></trk></gpx>", "point 1: lat \"abc\""},
+      {"<gpx><rte><rtept lat=\"95\" lon=\"0\"/></rte></gpx>", "latitude 95"},
+      {"<gpx><rte><rtept lat=\"1\" lon=\"2\"><ele>high</ele></rtept></rte></gpx>", "ele \"high\""},
+      {"<gpx><trk><name>", "not well-formed XML"},
+      {"<kml/>", "not GPX"},
+      {"<gpx/>", "without a track or route point"},
+      {"<gpx><rte><rtept lat=\"-89\" lon=\"0\"/><rtept lat=\"89\" lon=\"0\"/></rte></gpx>",
+       "km from the route's middle"},
+      {R"({"type":"LineString","coordinates":[[0,0],["1",0]]})", "point 2: longitude is a JSON string"},
+      {R"({"type":"Point","coordinates":[0,0]})", "without a LineString"},
+      {R"({"type":"LineString","coordinates":[[0,0],[0]]})", "point 2 is not [longitude, latitude]"},
+      {deep, "not valid JSON"},
+      {std::string(maxRouteBytes + 1, ' '), "larger than 64 MiB"},
+  };
+  for (const auto& input : inputs) {
+    TImport made = import(input.first);
+    EXPECT_EQ(made.status, importUnusable) << input.second;
+    EXPECT_NE(made.problem.find(input.second), std::string::npos) << made.problem;
+    EXPECT_TRUE(made.trackText.empty());
+  }
+}
+
+TEST(ImportCommand, WritesOnlyAnAcceptedTrack) {
+  std::string ring = writeTrackFile("ring.gpx", gpx(arc(40, 250.0, 0.0, -2.0 * pi)));
+  std::string eight = writeTrackFile("eight.csv", "0,0\n100,100\n100,0\n0,100\n0,0\n");
+  std::string tool = ZARVANTO_TRACK_TOOL, output;
+  EXPECT_EQ(runCommand(tool + " import " + eight + " -o " + eight + ".tck", &output), 1) << output;
+  EXPECT_EQ(std::fopen((eight + ".tck").c_str(), "r"), nullptr);
+  EXPECT_EQ(runCommand(tool + " import " + ring + " --spacing 5 -o " + ring + ".tck 2>&1", &output), 2);
+  EXPECT_EQ(runCommand(tool + " import " + ring + " -o " + ring + ".tck", &output), 0) << output;
+  EXPECT_EQ(runCommand(tool + " check " + ring + ".tck", &output), 0) << output;
+}
+
+}  // namespace
