@@ -16,11 +16,11 @@ namespace {
 
 const std::string square = flatSquare;
 
-// The reviewed output of that name beside the tracks. With ZARVANTO_WRITE_REFERENCE set, it becomes
+// The reviewed output of that name beside the tracks. With ZARVANTO_NEW_REPORTS set, it becomes
 // the output given, a step whose difference is then reviewed like any other change.
 std::string reference(const std::string& name, const std::string& output) {
   std::string path = std::string(ZARVANTO_TEST_TRACKS) + "/" + name;
-  if (std::getenv("ZARVANTO_WRITE_REFERENCE") != nullptr) std::ofstream(path) << output;
+  if (std::getenv("ZARVANTO_NEW_REPORTS") != nullptr) std::ofstream(path) << output;
   return fileText(path);
 }
 
