@@ -1,4 +1,4 @@
-// The cars on real tracks: paint, velocity and the speed ladder, the player on the mesh and its
+// The cars on real tracks: paint and the speed ladder, the player on the mesh, its crash slope and
 // laps, and the opponents' starts and legs.
 #include <gtest/gtest.h>
 
@@ -23,7 +23,7 @@ constexpr uint32_t stateBeforeZero = 3604671459u;  // the generator's next value
 
 using Cars = TrackTest;
 
-TEST_F(Cars, PaintVelocityAndSpeedLadder) {
+TEST_F(Cars, PaintAndSpeedLadder) {
   loadGameTrack(flatSquare);
   TPlayer car(0.05f, 1.0f, 0.3f);
   expectNear({car.darkColour[0], car.darkColour[1], car.darkColour[2]}, {0.0f, 0.9f, float(0.3f - 0.1)}, 0);
