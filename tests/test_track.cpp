@@ -175,7 +175,7 @@ void expectAsPlainScans(const std::string& text, std::mt19937& random) {
 // overlapping roads, hairpins, far out at a million, slivers.
 TEST(TrackMesh, TracksTileTheMapAndAnswerAsThePlainScans) {
   std::vector<std::string> texts;
-  for (uint32_t seed = 0; seed < 30; seed++)
+  for (uint32_t seed = 0; seed < 200; seed++)
     texts.push_back(
         trackFileText(generatedWaypoints(8 + int32_t(seed * 37 % 300), seed, seed % 3 == 0), 2 + 3 * (seed % 2)));
   for (const std::string& path : tracksIn(ZARVANTO_TRACKS_DIR)) texts.push_back(fileText(path));
