@@ -239,6 +239,8 @@ TEST_F(Frame, CulledTrackLooksAsTheWholeTrackSolidAndWireframe) {
 
 // A race of three opponents on the shipped track from each camera, and from behind the first
 // opponent, once every car and the camera have moved for three seconds of steps of a fixed length.
+// The helicopter's view is in wireframe and the track camera's has the help text over it; the camera
+// keeps its eye above solid ground only, so each view's drawing mode holds from the start.
 TEST_F(Frame, EveryViewOfARaceLooksAsItsStoredPicture) {
   setGameRandState(1);  // as the game starts: the track's ground shades first, then the opponents
   loadShipped("Default.tck");
@@ -251,6 +253,7 @@ TEST_F(Frame, EveryViewOfARaceLooksAsItsStoredPicture) {
   bestLapTime = std::numeric_limits<float>::max();
   const char* names[] = {"cockpit", "behind", "helicopter", "track", "opponent"};
   for (uint8_t view : {0, 1, 2, 3, 4}) {
+    displayFlags = showHeadUp | showOverview | (view == 2 ? 0 : drawSolid) | (view == 3 ? showHelp : 0);
     createRace();
     player->changeSpeed(1);
     camera->setMode(view == 4 ? uint8_t(cameraBehind) : view);
