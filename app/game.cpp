@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 #include "app/clock.h"
@@ -37,6 +38,7 @@ bool windowVisible = true;
 
 uint8_t displayFlags = showHeadUp | showOverview | drawSolid;
 
+static const char muteOption[] = "--mute";
 static const char usageMessage[] = "Usage: Zarvanto [track file] [opponents 1..%d]\n";
 
 int readOpponentArgument(const char* text) {
@@ -52,6 +54,16 @@ int readOpponentArgument(const char* text) {
     }
   }
   return int(negative ? -value : value);
+}
+
+bool takeMuteOption(int* argc, char** argv) {
+  int kept = 1;
+  for (int i = 1; i < *argc; i++)
+    if (std::strcmp(argv[i], muteOption) != 0) argv[kept++] = argv[i];
+  bool found = kept < *argc;
+  argv[kept] = nullptr;
+  *argc = kept;
+  return found;
 }
 
 void initGame(int argc, char** argv) {

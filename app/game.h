@@ -47,6 +47,9 @@ extern uint8_t displayFlags;  // showHelp | showHeadUp | showOverview | drawSoli
 // The opponents argument read as atoi reads it (blanks, a sign, digits up to the first
 // non-digit, none giving 0), but held within the int range instead of overflowing.
 int readOpponentArgument(const char* text);
+// Takes every "--mute" out of the command line, wherever it stands, so the track file and the
+// opponents keep their places; true if there was one.
+bool takeMuteOption(int* argc, char** argv);
 // Start-up after the window exists: the track, the opponents, the cars and the clock. On a
 // failure it prints its message and ends the process with status 1.
 void initGame(int argc, char** argv);
@@ -54,7 +57,7 @@ void initGame(int argc, char** argv);
 void printBanner();
 // Fills the car array with the player and the opponents, coloured by index, and makes the camera.
 void createRace();
-// Releases the cars, their array and the track at process exit.
+// Closes the sound device and releases the cars, their array and the track at process exit.
 void cleanUpGame();
 
 // One simulation step per call while the game runs (GLUT idle callback).

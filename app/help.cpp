@@ -7,11 +7,12 @@
 
 void printHelp() {
   std::printf(
-      "Usage: zarvanto [track file] [opponents]\n"
+      "Usage: zarvanto [--mute] [track file] [opponents]\n"
       "       zarvanto --help | --version\n"
       "\n"
       "Races round the track in the file (Default.tck in the current folder when none is\n"
-      "named) against 0 to %d computer opponents (%d when not given).\n"
+      "named) against 0 to %d computer opponents (%d when not given). --mute, anywhere,\n"
+      "starts with the sound off.\n"
       "\n"
       "Keys (the race starts paused):\n"
       "  mouse           steer while the car moves\n"
@@ -27,6 +28,7 @@ void printHelp() {
       "  F5 F6 F7 F8     camera: cockpit, from behind, helicopter, above the track\n"
       "  0-7             the car the camera follows\n"
       "  f               full screen\n"
+      "  m               sound off / on\n"
       "\n"
       "Exit status: 0 after Esc, 1 when the track or the opponents are refused.\n",
       maxOpponents, maxOpponents);

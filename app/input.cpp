@@ -8,6 +8,7 @@
 #include "camera/camera.h"
 #include "cars/player.h"
 #include "geometry/vector.h"
+#include "sound/sound.h"
 
 constexpr double steeringRate = 0.5;  // degrees per second of turn for each pixel off the centre column
 
@@ -29,6 +30,7 @@ void keyboard(unsigned char key, int, int) {
         glutReshapeWindow(savedWindowWidth, savedWindowHeight);
       break;
     case 'h': displayFlags ^= showHelp; break;
+    case 'm': toggleMute(); break;
     case 'p':
       if (pauseState == stateRunning)
         setPause(statePaused);

@@ -10,6 +10,7 @@
 #include "camera/camera.h"
 #include "cars/player.h"
 #include "render/render.h"
+#include "sound/sound.h"
 
 constexpr float firstFrameTime = 0.1f;                  // seconds simulated by the first step after a start or resume
 constexpr float maxFrameTime = 1.0f;                    // seconds; a longer gap still advances the game by only this
@@ -38,6 +39,7 @@ void idle() {
   }
   for (int32_t i = 0; i < carCount; i++) cars[i]->update(dt);
   camera->update(dt);
+  updateSound(dt);
   // Tested after everyone has moved, so the crash frame shows where the car ended up.
   if (double(player->pitch) >= crashPitch) setPause(stateCrashed);
   lastFrameTime = now;
@@ -54,12 +56,14 @@ void setPause(uint8_t mode) {
     if (mode == statePaused) pauseStartTime = gameClock();
   }
   pauseState = mode;
+  applySoundState(mode);
 }
 
 void restartRace() {
   for (int32_t i = 0; i < carCount; i++) delete cars[i];
   delete camera;
   createRace();
+  restartSound();
   pauseState = statePaused;
   lastFrameTime = 0.0f;
   lapStartTime = gameClock();

@@ -9,6 +9,7 @@
 #include "app/help.h"
 #include "app/input.h"
 #include "render/render.h"
+#include "sound/sound.h"
 
 int main(int argc, char** argv) {
   // Answered before GLUT starts, so they work at a terminal with no display. Only the first
@@ -36,7 +37,10 @@ int main(int argc, char** argv) {
   // No idle callback yet: the game starts paused, and the step runs only while it runs.
 
   glEnable(GL_DEPTH_TEST);
+  bool muted = takeMuteOption(&argc, argv);
   initGame(argc, argv);
+  // Only a game that starts opens the sound device, so a refused start leaves it alone.
+  openSound(muted);
   // Registered only now, so a failed start-up never runs the clean-up.
   std::atexit(cleanUpGame);
   printBanner();

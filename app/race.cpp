@@ -3,6 +3,7 @@
 #include "camera/camera.h"
 #include "cars/opponent.h"
 #include "cars/player.h"
+#include "sound/sound.h"
 #include "track/track.h"
 
 constexpr float playerGrey = 0.3f;  // red, green and blue of the player's car
@@ -18,6 +19,7 @@ void createRace() {
 }
 
 void cleanUpGame() {
+  closeSound();
   for (int32_t i = 0; i < carCount; i++) delete cars[i];
   delete[] cars;
   cars = nullptr;

@@ -5,6 +5,7 @@ and CPU use while racing.
 Usage:
   game_runs.py startup GAME SWAP_COUNTER TRACKS_DIR BIG_TRACK [RUNS]
   game_runs.py racing GAME SWAP_COUNTER TRACKS_DIR [RUNS]
+  game_runs.py sound GAME SWAP_COUNTER TRACKS_DIR [RUNS]
 
 GAME is the game binary, SWAP_COUNTER the zarvanto_swap_counter library preloaded into it to
 count its frames, TRACKS_DIR the shipped tracks (the game runs there and loads Default.tck) and
@@ -16,6 +17,10 @@ default track and on BIG_TRACK, taking turns so both see the same load; prints t
 racing: starts the game on the default track, types Enter and Up three times into its window
 (resume, then 20 units per second), waits 2 s, then counts frames and reads the process's user
 and system time over 10 s; prints the frame rate and the share of one core, per run and median.
+
+sound: the racing run, silent (no sound device: OpenAL Soft is given no driver) and with the sound
+mixed in full by OpenAL Soft's wave writer into /dev/null, the two taking turns run by run; prints
+the medians of each and the difference in the share of one core.
 """
 import os
 import statistics
@@ -30,8 +35,9 @@ START_TIMEOUT = 20.0    # seconds for the banner or a window on a busy machine
 RECORD = "/tmp/zarvanto-swap-record-%d" % os.getpid()
 
 
-def game_env(counter):
+def game_env(counter, extra=None):
     env = dict(os.environ, LIBGL_ALWAYS_SOFTWARE="1", LD_PRELOAD=counter, ZARVANTO_SWAP_RECORD=RECORD)
+    env.update(extra or {})
     return env
 
 
@@ -45,11 +51,11 @@ def read_record():
     return struct.unpack("QQ", data) if len(data) == 16 else (0, 0)
 
 
-def start(game, counter, tracks_dir, args):
+def start(game, counter, tracks_dir, args, extra_env=None):
     if os.path.exists(RECORD):
         os.remove(RECORD)
     began = time.monotonic_ns()
-    process = subprocess.Popen([game] + args, cwd=tracks_dir, env=game_env(counter),
+    process = subprocess.Popen([game] + args, cwd=tracks_dir, env=game_env(counter, extra_env),
                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
     return process, began
 
@@ -127,8 +133,8 @@ def type_keys(window, *keys):
     subprocess.run(["xdotool", "windowfocus", "--sync", window, "key"] + list(keys), check=True, timeout=10)
 
 
-def racing_once(game, counter, tracks_dir):
-    process, _ = start(game, counter, tracks_dir, [])
+def racing_once(game, counter, tracks_dir, extra_env=None):
+    process, _ = start(game, counter, tracks_dir, [], extra_env)
     try:
         process.stdout.readline()
         window = window_of(process)
@@ -157,11 +163,35 @@ def racing(game, counter, tracks_dir, runs):
     print("\nTarget at most 25%% of a core at 100 frames a second or more: %s" % verdict)
 
 
+def sound(game, counter, tracks_dir, runs):
+    conf = "/tmp/zarvanto-sound-bench-%d.conf" % os.getpid()
+    with open(conf, "w") as out:
+        out.write("[wave]\nfile = /dev/null\n")
+    variants = [("silent (no sound device)", {"ALSOFT_DRIVERS": "none"}),
+                ("sound (mixed by OpenAL Soft)", {"ALSOFT_DRIVERS": "wave", "ALSOFT_CONF": conf})]
+    results = {name: [] for name, _ in variants}
+    for k in range(runs):
+        for name, env in variants[::1 if k % 2 == 0 else -1]:
+            results[name].append(racing_once(game, counter, tracks_dir, env))
+    os.remove(conf)
+    print("| game | frames per second | share of one core | each run's share | runs |")
+    print("|---|---:|---:|---|---:|")
+    for name, _ in variants:
+        shares = ", ".join("%.1f%%" % r[1] for r in results[name])
+        print("| %s | %.0f | %.1f%% | %s | %d |" % (name, statistics.median(r[0] for r in results[name]),
+                                                   statistics.median(r[1] for r in results[name]), shares, runs))
+    rise = statistics.median(r[1] for r in results[variants[1][0]]) - \
+        statistics.median(r[1] for r in results[variants[0][0]])
+    print("\nThe sound adds %.1f percentage points (target at most 2: %s)" % (rise, "met" if rise <= 2 else "MISSED"))
+
+
 def main():
     if len(sys.argv) >= 6 and sys.argv[1] == "startup":
         startup(sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5], int(sys.argv[6]) if len(sys.argv) > 6 else 11)
     elif len(sys.argv) >= 5 and sys.argv[1] == "racing":
         racing(sys.argv[2], sys.argv[3], sys.argv[4], int(sys.argv[5]) if len(sys.argv) > 5 else 3)
+    elif len(sys.argv) >= 5 and sys.argv[1] == "sound":
+        sound(sys.argv[2], sys.argv[3], sys.argv[4], int(sys.argv[5]) if len(sys.argv) > 5 else 6)
     else:
         sys.exit(__doc__)
 

@@ -96,6 +96,7 @@ static void drawHelp(float a) {
       {"up / down - change speed", 0.0f, -0.05f},
       {"space - stop", 0.0f, -0.10f},
       {"p - pause", 0.0f, -0.15f},
+      {"m - sound off / on", 0.0f, -0.20f},
   };
   glColor3fv(overlayText);
   for (const Line& line : lines) {

@@ -9,11 +9,12 @@ ZARVANTO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # build the sanitizer and fuzzing variants.
 ZARVANTO_PACKAGES=(
   cmake make g++ clang-14 libclang-rt-14-dev
-  freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri
+  freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri libopenal-dev
   libgtest-dev libbenchmark-dev libpng-dev
   xvfb xauth xdotool x11-apps x11-utils imagemagick python3-pil
   libpugixml-dev nlohmann-json3-dev  # the track tool reads GPX and GeoJSON routes
   python3-mapbox-earcut  # scripts/bench: the ear clipping timed against earcut
+  python3-numpy          # the sound test reads the recorded spectrum
   # The installed game's checks: the menu entry, the AppStream data, the
   # manual pages and the package.
   desktop-file-utils appstream man-db lintian
@@ -21,7 +22,7 @@ ZARVANTO_PACKAGES=(
 
 # What scripts/package needs and no more: the build, and dpkg's tools that
 # set the flags and find the libraries the programs link.
-ZARVANTO_PACKAGE_BUILD=(cmake make g++ freeglut3-dev libglu1-mesa-dev libpugixml-dev nlohmann-json3-dev dpkg-dev file)
+ZARVANTO_PACKAGE_BUILD=(cmake make g++ freeglut3-dev libglu1-mesa-dev libopenal-dev libpugixml-dev nlohmann-json3-dev dpkg-dev file)
 
 zv_say() { printf '==> %s\n' "$*"; }
 zv_die() { printf 'error: %s\n' "$*" >&2; exit 1; }
