@@ -1,33 +1,36 @@
 #include "tests/test_support.h"
 
 #include <sys/wait.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-
-static std::string testFolder() {
-  static std::string folder;
-  if (folder.empty()) {
-    char pattern[] = "/tmp/zarvanto-tests-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    if (made == nullptr) std::abort();
-    folder = made;
-  }
-  return folder;
-}
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 std::string writeTrackFile(const std::string& name, const std::string& text) {
-  std::string path = testFolder() + "/" + name;
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) std::abort();
-  std::fwrite(text.data(), 1, text.size(), file);
-  std::fclose(file);
-  return path;
+  static const std::string folder = [] {
+    char pattern[] = "/tmp/zarvanto-tests-XXXXXX";
+    return std::string(mkdtemp(pattern) != nullptr ? pattern : "/tmp");
+  }();
+  std::ofstream(folder + "/" + name, std::ios::binary) << text;
+  return folder + "/" + name;
 }
 
-std::string trackText(const std::string& waypointLines, const std::string& title) {
-  return "#Track\n" + title + "\n" + waypointLines;
+std::vector<std::string> tracksIn(const std::string& folder) {
+  std::vector<std::string> paths;
+  std::error_code missing;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, missing))
+    if (entry.path().extension() == ".tck") paths.push_back(entry.path().string());
+  std::sort(paths.begin(), paths.end());
+  return paths;
+}
+
+std::string fileText(const std::string& path) {
+  std::stringstream text;
+  text << std::ifstream(path, std::ios::binary).rdbuf();
+  return text.str();
 }
 
 int runCommand(const std::string& command, std::string* output) {
@@ -35,8 +38,7 @@ int runCommand(const std::string& command, std::string* output) {
   std::FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return -1;
   char chunk[4096];
-  size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) output->append(chunk, got);
+  for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) output->append(chunk, got);
   int status = pclose(pipe);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

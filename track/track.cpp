@@ -167,6 +167,9 @@ int8_t TTrack::loadText(const char* text, size_t size, TLoadDetail* detail) {
       waypoints = static_cast<Vec3*>(std::realloc(waypoints, sizeof(Vec3) * size_t(capacity)));
     }
     waypoints[waypointCount++] = p;
+    // The closing copy follows the waypoints read so far, so even a track refused part-way
+    // through is a closed loop for whoever shows where it went wrong.
+    waypoints[waypointCount] = waypoints[0];
     if (detail != nullptr) detail->waypointLines.push_back(waypointLine);
     return loadOk;
   };
@@ -197,7 +200,6 @@ int8_t TTrack::loadText(const char* text, size_t size, TLoadDetail* detail) {
   }
   if (waypointCount == 0) return refuse(loadNotTrackFile, faultNoWaypoints, 2);
 
-  waypoints[waypointCount] = waypoints[0];
   centre = {(minCorner.x + maxCorner.x) * 0.5f, (minCorner.y + maxCorner.y) * 0.5f, (minCorner.z + maxCorner.z) * 0.5f};
   margin = int32_t(maxFloat(maxCorner.x - minCorner.x, maxCorner.z - minCorner.z) * 0.5f);
 
