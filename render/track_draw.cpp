@@ -7,11 +7,6 @@
 // two triangles meet at one depth the earlier one stays in front, as when every triangle is
 // sent. A triangle left out is one that OpenGL would have clipped away entirely, so the picture
 // is the same to the pixel.
-//
-// What a frame draws goes to OpenGL as vertex arrays, one call per batch, in the order the
-// corners would have been sent one by one: the corners picked this frame are gathered into a
-// buffer kept for the program's life; the centre line and the map's outline are drawn from the
-// waypoints and from the outline made with the mesh.
 #include <GL/glut.h>
 
 #include <cmath>
@@ -25,10 +20,6 @@ constexpr float gridSpacing = 8.0f;       // units between wireframe grid lines
 constexpr double cullMargin = 1.0;        // units a triangle must lie beyond a side of the view to be left out
 constexpr double cullMarginScale = 1e-5;  // and this much more per unit of coordinate size: OpenGL
                                           // works in floats, whose rounding grows with the numbers
-constexpr int32_t batchCorners = 6144;    // corners gathered before they are sent: the culled mesh of
-                                          // a frame, some hundreds of triangles, goes in one call
-
-static_assert(sizeof(Vec3) == 3 * sizeof(GLfloat), "waypoints are sent to OpenGL as packed x, y, z");
 
 namespace {
 
@@ -162,79 +153,23 @@ int32_t lastCell(double high, double origin, double cellSize, int32_t count) {
   return int32_t(std::fmax(std::fmin(std::floor((high - origin) / cellSize), count - 1.0), -1.0));
 }
 
-// Corners gathered for glDrawArrays, with their colours where the batch has them. Static, so
-// drawing never allocates.
-GLfloat batchPositions[batchCorners][3];
-GLfloat batchColours[batchCorners][3];
-int32_t batchCount = 0;
-
-// Starts a batch: OpenGL reads the corners from the buffer, and their colours too if coloured.
-void beginBatch(bool coloured) {
-  batchCount = 0;
-  glEnableClientState(GL_VERTEX_ARRAY);
-  glVertexPointer(3, GL_FLOAT, 0, batchPositions);
-  if (coloured) {
-    glEnableClientState(GL_COLOR_ARRAY);
-    glColorPointer(3, GL_FLOAT, 0, batchColours);
-  }
-}
-
-// Sends what is gathered as primitives of mode. The buffer's size is a whole number of
-// triangles and of lines, so a batch split by a full buffer draws the same primitives.
-void flushBatch(GLenum mode) {
-  if (batchCount > 0) glDrawArrays(mode, 0, batchCount);
-  batchCount = 0;
-}
-
-void endBatch(GLenum mode) {
-  flushBatch(mode);
-  glDisableClientState(GL_COLOR_ARRAY);
-  glDisableClientState(GL_VERTEX_ARRAY);
-}
-
-void addCorner(float x, float y, float z, const float* colour) {
-  GLfloat* p = batchPositions[batchCount];
-  p[0] = x;
-  p[1] = y;
-  p[2] = z;
-  if (colour != nullptr) {
-    GLfloat* c = batchColours[batchCount];
-    c[0] = colour[0];
-    c[1] = colour[1];
-    c[2] = colour[2];
-  }
-  batchCount++;
-}
-
 void drawTriangle(const TTriangle& t) {
-  if (batchCount > batchCorners - 3) flushBatch(GL_TRIANGLES);
-  for (const Vec3* v : {&t.vertexA, &t.vertexB, &t.vertexC}) addCorner(v->x, v->y, v->z, t.colour);
-}
-
-void drawLine(float x0, float z0, float x1, float z1) {
-  if (batchCount > batchCorners - 2) flushBatch(GL_LINES);
-  addCorner(x0, 0.0f, z0, nullptr);
-  addCorner(x1, 0.0f, z1, nullptr);
-}
-
-// The waypoints' closed line, count corners of size components each from first, stride apart.
-void drawLoop(const GLfloat* first, int32_t size, GLsizei stride, int32_t count) {
-  glEnableClientState(GL_VERTEX_ARRAY);
-  glVertexPointer(size, GL_FLOAT, stride, first);
-  glDrawArrays(GL_LINE_LOOP, 0, count);
-  glDisableClientState(GL_VERTEX_ARRAY);
+  glColor3fv(t.colour);
+  glVertex3fv(&t.vertexA.x);
+  glVertex3fv(&t.vertexB.x);
+  glVertex3fv(&t.vertexC.x);
 }
 
 // The solid mesh as the current matrices see it.
 void drawSolidMesh(const TTrack& track) {
   TViewVolume view = currentView();
   track.trianglesDrawn = 0;
-  beginBatch(true);
+  glBegin(GL_TRIANGLES);
   // Without the view's corners (a degenerate camera) or a mark for every triangle, all are drawn.
   if (!view.bounded || track.inView.size() * 64 < size_t(track.triangleCount)) {
     for (int32_t i = 0; i < track.triangleCount; i++) drawTriangle(*track.triangles[i]);
     track.trianglesDrawn = track.triangleCount;
-    endBatch(GL_TRIANGLES);
+    glEnd();
     return;
   }
 
@@ -263,7 +198,7 @@ void drawSolidMesh(const TTrack& track) {
     }
     track.inView[word] = 0;
   }
-  endBatch(GL_TRIANGLES);
+  glEnd();
 }
 
 }  // namespace
@@ -283,20 +218,24 @@ void TTrack::draw() const {
   float z0 = minCorner.z - m, z1 = maxCorner.z + m;
   glLineWidth(1.0f);
   glColor3f(0.0f, 0.4f, 0.0f);
-  beginBatch(false);
+  glBegin(GL_LINES);
   for (float x = x0; x <= x1; x += gridSpacing) {
     if (view.bounded && (x < view.minX || x > view.maxX)) continue;
-    drawLine(x, z0, x, z1);
+    glVertex3f(x, 0.0f, z0);
+    glVertex3f(x, 0.0f, z1);
   }
   for (float z = z0; z <= z1; z += gridSpacing) {
     if (view.bounded && (z < view.minZ || z > view.maxZ)) continue;
-    drawLine(x0, z, x1, z);
+    glVertex3f(x0, 0.0f, z);
+    glVertex3f(x1, 0.0f, z);
   }
-  endBatch(GL_LINES);
+  glEnd();
 
   glLineWidth(2.0f);
   glColor3f(0.7f, 0.7f, 0.7f);
-  if (waypointCount > 0) drawLoop(&waypoints[0].x, 3, 0, waypointCount);
+  glBegin(GL_LINE_LOOP);
+  for (int32_t i = 0; i < waypointCount; i++) glVertex3fv(&waypoints[i].x);
+  glEnd();
 }
 
 void TTrack::drawOverview() const {
@@ -314,5 +253,7 @@ void TTrack::drawOverview() const {
 
   glLineWidth(1.0f);
   glColor3f(0.7f, 0.5f, 0.7f);
-  if (overviewOutline.size() >= 2 * size_t(waypointCount)) drawLoop(overviewOutline.data(), 2, 0, waypointCount);
+  glBegin(GL_LINE_LOOP);
+  for (int32_t i = 0; i < waypointCount; i++) glVertex2f(waypoints[i].x, waypoints[i].z);
+  glEnd();
 }

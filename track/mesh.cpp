@@ -164,7 +164,4 @@ void TTrack::buildMesh() {
   }
   triangleGrid.build(triangles, triangleCount);
   inView.assign((size_t(triangleCount) + 63) / 64, 0);
-  overviewOutline.clear();
-  for (int32_t i = 0; i < waypointCount; i++)
-    overviewOutline.insert(overviewOutline.end(), {waypoints[i].x, waypoints[i].z});
 }

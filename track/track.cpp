@@ -36,7 +36,6 @@ TTrack::~TTrack() {
 void TTrack::clearTriangles() {
   triangleGrid.clear();
   inView.clear();
-  overviewOutline.clear();
   if (triangles == nullptr) return;
   for (int32_t i = 0; i < triangleCount; i++) delete triangles[i];
   std::free(triangles);

@@ -103,8 +103,6 @@ class TTrack {
   mutable std::vector<uint64_t> inView;  // one bit per triangle, set while a solid frame picks what
                                          // it draws; sized with the mesh so drawing never allocates
   mutable int32_t trianglesDrawn;        // by the last solid frame, for the tests and benchmarks
-  std::vector<float> overviewOutline;    // x, z of each waypoint, as the map draws its outline in one
-                                         // call; made with the mesh so drawing never allocates
 
   TTrack();
   ~TTrack();

@@ -2,7 +2,6 @@
 
 #include <GL/gl.h>
 
-#include "app/game.h"
 #include "track/triangle.h"
 
 void plainDrawSolid(const TTrack& track) {
@@ -38,21 +37,5 @@ void plainDrawWireframe(const TTrack& track) {
   glColor3f(0.7f, 0.7f, 0.7f);
   glBegin(GL_LINE_LOOP);
   for (int32_t i = 0; i < track.waypointCount; i++) glVertex3fv(&track.waypoints[i].x);
-  glEnd();
-}
-
-void plainDrawOverview(const TTrack& track) {
-  glLoadIdentity();
-  float m = float(track.margin);
-  float w = (track.maxCorner.x - track.minCorner.x) + m, h = (track.maxCorner.z - track.minCorner.z) + m;
-  float s = h / float(windowHeight) > w / float(windowWidth) ? 0.8f / h : 0.8f * aspectRatio / w;
-  float k = float(track.margin / 2);
-  glTranslatef(-0.4f * aspectRatio, -0.4f, -1.0f);
-  glScalef(s, -s, 1.0f);
-  glTranslatef(-track.minCorner.x + k, -track.maxCorner.z - k, 0.0f);
-  glLineWidth(1.0f);
-  glColor3f(0.7f, 0.5f, 0.7f);
-  glBegin(GL_LINE_LOOP);
-  for (int32_t i = 0; i < track.waypointCount; i++) glVertex2f(track.waypoints[i].x, track.waypoints[i].z);
   glEnd();
 }

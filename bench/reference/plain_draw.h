@@ -8,5 +8,3 @@
 void plainDrawSolid(const TTrack& track);
 // The whole wireframe grid and the centre line.
 void plainDrawWireframe(const TTrack& track);
-// The map's outline corner by corner, with the map transform of TTrack::drawOverview.
-void plainDrawOverview(const TTrack& track);
