@@ -9,6 +9,7 @@
 #include "app/game.h"
 #include "camera/camera.h"
 #include "cars/player.h"
+#include "render/text.h"
 #include "track/track.h"
 
 constexpr float messageDuration = 1.5f;    // seconds a waypoint or lap message stays up
@@ -19,14 +20,6 @@ static void* const smallFont = GLUT_BITMAP_HELVETICA_10;
 static void* const largeFont = GLUT_BITMAP_HELVETICA_18;
 
 static const GLfloat overlayText[3] = {0.8f, 0.4f, 0.8f};
-
-// Character by character, as the renderer batches consecutive bitmaps of one colour itself.
-// Glyphs compiled into display lists and drawn with glCallLists cost the game's thread three
-// times as much under Mesa's software renderer: it draws each such bitmap on its own.
-void drawString(const char* text, void* font) {
-  // Bytes above 127 reach GLUT as negative codes, which it leaves undrawn.
-  for (const char* c = text; *c != '\0'; c++) glutBitmapCharacter(font, int(static_cast<signed char>(*c)));
-}
 
 void formatTime(float seconds, char text[16]) {
   if (seconds > noLapYet) {
@@ -200,6 +193,7 @@ static void endOverlay() {
 void display() {
   if (!windowVisible) return;
   float a = aspectRatio;
+  makeGlyphs();
 
   setBackground();
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);

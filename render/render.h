@@ -4,8 +4,6 @@
 
 // GLUT display callback: draws one frame and shows it.
 void display();
-// Draws text character by character from the current raster position; font is a GLUT bitmap font.
-void drawString(const char* text, void* font);
 // Writes a lap time as minutes:seconds, seconds unpadded ("1:5"), or "-" for no lap yet.
 void formatTime(float seconds, char text[16]);
 // Draws formatTime's text in the small font at the current raster position.

@@ -4,11 +4,13 @@
 // counted by replacing operator new for the whole program and wrapping malloc, calloc and realloc
 // for the game's own code (the tests link with --wrap for them), on the game's thread only: Mesa's
 // helper threads are not the game.
+#define GL_GLEXT_PROTOTYPES  // glWindowPos2f
 #include <GL/glut.h>
 #include <gtest/gtest.h>
 #include <png.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -25,6 +27,7 @@
 #include "cars/player.h"
 #include "geometry/random.h"
 #include "render/render.h"
+#include "render/text.h"
 #include "sound/sound.h"
 #include "track/track.h"
 
@@ -218,21 +221,6 @@ TEST_F(Frame, CulledTrackLooksAsTheWholeTrackSolidAndWireframe) {
     expectCulledLooksWhole(997);
     if (solid) {
       EXPECT_LT(track->trianglesDrawn, track->triangleCount / 50);
-      // The map's 10,000-corner outline, sent at once, as sent corner by corner, and not clipped
-      // away: the overlay's projection has a nearer near plane.
-      glMatrixMode(GL_PROJECTION);
-      glLoadIdentity();
-      gluPerspective(45.0, double(width) / height, 0.5, 800.0);
-      glMatrixMode(GL_MODELVIEW);
-      auto outline = [](int drawn) {  // none, corner by corner, at once
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        if (drawn > 0) drawn == 1 ? plainDrawOverview(*track) : track->drawOverview();
-        std::vector<uint8_t> pixels(size_t(width) * height * 3);
-        glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-        return pixels;
-      };
-      EXPECT_TRUE(outline(2) == outline(1));
-      EXPECT_FALSE(outline(2) == outline(0));
     }
   }
   // Near the largest coordinates a track may have, where OpenGL's float transform rounds most.
@@ -286,6 +274,37 @@ TEST_F(Frame, EveryViewOfARaceLooksAsItsStoredPicture) {
   }
   delete[] cars;
   holdGameClock(-1);
+}
+
+// Text cut from the glyph texture covers the pixels GLUT's bitmap characters cover, for every
+// code of both fonts, bytes above 127 among them, from raster positions on a pixel's border, a
+// hair short of it and between, continued from one string to the next.
+TEST_F(Frame, GlyphTextLooksAsGlutsBitmapCharacters) {
+  reshape(500, 400);
+  ASSERT_TRUE(makeGlyphs());
+  auto shown = [](void* font, float fraction, bool glyphs) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glColor3f(0.8f, 0.4f, 0.8f);
+    for (int code = 1; code < 256; code += 8) {
+      if (code % 32 == 1) glWindowPos2f(3.0f + fraction, 385.0f - float(code / 32 * 46) - fraction);
+      char text[9] = {};
+      for (int i = 0; i < 8; i++) text[i] = char(code + i);
+      if (glyphs)
+        drawString(text, font);
+      else
+        for (char c : std::string(text)) glutBitmapCharacter(font, int(static_cast<signed char>(c)));
+    }
+    std::vector<uint8_t> pixels(500 * 400 * 3);
+    glReadPixels(0, 0, 500, 400, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    return pixels;
+  };
+  std::vector<uint8_t> glyphs = shown(GLUT_BITMAP_HELVETICA_10, 0.0f, true);
+  EXPECT_GT(std::count(glyphs.begin(), glyphs.end(), 102), 1000);  // the text's green is drawn
+  for (void* font : {GLUT_BITMAP_HELVETICA_10, GLUT_BITMAP_HELVETICA_18})
+    for (float fraction : {0.0f, 0.5f, 0.9999f, 0.99995f}) {
+      SCOPED_TRACE(fraction);
+      EXPECT_TRUE(shown(font, fraction, true) == shown(font, fraction, false));
+    }
 }
 
 TEST_F(Frame, StepsAndFramesAllocateNothing) {
