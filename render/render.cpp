@@ -3,7 +3,9 @@
 
 #include <GL/glut.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "app/clock.h"
 #include "app/game.h"
@@ -190,10 +192,33 @@ static void endOverlay() {
   glMatrixMode(GL_MODELVIEW);
 }
 
+// The map's outline costs the renderer a line set-up a waypoint every frame, though on a large
+// track it covers far fewer pixels than that. Drawn alone once for each size of the window and
+// read back, it is kept as the runs of pixels it covers. Before the frame's clear, as it draws.
+static void readOverview() {
+  if (track->outlineWidth == windowWidth && track->outlineHeight == windowHeight) return;
+  // A reshape still on its way: the pixels to read are not all in the window yet.
+  if (windowWidth != glutGet(GLUT_WINDOW_WIDTH) || windowHeight != glutGet(GLUT_WINDOW_HEIGHT)) return;
+  static std::vector<uint8_t> covered;
+  covered.resize(size_t(windowWidth) * size_t(windowHeight));
+  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  beginOverlay();
+  track->outlineWidth = 0;
+  track->drawOverview();
+  endOverlay();
+  glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, windowWidth, windowHeight, GL_RED, GL_UNSIGNED_BYTE, covered.data());
+  glPopClientAttrib();
+  track->keepOverview(covered.data(), windowWidth, windowHeight);
+}
+
 void display() {
   if (!windowVisible) return;
   float a = aspectRatio;
   makeGlyphs();
+  if ((displayFlags & showOverview) && windowWidth > 0 && windowHeight > 0) readOverview();
 
   setBackground();
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);

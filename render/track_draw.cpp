@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <utility>
+#include <vector>
 
 #include "app/game.h"
 #include "track/track.h"
@@ -201,6 +202,25 @@ void drawSolidMesh(const TTrack& track) {
   glEnd();
 }
 
+// Fills quads given as corners in window pixels, leaving both matrices as they were.
+void drawWindowQuads(const std::vector<float>& corners) {
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glLoadIdentity();
+  glOrtho(0.0, double(windowWidth), 0.0, double(windowHeight), -1.0, 1.0);
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  glLoadIdentity();
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glVertexPointer(2, GL_FLOAT, 0, corners.data());
+  glDrawArrays(GL_QUADS, 0, GLsizei(corners.size() / 2));
+  glDisableClientState(GL_VERTEX_ARRAY);
+  glPopMatrix();
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+}
+
 }  // namespace
 
 void TTrack::draw() const {
@@ -253,7 +273,29 @@ void TTrack::drawOverview() const {
 
   glLineWidth(1.0f);
   glColor3f(0.7f, 0.5f, 0.7f);
+  if (outlineWidth == windowWidth && outlineHeight == windowHeight && !outlineRuns.empty()) {
+    drawWindowQuads(outlineRuns);
+    return;
+  }
   glBegin(GL_LINE_LOOP);
   for (int32_t i = 0; i < waypointCount; i++) glVertex2f(waypoints[i].x, waypoints[i].z);
   glEnd();
+}
+
+void TTrack::keepOverview(const uint8_t* covered, int32_t width, int32_t height) const {
+  outlineRuns.clear();
+  for (int32_t y = 0; y < height; y++) {
+    const uint8_t* row = covered + size_t(y) * size_t(width);
+    for (int32_t x = 0; x < width; x++) {
+      if (row[x] == 0) continue;
+      int32_t end = x;
+      while (end < width && row[end] != 0) end++;
+      float x0 = float(x), x1 = float(end), y0 = float(y), y1 = float(y + 1);
+      outlineRuns.insert(outlineRuns.end(), {x0, y0, x1, y0, x1, y1, x0, y1});
+      x = end;
+    }
+  }
+  if (outlineRuns.size() / 8 >= size_t(waypointCount)) outlineRuns.clear();
+  outlineWidth = width;
+  outlineHeight = height;
 }

@@ -307,6 +307,30 @@ TEST_F(Frame, GlyphTextLooksAsGlutsBitmapCharacters) {
     }
 }
 
+// On a track of 10,000 waypoints the frame draws the map's outline from the runs of pixels it
+// kept of it, and the frame looks exactly as with the outline drawn as lines.
+TEST_F(Frame, KeptOutlineLooksAsItsLines) {
+  load(trackFileText(generatedWaypoints(10000, 2024)));
+  reshape(500, 400);
+  carCount = 1;
+  cars = new TCar*[carCount]();
+  createRace();
+  auto frame = [] {
+    display();
+    std::vector<uint8_t> pixels(500 * 400 * 3);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, 500, 400, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    return pixels;
+  };
+  std::vector<uint8_t> kept = frame();
+  EXPECT_GT(track->outlineRuns.size() / 8, 100u);
+  track->outlineRuns.clear();
+  EXPECT_TRUE(frame() == kept);
+  delete cars[0];
+  delete[] cars;
+  delete camera;
+}
+
 TEST_F(Frame, StepsAndFramesAllocateNothing) {
   loadShipped("Hills.tck");
   carCount = maxCars;

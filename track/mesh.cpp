@@ -164,4 +164,5 @@ void TTrack::buildMesh() {
   }
   triangleGrid.build(triangles, triangleCount);
   inView.assign((size_t(triangleCount) + 63) / 64, 0);
+  outlineWidth = outlineHeight = 0;
 }

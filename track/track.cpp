@@ -25,7 +25,9 @@ TTrack::TTrack()
       triangles(nullptr),
       infieldStart(0),
       outerStart(0),
-      trianglesDrawn(0) {}
+      trianglesDrawn(0),
+      outlineWidth(0),
+      outlineHeight(0) {}
 
 TTrack::~TTrack() {
   std::free(title);
