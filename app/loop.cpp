@@ -14,7 +14,7 @@
 
 constexpr float firstFrameTime = 0.1f;                  // seconds simulated by the first step after a start or resume
 constexpr float maxFrameTime = 1.0f;                    // seconds; a longer gap still advances the game by only this
-constexpr std::chrono::microseconds framePeriod{8000};  // shortest time between steps: 125 a second
+constexpr std::chrono::microseconds framePeriod{9500};  // shortest time between steps: 105 a second
 constexpr double fieldOfView = 45.0;                    // degrees, vertical
 constexpr double nearPlane = 1.0;                       // units
 constexpr double farPlane = 800.0;                      // units
