@@ -104,6 +104,7 @@ static void drawHelp(float a) {
 }
 
 static void drawHeadUp(float a) {
+  flushText();
   glLineWidth(1.0f);
   glColor3f(0.8f, 0.5f, 0.8f);
   glBegin(GL_LINES);
@@ -149,6 +150,7 @@ static void drawOverviewWithCars(float a) {
   drawString(track->title, smallFont);
   // A window with no area has no map scale.
   if (windowWidth <= 0 || windowHeight <= 0) return;
+  flushText();
   track->drawOverview();
 
   glPointSize(5.0f);
@@ -185,6 +187,7 @@ static void beginOverlay() {
 }
 
 static void endOverlay() {
+  flushText();
   glDepthFunc(GL_LESS);
   glDepthRange(0.0, 1.0);
   glMatrixMode(GL_PROJECTION);

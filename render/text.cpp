@@ -43,9 +43,10 @@ bool glyphsTooBig = false;  // a glyph reached its cell's edge: GLUT keeps drawi
 uint8_t atlas[atlasSize][atlasSize];
 uint8_t readBack[readCellsUp * cellSize][readCellsAcross * cellSize];
 
-// One batch of glyph quads: window corners and texture corners.
+// The glyph quads gathered since the last flush: window corners, texture corners and colours.
 GLfloat corners[batchGlyphs * 4][2];
 GLfloat texels[batchGlyphs * 4][2];
+GLfloat colours[batchGlyphs * 4][4];
 int batchCount = 0;
 
 // Copies the glyph drawn in read-back cell (kx, ky) into atlas cell n and finds its ink box.
@@ -90,13 +91,8 @@ bool drawAndKeep(int first, int across, int up) {
   return true;
 }
 
-void flushGlyphs() {
-  if (batchCount > 0) glDrawArrays(GL_QUADS, 0, batchCount * 4);
-  batchCount = 0;
-}
-
-void addGlyph(int n, const TGlyph& g, int x, int y) {
-  if (batchCount == batchGlyphs) flushGlyphs();
+void addGlyph(int n, const TGlyph& g, int x, int y, const GLfloat* colour) {
+  if (batchCount == batchGlyphs) flushText();
   float u = float(n % atlasCells * cellSize + cellOrigin), v = float(n / atlasCells * cellSize + cellOrigin);
   const int xs[4] = {g.left, g.right, g.right, g.left}, ys[4] = {g.bottom, g.bottom, g.top, g.top};
   for (int i = 0; i < 4; i++) {
@@ -104,37 +100,9 @@ void addGlyph(int n, const TGlyph& g, int x, int y) {
     GLfloat* t = texels[batchCount * 4 + i];
     p[0] = float(x + xs[i]), p[1] = float(y + ys[i]);
     t[0] = (u + float(xs[i])) / atlasSize, t[1] = (v + float(ys[i])) / atlasSize;
+    std::copy(colour, colour + 4, colours[batchCount * 4 + i]);
   }
   batchCount++;
-}
-
-// Window coordinates for the quads, the glyph texture, and alpha as the ink's edge.
-void beginGlyphs() {
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glOrtho(0.0, double(windowWidth), 0.0, double(windowHeight), -1.0, 1.0);
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadIdentity();
-  glEnable(GL_TEXTURE_2D);
-  glEnable(GL_ALPHA_TEST);
-  glEnableClientState(GL_VERTEX_ARRAY);
-  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-  glVertexPointer(2, GL_FLOAT, 0, corners);
-  glTexCoordPointer(2, GL_FLOAT, 0, texels);
-}
-
-void endGlyphs() {
-  flushGlyphs();
-  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-  glDisableClientState(GL_VERTEX_ARRAY);
-  glDisable(GL_ALPHA_TEST);
-  glDisable(GL_TEXTURE_2D);
-  glPopMatrix();
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
 }
 
 }  // namespace
@@ -186,18 +154,48 @@ void drawString(const char* text, void* font) {
   glGetFloatv(GL_CURRENT_RASTER_POSITION, raster);
   glGetFloatv(GL_CURRENT_RASTER_COLOR, colour);
 
-  glColor4fv(colour);
-  beginGlyphs();
   float x = raster[0];
   int y = int(std::floor(raster[1] + bitmapNudge));
   for (const char* c = text; *c != '\0'; c++) {
     int code = static_cast<signed char>(*c);
     if (code < 1) continue;
     const TGlyph& g = glyphs[f][code];
-    if (g.right > g.left) addGlyph(f * glyphCodes + code, g, int(std::floor(x + bitmapNudge)), y);
+    if (g.right > g.left) addGlyph(f * glyphCodes + code, g, int(std::floor(x + bitmapNudge)), y, colour);
     x += g.advance;
   }
-  endGlyphs();
   // The next text on the line starts where this one ends, as after GLUT's characters.
   glWindowPos2f(x, raster[1]);
+}
+
+// In window coordinates, from the glyph texture, with alpha telling ink from the rest. Turning
+// the texture and the alpha test on and off costs the software renderer more than the quads, so
+// it happens once for all the text gathered.
+void flushText() {
+  if (batchCount == 0) return;
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glLoadIdentity();
+  glOrtho(0.0, double(windowWidth), 0.0, double(windowHeight), -1.0, 1.0);
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  glLoadIdentity();
+  glEnable(GL_TEXTURE_2D);
+  glEnable(GL_ALPHA_TEST);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  glEnableClientState(GL_COLOR_ARRAY);
+  glVertexPointer(2, GL_FLOAT, 0, corners);
+  glTexCoordPointer(2, GL_FLOAT, 0, texels);
+  glColorPointer(4, GL_FLOAT, 0, colours);
+  glDrawArrays(GL_QUADS, 0, batchCount * 4);
+  glDisableClientState(GL_COLOR_ARRAY);
+  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  glDisableClientState(GL_VERTEX_ARRAY);
+  glDisable(GL_ALPHA_TEST);
+  glDisable(GL_TEXTURE_2D);
+  glPopMatrix();
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  batchCount = 0;
 }

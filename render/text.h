@@ -5,7 +5,11 @@
 // Makes the glyphs, once the window is big enough to draw them in; true when they are ready.
 // Draws into the back buffer, so it belongs before a frame's clear.
 bool makeGlyphs();
-// Draws text from the current raster position in its colour and advances the raster position
-// past it, pixel for pixel as GLUT's bitmap characters would; font is GLUT_BITMAP_HELVETICA_10
-// or GLUT_BITMAP_HELVETICA_18. Before the glyphs are made, GLUT draws the characters itself.
+// Text from the current raster position in its colour, pixel for pixel as GLUT's bitmap
+// characters would draw it; advances the raster position past it. font is
+// GLUT_BITMAP_HELVETICA_10 or GLUT_BITMAP_HELVETICA_18. The text is gathered and drawn by the
+// next flushText, which must come before anything else is drawn over or under it and while the
+// overlay's depth range holds. Before the glyphs are made, GLUT draws the characters at once.
 void drawString(const char* text, void* font);
+// Draws the text gathered since the last flush, in the order it was given.
+void flushText();

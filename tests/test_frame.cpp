@@ -294,6 +294,7 @@ TEST_F(Frame, GlyphTextLooksAsGlutsBitmapCharacters) {
       else
         for (char c : std::string(text)) glutBitmapCharacter(font, int(static_cast<signed char>(c)));
     }
+    flushText();
     std::vector<uint8_t> pixels(500 * 400 * 3);
     glReadPixels(0, 0, 500, 400, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
     return pixels;
