@@ -197,7 +197,7 @@ static void endOverlay() {
 
 // The map's outline costs the renderer a line set-up a waypoint every frame, though on a large
 // track it covers far fewer pixels than that. Drawn alone once for each size of the window and
-// read back, it is kept as the runs of pixels it covers. Before the frame's clear, as it draws.
+// read back, it is kept as rectangles of the pixels it covers. Before the frame's clear, as it draws.
 static void readOverview() {
   if (track->outlineWidth == windowWidth && track->outlineHeight == windowHeight) return;
   // A reshape still on its way: the pixels to read are not all in the window yet.

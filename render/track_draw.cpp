@@ -9,6 +9,7 @@
 // is the same to the pixel.
 #include <GL/glut.h>
 
+#include <array>
 #include <cmath>
 #include <utility>
 #include <vector>
@@ -273,8 +274,8 @@ void TTrack::drawOverview() const {
 
   glLineWidth(1.0f);
   glColor3f(0.7f, 0.5f, 0.7f);
-  if (outlineWidth == windowWidth && outlineHeight == windowHeight && !outlineRuns.empty()) {
-    drawWindowQuads(outlineRuns);
+  if (outlineWidth == windowWidth && outlineHeight == windowHeight && !outlineQuads.empty()) {
+    drawWindowQuads(outlineQuads);
     return;
   }
   glBegin(GL_LINE_LOOP);
@@ -283,19 +284,41 @@ void TTrack::drawOverview() const {
 }
 
 void TTrack::keepOverview(const uint8_t* covered, int32_t width, int32_t height) const {
-  outlineRuns.clear();
+  // Runs of covered pixels along each row. A run under one of the same span in the row below
+  // makes that rectangle a row taller, so a steep stretch of the outline is one quad.
+  struct TRun {
+    int32_t x0, x1;  // pixels [x0, x1) of the row
+    size_t rect;     // the rectangle it belongs to
+  };
+  std::vector<TRun> below, here;
+  std::vector<std::array<int32_t, 4>> rects;  // x0, y0, x1, y1 in pixels, ends excluded
   for (int32_t y = 0; y < height; y++) {
     const uint8_t* row = covered + size_t(y) * size_t(width);
+    here.clear();
+    size_t k = 0;
     for (int32_t x = 0; x < width; x++) {
       if (row[x] == 0) continue;
       int32_t end = x;
       while (end < width && row[end] != 0) end++;
-      float x0 = float(x), x1 = float(end), y0 = float(y), y1 = float(y + 1);
-      outlineRuns.insert(outlineRuns.end(), {x0, y0, x1, y0, x1, y1, x0, y1});
+      while (k < below.size() && below[k].x0 < x) k++;
+      size_t rect = rects.size();
+      if (k < below.size() && below[k].x0 == x && below[k].x1 == end) {
+        rect = below[k].rect;
+        rects[rect][3] = y + 1;
+      } else {
+        rects.push_back({x, y, end, y + 1});
+      }
+      here.push_back({x, end, rect});
       x = end;
     }
+    std::swap(below, here);
   }
-  if (outlineRuns.size() / 8 >= size_t(waypointCount)) outlineRuns.clear();
+  outlineQuads.clear();
+  if (rects.size() < size_t(waypointCount))
+    for (const auto& r : rects) {
+      float x0 = float(r[0]), y0 = float(r[1]), x1 = float(r[2]), y1 = float(r[3]);
+      outlineQuads.insert(outlineQuads.end(), {x0, y0, x1, y0, x1, y1, x0, y1});
+    }
   outlineWidth = width;
   outlineHeight = height;
 }

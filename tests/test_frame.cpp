@@ -308,8 +308,8 @@ TEST_F(Frame, GlyphTextLooksAsGlutsBitmapCharacters) {
     }
 }
 
-// On a track of 10,000 waypoints the frame draws the map's outline from the runs of pixels it
-// kept of it, and the frame looks exactly as with the outline drawn as lines.
+// On a track of 10,000 waypoints the frame draws the map's outline from the rectangles of pixels
+// it kept of it, and the frame looks exactly as with the outline drawn as lines.
 TEST_F(Frame, KeptOutlineLooksAsItsLines) {
   load(trackFileText(generatedWaypoints(10000, 2024)));
   reshape(500, 400);
@@ -324,8 +324,8 @@ TEST_F(Frame, KeptOutlineLooksAsItsLines) {
     return pixels;
   };
   std::vector<uint8_t> kept = frame();
-  EXPECT_GT(track->outlineRuns.size() / 8, 100u);
-  track->outlineRuns.clear();
+  EXPECT_GT(track->outlineQuads.size() / 8, 100u);
+  track->outlineQuads.clear();
   EXPECT_TRUE(frame() == kept);
   delete cars[0];
   delete[] cars;

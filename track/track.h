@@ -87,26 +87,26 @@ struct TRoadOutline {
 
 class TTrack {
  public:
-  char* title;                             // second line of the file, owned; null until read
-  int32_t waypointCount;                   // waypoints read
-  Vec3* waypoints;                         // waypointCount + 1 points, the last a copy of the first; owned
-  Vec3 minCorner;                          // smallest x, y, z over the waypoints, per axis
-  Vec3 maxCorner;                          // largest x, y, z
-  Vec3 centre;                             // (minCorner + maxCorner) / 2
-  int32_t margin;                          // half the larger plan extent, truncated: the ground border's width
-  int32_t triangleCount;                   // entries in triangles
-  TTriangle** triangles;                   // road, then infield ground, then outer ground; each owned; null while empty
-  int32_t infieldStart;                    // index of the first infield triangle: the road comes before it
-  int32_t outerStart;                      // index of the first outer ground triangle
-  TTriangleGrid triangleGrid;              // the triangles by plan cell, for findTriangle; built with the mesh
-  mutable TWaypointHash waypointHash;      // the waypoints read so far by cell, for the distance rule
-  mutable std::vector<uint64_t> inView;    // one bit per triangle, set while a solid frame picks what
-                                           // it draws; sized with the mesh so drawing never allocates
-  mutable int32_t trianglesDrawn;          // by the last solid frame, for the tests and benchmarks
-  mutable std::vector<float> outlineRuns;  // the map outline's pixels as runs along window rows: the
-                                           // corners x0 y, x1 y, x1 y+1, x0 y+1 of each; empty when
-                                           // the outline's lines are fewer
-  mutable int32_t outlineWidth;            // window size in pixels the runs were read for; 0: none
+  char* title;                           // second line of the file, owned; null until read
+  int32_t waypointCount;                 // waypoints read
+  Vec3* waypoints;                       // waypointCount + 1 points, the last a copy of the first; owned
+  Vec3 minCorner;                        // smallest x, y, z over the waypoints, per axis
+  Vec3 maxCorner;                        // largest x, y, z
+  Vec3 centre;                           // (minCorner + maxCorner) / 2
+  int32_t margin;                        // half the larger plan extent, truncated: the ground border's width
+  int32_t triangleCount;                 // entries in triangles
+  TTriangle** triangles;                 // road, then infield ground, then outer ground; each owned; null while empty
+  int32_t infieldStart;                  // index of the first infield triangle: the road comes before it
+  int32_t outerStart;                    // index of the first outer ground triangle
+  TTriangleGrid triangleGrid;            // the triangles by plan cell, for findTriangle; built with the mesh
+  mutable TWaypointHash waypointHash;    // the waypoints read so far by cell, for the distance rule
+  mutable std::vector<uint64_t> inView;  // one bit per triangle, set while a solid frame picks what
+                                         // it draws; sized with the mesh so drawing never allocates
+  mutable int32_t trianglesDrawn;        // by the last solid frame, for the tests and benchmarks
+  mutable std::vector<float> outlineQuads;  // the map outline's pixels as rectangles in window
+                                            // pixels, corners x0 y0, x1 y0, x1 y1, x0 y1 of each;
+                                            // empty when the outline's lines are fewer
+  mutable int32_t outlineWidth;             // window size in pixels they were read for; 0: none
   mutable int32_t outlineHeight;
 
   TTrack();
@@ -153,6 +153,7 @@ class TTrack {
   void draw() const;
   void drawOverview() const;
   // Keeps the map outline's pixels, read back from a window of width by height pixels in which
-  // only the outline was drawn (nonzero where it covers), as runs, if they are fewer than its lines.
+  // only the outline was drawn (nonzero where it covers), as rectangles, if they are fewer than
+  // its lines.
   void keepOverview(const uint8_t* covered, int32_t width, int32_t height) const;
 };
