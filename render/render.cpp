@@ -171,6 +171,23 @@ static void drawOverviewWithCars(float a) {
   glEnd();
 }
 
+void beginWindowPixels() {
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glLoadIdentity();
+  glOrtho(0.0, double(windowWidth), 0.0, double(windowHeight), -1.0, 1.0);
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  glLoadIdentity();
+}
+
+void endWindowPixels() {
+  glPopMatrix();
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+}
+
 // The overlays sit on the plane one unit in front of the eye, which is the scene's near plane.
 // They are drawn through a projection with a nearer near plane, which leaves their place on the
 // screen unchanged but keeps them from being clipped, and at the nearest depth, later over earlier.

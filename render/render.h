@@ -8,3 +8,7 @@ void display();
 void formatTime(float seconds, char text[16]);
 // Draws formatTime's text in the small font at the current raster position.
 void drawTime(float seconds);
+// Makes window pixels the coordinates of what is drawn next, x and y from the lower left corner,
+// until endWindowPixels puts back both matrices.
+void beginWindowPixels();
+void endWindowPixels();

@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "app/game.h"
+#include "render/render.h"
 
 constexpr int fontCount = 2;
 constexpr int glyphCodes = 128;  // codes 1 to 127; GLUT draws nothing for the others
@@ -21,7 +22,7 @@ constexpr int readCellsAcross = 16;  // cells read back at once
 constexpr int readCellsUp = 8;
 constexpr float bitmapNudge = 0.0001f;  // pixels OpenGL adds to a raster position before it takes
                                         // the bitmap's pixel, so a hair below a border is past it
-constexpr int batchGlyphs = 64;         // glyphs sent in one call
+constexpr int batchGlyphs = 1024;       // glyphs gathered before they are sent: the help text has 350
 constexpr float inkAlpha = 0.5f;        // texels above this are ink
 
 static_assert(atlasCells * atlasCells >= fontCount * glyphCodes, "every glyph has its cell");
@@ -172,13 +173,7 @@ void drawString(const char* text, void* font) {
 // it happens once for all the text gathered.
 void flushText() {
   if (batchCount == 0) return;
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glOrtho(0.0, double(windowWidth), 0.0, double(windowHeight), -1.0, 1.0);
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadIdentity();
+  beginWindowPixels();
   glEnable(GL_TEXTURE_2D);
   glEnable(GL_ALPHA_TEST);
   glEnableClientState(GL_VERTEX_ARRAY);
@@ -193,9 +188,6 @@ void flushText() {
   glDisableClientState(GL_VERTEX_ARRAY);
   glDisable(GL_ALPHA_TEST);
   glDisable(GL_TEXTURE_2D);
-  glPopMatrix();
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
+  endWindowPixels();
   batchCount = 0;
 }

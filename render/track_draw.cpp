@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/game.h"
+#include "render/render.h"
 #include "track/track.h"
 #include "track/triangle.h"
 
@@ -205,21 +206,12 @@ void drawSolidMesh(const TTrack& track) {
 
 // Fills quads given as corners in window pixels, leaving both matrices as they were.
 void drawWindowQuads(const std::vector<float>& corners) {
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glOrtho(0.0, double(windowWidth), 0.0, double(windowHeight), -1.0, 1.0);
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadIdentity();
+  beginWindowPixels();
   glEnableClientState(GL_VERTEX_ARRAY);
   glVertexPointer(2, GL_FLOAT, 0, corners.data());
   glDrawArrays(GL_QUADS, 0, GLsizei(corners.size() / 2));
   glDisableClientState(GL_VERTEX_ARRAY);
-  glPopMatrix();
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
+  endWindowPixels();
 }
 
 }  // namespace

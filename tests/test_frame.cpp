@@ -45,7 +45,11 @@ void* counted(void* p) {
 
 // Every form of new and delete is replaced, so that all of them meet on malloc and free: a library
 // that news in one form and deletes in another (Mesa does) still pairs them up, also under the
-// address sanitizer, which would otherwise pair each form with its own.
+// address sanitizer, which would otherwise pair each form with its own. GCC takes the free in a
+// replaced delete for a mismatch with new.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return counted(std::malloc(size ? size : 1)); }
 void* operator new(std::size_t size, std::align_val_t align, const std::nothrow_t&) noexcept {
   std::size_t a = std::size_t(align);
