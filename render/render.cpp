@@ -223,8 +223,8 @@ static void readOverview() {
   covered.resize(size_t(windowWidth) * size_t(windowHeight));
   glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
   glClear(GL_COLOR_BUFFER_BIT);
+  // Nothing is kept for this size yet, so the outline is drawn as lines.
   beginOverlay();
-  track->outlineWidth = 0;
   track->drawOverview();
   endOverlay();
   glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);

@@ -122,7 +122,6 @@ bool makeGlyphs() {
   glColor3f(1.0f, 1.0f, 1.0f);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glPixelStorei(GL_PACK_ROW_LENGTH, readCellsAcross * cellSize);
-  glyphsTooBig = false;
   for (int first = 0; first < fontCount * glyphCodes && !glyphsTooBig; first += across * up)
     glyphsTooBig = !drawAndKeep(first, across, up);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
@@ -174,6 +173,7 @@ void drawString(const char* text, void* font) {
 void flushText() {
   if (batchCount == 0) return;
   beginWindowPixels();
+  glBindTexture(GL_TEXTURE_2D, glyphTexture);
   glEnable(GL_TEXTURE_2D);
   glEnable(GL_ALPHA_TEST);
   glEnableClientState(GL_VERTEX_ARRAY);
