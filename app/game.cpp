@@ -11,6 +11,7 @@
 
 #include "app/clock.h"
 #include "app/load_message.h"
+#include "app/time_trial.h"
 #include "track/track.h"
 
 TTrack* track = nullptr;
@@ -122,6 +123,7 @@ void initGame(int argc, char** argv) {
   lapStartTime = gameClock();
   pauseStartTime = lapStartTime;
   pausedTime = 0.0f;
+  openTimeTrial();
 }
 
 void printBanner() {

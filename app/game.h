@@ -60,11 +60,15 @@ void initGame(int argc, char** argv);
 void printBanner();
 // Fills the car array with the player and the opponents, coloured by index, and makes the camera.
 void createRace();
-// Closes the sound device and releases the cars, their array and the track at process exit.
+// Closes the sound device, waits for a record being written, and releases the cars, their array and
+// the track at process exit.
 void cleanUpGame();
 
 // One simulation step per call while the game runs (GLUT idle callback).
 void idle();
+// Hands the events reported since the last call to the head-up display, the sound and the
+// records, then forgets them.
+void handleRaceEvents();
 // 0 runs, 1 pauses, 2 crashes: installs or removes the idle step and keeps paused time out of laps.
 void setPause(uint8_t mode);
 // After a crash: new cars and camera, paused, with a fresh lap clock; lap times survive.

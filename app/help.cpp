@@ -29,6 +29,7 @@ void printHelp() {
       "  0-7             the car the camera follows\n"
       "  f               full screen\n"
       "  m               sound off / on\n"
+      "  g               the record lap's ghost: hide / show\n"
       "\n"
       "Exit status: 0 after Esc, 1 when the track or the opponents are refused.\n",
       maxOpponents, maxOpponents);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "app/game.h"
+#include "app/time_trial.h"
 #include "camera/camera.h"
 #include "cars/player.h"
 #include "geometry/vector.h"
@@ -29,6 +30,7 @@ void keyboard(unsigned char key, int, int) {
       else
         glutReshapeWindow(savedWindowWidth, savedWindowHeight);
       break;
+    case 'g': ghostShown = !ghostShown; break;
     case 'h': displayFlags ^= showHelp; break;
     case 'm': toggleMute(); break;
     case 'p':

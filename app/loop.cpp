@@ -3,12 +3,15 @@
 #include <GL/glut.h>
 
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "app/clock.h"
 #include "app/game.h"
+#include "app/time_trial.h"
 #include "camera/camera.h"
 #include "cars/player.h"
+#include "events/race_events.h"
 #include "render/render.h"
 #include "sound/sound.h"
 
@@ -18,6 +21,9 @@ constexpr std::chrono::microseconds framePeriod{9500};  // shortest time between
 constexpr double fieldOfView = 45.0;                    // degrees, vertical
 constexpr double nearPlane = 1.0;                       // units
 constexpr double farPlane = 800.0;                      // units
+
+static const char waypointMessage[] = "Waypoint reached";
+static const char lapMessage[] = "Next lap started";
 
 // GLUT calls the idle step again as soon as it returns; waiting out the rest of a short frame
 // period keeps a running game from spinning a whole core. The step itself still takes its time
@@ -41,9 +47,33 @@ void idle() {
   camera->update(dt);
   updateSound(dt);
   // Tested after everyone has moved, so the crash frame shows where the car ended up.
-  if (double(player->pitch) >= crashPitch) setPause(stateCrashed);
+  if (double(player->pitch) >= crashPitch) {
+    reportRaceEvent(eventCrash, player->waypointIndex, now, 0.0f);
+    setPause(stateCrashed);
+  }
+  handleRaceEvents();
+  // After the events, so a lap closed in this step is sampled as the next lap's start.
+  stepTimeTrial(now);
   lastFrameTime = now;
   glutPostRedisplay();
+}
+
+// The head-up display's message for a waypoint or a lap.
+static void showRaceEvent(const RaceEvent& event) {
+  if (event.kind != eventWaypointReached && event.kind != eventLapCompleted) return;
+  const char* text = event.kind == eventWaypointReached ? waypointMessage : lapMessage;
+  std::memcpy(messageText, text, std::strlen(text) + 1);
+  messageTime = event.time;
+}
+
+void handleRaceEvents() {
+  for (int32_t i = 0; i < raceEvents.count; i++) {
+    const RaceEvent& event = raceEvents.list[i];
+    showRaceEvent(event);
+    playRaceEvent(event);
+    keepRaceEvent(event);
+  }
+  clearRaceEvents();
 }
 
 void setPause(uint8_t mode) {
@@ -63,12 +93,13 @@ void restartRace() {
   for (int32_t i = 0; i < carCount; i++) delete cars[i];
   delete camera;
   createRace();
-  restartSound();
   pauseState = statePaused;
   lastFrameTime = 0.0f;
   lapStartTime = gameClock();
   pauseStartTime = lapStartTime;
   pausedTime = 0.0f;
+  reportRaceEvent(eventNewRace, 0, lapStartTime, 0.0f);
+  handleRaceEvents();
 }
 
 void reshape(int width, int height) {

@@ -27,16 +27,19 @@ import statistics
 import struct
 import subprocess
 import sys
+import tempfile
 import time
 
 SETTLE_SECONDS = 2.0    # after the keys, before counting: the race is under way
 MEASURE_SECONDS = 10.0  # counted
 START_TIMEOUT = 20.0    # seconds for the banner or a window on a busy machine
 RECORD = "/tmp/zarvanto-swap-record-%d" % os.getpid()
+HOME = tempfile.mkdtemp(prefix="zarvanto-bench-home-")  # the runs' records, never the player's
 
 
 def game_env(counter, extra=None):
-    env = dict(os.environ, LIBGL_ALWAYS_SOFTWARE="1", LD_PRELOAD=counter, ZARVANTO_SWAP_RECORD=RECORD)
+    env = dict(os.environ, LIBGL_ALWAYS_SOFTWARE="1", LD_PRELOAD=counter, ZARVANTO_SWAP_RECORD=RECORD, HOME=HOME,
+               XDG_DATA_HOME=HOME)
     env.update(extra or {})
     return env
 

@@ -4,10 +4,10 @@
 #include <GL/gl.h>
 
 #include <cmath>
-#include <cstring>
 
 #include "app/clock.h"
 #include "app/game.h"
+#include "events/race_events.h"
 #include "track/track.h"
 #include "track/triangle.h"
 
@@ -67,10 +67,9 @@ void TPlayer::update(float dt) {
 
   if (distance(position, track->waypoints[waypointIndex]) > waypointReachDistance) return;
   float now = gameClock();
-  messageTime = now;
   waypointIndex++;
   if (waypointIndex <= track->waypointCount) {
-    std::strcpy(messageText, "Waypoint reached");
+    reportRaceEvent(eventWaypointReached, waypointIndex - 1, now, 0.0f);
     return;
   }
   // Back at the start: the copy of waypoint 0 closes the lap.
@@ -79,7 +78,7 @@ void TPlayer::update(float dt) {
   lapStartTime = now;
   pausedTime = 0.0f;
   if (lastLapTime < bestLapTime) bestLapTime = lastLapTime;
-  std::strcpy(messageText, "Next lap started");
+  reportRaceEvent(eventLapCompleted, track->waypointCount, now, lastLapTime);
 }
 
 void TPlayer::applyOrientation() {

@@ -9,12 +9,14 @@
 
 #include "app/clock.h"
 #include "app/game.h"
+#include "app/time_trial.h"
 #include "camera/camera.h"
 #include "cars/player.h"
 #include "render/text.h"
 #include "track/track.h"
 
 constexpr float messageDuration = 1.5f;    // seconds a waypoint or lap message stays up
+constexpr float newRecordDuration = 5.0f;  // seconds a new record stays lit up
 constexpr double overlayNearPlane = 0.5;   // units; nearer than the overlay plane at 1, so it is not clipped
 constexpr float noLapYet = 2147483648.0f;  // lap times above this are the "no lap" start value
 
@@ -22,6 +24,7 @@ static void* const smallFont = GLUT_BITMAP_HELVETICA_10;
 static void* const largeFont = GLUT_BITMAP_HELVETICA_18;
 
 static const GLfloat overlayText[3] = {0.8f, 0.4f, 0.8f};
+static const GLfloat newRecordText[3] = {1.0f, 0.9f, 0.2f};
 
 void formatTime(float seconds, char text[16]) {
   if (seconds > noLapYet) {
@@ -95,6 +98,7 @@ static void drawHelp(float a) {
       {"space - stop", 0.0f, -0.10f},
       {"p - pause", 0.0f, -0.15f},
       {"m - sound off / on", 0.0f, -0.20f},
+      {"g - ghost on / off", 0.0f, -0.25f},
   };
   glColor3fv(overlayText);
   for (const Line& line : lines) {
@@ -137,6 +141,14 @@ static void drawHeadUp(float a) {
   glRasterPos2f(0.0f, 0.24f);
   drawString("last lap: ", smallFont);
   drawTime(lastLapTime);
+  // The best lap ever driven on this track, kept between games; where none is kept, no line.
+  if (recordKept) {
+    bool fresh = newRecordTime >= 0.0f && gameClock() - newRecordTime < newRecordDuration;
+    glColor3fv(fresh ? newRecordText : overlayText);
+    glRasterPos2f(0.0f, 0.20f);
+    drawString(fresh ? "new record: " : "record: ", smallFont);
+    drawTime(recordLapTime);
+  }
 
   if (gameClock() - messageTime < messageDuration) {
     glRasterPos2f(0.0f, 0.15f);
@@ -246,6 +258,7 @@ void display() {
   camera->apply();
   track->draw();
   for (int32_t i = 0; i < carCount; i++) cars[i]->draw();
+  drawGhost();
 
   beginOverlay();
   drawPauseBanner();

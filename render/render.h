@@ -4,6 +4,8 @@
 
 // GLUT display callback: draws one frame and shows it.
 void display();
+// The record lap's ghost where it was at the current lap time, when it has a place and is shown.
+void drawGhost();
 // Writes a lap time as minutes:seconds, seconds unpadded ("1:5"), or "-" for no lap yet.
 void formatTime(float seconds, char text[16]);
 // Draws formatTime's text in the small font at the current raster position.

@@ -38,7 +38,6 @@ static ALuint cueBuffers[cueCount] = {};
 static ALuint engines[maxCars] = {};      // element i sounds cars[i]
 static ALuint cueSources[cueCount] = {};  // each holds its own cue from the start, so playing one allocates nothing
 static float playerRevs = 0.0f;           // units per second the player's note stands for, gliding to |speed|
-static int32_t heardWaypoint = 0;         // the player's waypointIndex at the last step
 static Vec3 lastEye = {0, 0, 0};          // the eye at the last step, for the listener's own Doppler
 
 // The engine note times its idle pitch: rising with the speed either way, so backing up sounds
@@ -52,7 +51,6 @@ static void upload(ALuint buffer, const std::vector<int16_t>& samples) {
 // The race as it stands now is what the next step's sounds are measured from.
 static void followRace() {
   playerRevs = 0.0f;
-  heardWaypoint = player->waypointIndex;
   lastEye = camera->eye;
 }
 
@@ -150,10 +148,6 @@ void updateSound(float dt) {
     alSource3f(engines[i], AL_VELOCITY, car->velocity.x, car->velocity.y, car->velocity.z);
     alSourcef(engines[i], AL_PITCH, enginePitch(std::fabs(car->speed)) * (1.0f + opponentDetune * float(i)));
   }
-
-  // A lap is closed when the count starts again from waypoint 1.
-  if (player->waypointIndex != heardWaypoint) playCue(player->waypointIndex == 1 ? cueLap : cueWaypoint);
-  heardWaypoint = player->waypointIndex;
   alcProcessContext(context);
 }
 
@@ -171,15 +165,21 @@ void applySoundState(uint8_t runState) {
     alSourcePausev(cueCount, cueSources);
   } else {
     alSourceStopv(carCount, engines);
-    playCue(cueCrash);
   }
 }
 
-void restartSound() {
+void playRaceEvent(const RaceEvent& event) {
   if (context == nullptr) return;
-  alSourceStopv(carCount, engines);
-  alSourceStopv(cueCount, cueSources);
-  followRace();
+  switch (event.kind) {
+    case eventWaypointReached: playCue(cueWaypoint); break;
+    case eventLapCompleted: playCue(cueLap); break;
+    case eventCrash: playCue(cueCrash); break;
+    case eventNewRace:
+      alSourceStopv(carCount, engines);
+      alSourceStopv(cueCount, cueSources);
+      followRace();
+      break;
+  }
 }
 
 void toggleMute() {

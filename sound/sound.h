@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "events/race_events.h"
+
 extern bool soundMuted;  // the player has turned the sound off (m, or --mute at start)
 
 // After the first race is made: opens the sound device and makes every sound and source. Without
@@ -13,12 +15,12 @@ void openSound(bool muted);
 // Releases every sound and closes the device; safe to call when none is open.
 void closeSound();
 // Once per simulation step, after the cars and the camera have moved: the listener to the eye,
-// the engines to their cars and speeds, and a chime for a waypoint or a lap just reached.
+// the engines to their cars and speeds.
 void updateSound(float dt);
-// Follows the run state: running plays, paused pauses every sound, crashed stops the engines and
-// plays the crash.
+// Follows the run state: running plays, paused pauses every sound, crashed stops the engines.
 void applySoundState(uint8_t runState);
-// A new race is quiet: every sound stopped, the engine at idle, nothing left to chime.
-void restartSound();
+// A chime for a waypoint or a lap, the crash; a new race is quiet: every sound stopped, the
+// engine at idle.
+void playRaceEvent(const RaceEvent& event);
 // The m key: the sound off, or on again.
 void toggleMute();

@@ -14,6 +14,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "these tests need an X display: run them through scripts/test or xvfb-run\n");
     return 1;
   }
+  // The game keeps records in the player's home: never the real one, also when run by hand.
+  if (std::getenv("XDG_DATA_HOME") == nullptr) {
+    static char home[] = "/tmp/zarvanto-gl-tests.XXXXXX";
+    if (mkdtemp(home) == nullptr || setenv("HOME", home, 1) != 0 || setenv("XDG_DATA_HOME", home, 1) != 0) return 1;
+  }
   glutInit(&argc, argv);
   glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
   glutInitWindowSize(500, 400);

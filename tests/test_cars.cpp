@@ -12,6 +12,7 @@
 #include "app/clock.h"
 #include "cars/opponent.h"
 #include "cars/player.h"
+#include "events/race_events.h"
 #include "geometry/random.h"
 #include "tests/test_support.h"
 #include "track/triangle.h"
@@ -80,12 +81,17 @@ TEST_F(Cars, WaypointsInOrderThenLapsWithoutPausedTime) {
     car.position = where;
     car.update(0.0f);
   };
-  messageText[0] = '\0';
+  clearRaceEvents();
   arrive(track->waypoints[2], 0.5);  // waypoint 1 (0, 0, -100) must come first
   arrive({8.01f, 0, -100}, 0.6);
-  EXPECT_TRUE(car.waypointIndex == 1 && messageText[0] == '\0');
+  EXPECT_EQ(car.waypointIndex, 1);
+  EXPECT_EQ(raceEvents.count, 0);
   arrive({8.0f, 0, -100}, 1.0);
-  EXPECT_TRUE(car.waypointIndex == 2 && messageTime == 1.0f && std::string(messageText) == "Waypoint reached");
+  EXPECT_EQ(car.waypointIndex, 2);
+  ASSERT_EQ(raceEvents.count, 1);
+  EXPECT_EQ(raceEvents.list[0].kind, eventWaypointReached);
+  EXPECT_EQ(raceEvents.list[0].waypoint, 1);
+  EXPECT_EQ(raceEvents.list[0].time, 1.0f);
   // The first lap's 60.5 s had 10 paused and is the best so far; an equal lap leaves the best
   // alone, which only the sign of zero can show.
   lapStartTime = 1.0f, pausedTime = 10.0f, bestLapTime = std::numeric_limits<float>::max();
@@ -94,8 +100,11 @@ TEST_F(Cars, WaypointsInOrderThenLapsWithoutPausedTime) {
     if (end == lapStartTime) bestLapTime = -0.0f;
     arrive(track->waypoints[2], end - 0.2);
     arrive(track->waypoints[3], end - 0.1);
+    clearRaceEvents();
     arrive(track->waypoints[0], end);
-    EXPECT_STREQ(messageText, "Next lap started");
+    ASSERT_EQ(raceEvents.count, 1);
+    EXPECT_EQ(raceEvents.list[0].kind, eventLapCompleted);
+    EXPECT_EQ(raceEvents.list[0].lapTime, lap);
     EXPECT_TRUE(car.waypointIndex == 1 && lapStartTime == end && pausedTime == 0.0f && lastLapTime == lap);
     EXPECT_TRUE(bestLapTime == best && std::signbit(bestLapTime) == std::signbit(best)) << end;
     arrive(track->waypoints[1], end + 0.1);

@@ -11,7 +11,7 @@ share="$root$2/share" && entry="$share/applications/org.example.zarvanto.desktop
 # Each checker prints nothing when it finds nothing; AppStream's says so in a line of its own.
 [[ -z "$(desktop-file-validate "$entry"; appstreamcli validate --no-net "$share"/metainfo/* | grep '^[A-Z]: '; man --warnings -l "$share"/man/man6/* 2>&1 >/dev/null)" ]]
 [[ "$("$root$2"/games/zarvanto --version) $("$root$2"/games/zarvanto-track --version)" == "zarvanto $3 zarvanto-track $3" ]]
-(cd "$root$(sed -n 's/^Path=//p' "$entry")" && exec "$root$(sed -n 's/^Exec=//p' "$entry")" >"$root/out") & game=$!
+(cd "$root$(sed -n 's/^Path=//p' "$entry")" && HOME="$root" XDG_DATA_HOME="$root" exec "$root$(sed -n 's/^Exec=//p' "$entry")" >"$root/out") & game=$!
 # The game starts paused, so its first frame stays; a window of one colour has not drawn it yet.
 until id="$(xdotool search --onlyvisible --name '^Zarvanto$' | head -n 1)" && [[ -n $id ]] &&
   (($(import -silent -window "$id" ppm:- | convert - -format %k info:) > 1)); do kill -0 "$game"; sleep 0.2; done

@@ -6,14 +6,20 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <limits>
+#include <sstream>
+#include <vector>
 
 #include "app/clock.h"
 #include "app/game.h"
 #include "app/input.h"
+#include "app/time_trial.h"
 #include "camera/camera.h"
 #include "cars/opponent.h"
 #include "cars/player.h"
+#include "records/record.h"
 #include "track/track.h"
 #include "track/triangle.h"
 
@@ -91,6 +97,8 @@ TEST_F(Play, PausedTimeStaysOutOfTheLap) {
   EXPECT_EQ(bestLapTime, lastLapTime);
   EXPECT_EQ(pausedTime, 0.0f);
   EXPECT_EQ(lapStartTime, 60.0f);
+  EXPECT_STREQ(messageText, "Next lap started");
+  EXPECT_EQ(messageTime, 60.0f);
 }
 
 TEST_F(Play, CrashStopsEverythingButEnterWhichStartsANewPausedRace) {
@@ -188,6 +196,64 @@ TEST_F(Play, ReshapeKeepsFieldOfViewAndSavedSizeOutsideFullScreen) {
   EXPECT_EQ(savedWindowHeight, 200);
   reshape(500, 0);  // a minimised window
   EXPECT_TRUE(std::isfinite(aspectRatio));
+}
+
+// A game on the shipped track as start-up makes it, lapped in process with the clock held: the car
+// is put on each waypoint in turn, one step a waypoint. The record folder is the test's own.
+// Returns the record the game found at start.
+float timedLaps(const std::vector<int64_t>& millisecondsPerWaypoint, int32_t ghostAtOneSecond) {
+  char game[] = "zarvanto", file[] = ZARVANTO_TRACKS_DIR "/Default.tck", opponents[] = "0";
+  char* argv[] = {game, file, opponents, nullptr};
+  int64_t now = 1000;
+  holdGameClock(now);
+  initGame(3, argv);
+  float recordAtStart = recordKept ? recordLapTime : -1.0f;
+  setPause(stateRunning);
+  for (int64_t each : millisecondsPerWaypoint) {
+    for (int32_t i = 1; i <= track->waypointCount; i++) {
+      holdGameClock(now += each);
+      player->position = track->waypoints[i];
+      idle();
+      // One second into a lap the ghost stands where the record's car stood then.
+      if (i == 1 && each == 1000) {
+        EXPECT_TRUE(ghostPlaced);
+        EXPECT_EQ(ghostPose.position.x, track->waypoints[ghostAtOneSecond].x);
+        EXPECT_EQ(ghostPose.position.z, track->waypoints[ghostAtOneSecond].z);
+      }
+    }
+  }
+  setPause(statePaused);
+  cleanUpGame();  // waits for the record being written
+  delete camera;
+  holdGameClock(-1);
+  return recordAtStart;
+}
+
+TEST(TimeTrial, ALapBetterThanTheRecordReplacesItAndIsTheNextGhost) {
+  std::string folder = std::string(std::getenv("XDG_DATA_HOME")) + "/zarvanto/records";
+  std::filesystem::remove_all(folder);
+  EXPECT_EQ(timedLaps({500}, 0), -1.0f) << "no record yet";
+  auto files = [&] { return std::vector(std::filesystem::directory_iterator(folder), {}); };
+  ASSERT_EQ(files().size(), 1u);
+  std::filesystem::path kept = files()[0].path();
+  auto bytes = [&] { return (std::stringstream() << std::ifstream(kept).rdbuf()).str(); };
+  std::string first = bytes();
+  // A second game finds the record; laps no better leave its file as it was, and the laps that
+  // follow a record race its ghost.
+  EXPECT_EQ(timedLaps({1000, 1000}, 2), 28.0f);
+  EXPECT_EQ(bytes(), first);
+  EXPECT_EQ(timedLaps({250, 1000}, 4), 28.0f);
+  EXPECT_NE(bytes(), first);
+  LapRecord record;
+  std::string message;
+  char file[] = ZARVANTO_TRACKS_DIR "/Default.tck";
+  track = new TTrack();
+  ASSERT_EQ(track->load(file), loadOk);
+  ASSERT_EQ(readRecord(kept.string(), trackKey(*track), &record, &message), recordRead) << message;
+  EXPECT_EQ(record.lapTime, 0.25f * float(track->waypointCount));
+  EXPECT_EQ(record.ghost.size(), size_t(track->waypointCount + 1));
+  delete track;
+  track = nullptr;
 }
 
 }  // namespace

@@ -18,7 +18,8 @@ def play(folder, args, steps, drivers="wave"):
     with open(os.path.join(folder, "alsoft.conf"), "w") as conf:
         conf.write("[general]\nfrequency = %d\nsample-type = float32\n[wave]\nfile = %s\n[alsa]\ndevice = nowhere\n"
                    % (RATE, wav))
-    env = dict(os.environ, LIBGL_ALWAYS_SOFTWARE="1", ALSOFT_DRIVERS=drivers, ALSOFT_CONF=conf.name)
+    env = dict(os.environ, LIBGL_ALWAYS_SOFTWARE="1", ALSOFT_DRIVERS=drivers, ALSOFT_CONF=conf.name, HOME=folder,
+               XDG_DATA_HOME=folder)  # any record it keeps goes with the test's folder
     game = subprocess.Popen([GAME] + args, cwd=folder, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
     try:
         window = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--name", "^Zarvanto$"],

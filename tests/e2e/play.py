@@ -38,8 +38,12 @@ def differing(shot, reference):
 class Game:
     """One run of the game, started in folder with args, and its window."""
 
-    def __init__(self, folder, *args):
-        self.process = subprocess.Popen([GAME, *args], cwd=folder, stdout=subprocess.PIPE,
+    def __init__(self, folder, *args, data_home=None):
+        # The game keeps records in the player's home: a fresh one of the test's own, unless the
+        # test names the one whose records it wants.
+        self.home = tempfile.TemporaryDirectory()
+        env = dict(os.environ, HOME=self.home.name, XDG_DATA_HOME=data_home or self.home.name)
+        self.process = subprocess.Popen([GAME, *args], cwd=folder, env=env, stdout=subprocess.PIPE,
                                         stderr=subprocess.PIPE, text=True)
         deadline = time.monotonic() + WAIT
         while True:
@@ -102,6 +106,7 @@ class Game:
         except subprocess.TimeoutExpired:
             self.process.kill()
             out, err = self.process.communicate()
+        self.home.cleanup()
         return self.process.returncode, out, err
 
     def quit(self, test):
@@ -118,8 +123,8 @@ class Journeys(unittest.TestCase):
     def tearDown(self):
         self.folder.cleanup()
 
-    def play(self, folder, *args):
-        game = Game(folder, *args)
+    def play(self, folder, *args, data_home=None):
+        game = Game(folder, *args, data_home=data_home)
         self.addCleanup(game.finish)
         self.addCleanup(game.process.kill)
         return game
@@ -192,6 +197,15 @@ class Journeys(unittest.TestCase):
             game.keys("9")
             return differing(shot, first) == 0
         game.wait_for("the new race, paused as the first began", as_first)
+        game.quit(self)
+
+    def test_a_kept_record_shows_with_its_ghost_until_g_hides_it(self):
+        # The in-process tests leave a record of the default track in the home this names.
+        game = self.play(TRACKS, "Default.tck", "3", data_home=os.environ["ZARVANTO_RECORD_HOME"])
+        game.shows("ghost")
+        game.keys("g")
+        game.wait_for("the ghost hidden", lambda shot: 0 < differing(shot, Image.open(
+            os.path.join(PICTURES, "ghost.png")).convert("RGB")) and game.still(shot))
         game.quit(self)
 
 

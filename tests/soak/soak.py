@@ -36,7 +36,8 @@ def resident_kib(pid):
 
 def main():
     record = tempfile.NamedTemporaryFile()
-    env = dict(os.environ, LD_PRELOAD=COUNTER, ZARVANTO_SWAP_RECORD=record.name)
+    home = tempfile.TemporaryDirectory()  # the records of the race's laps, thrown away after
+    env = dict(os.environ, LD_PRELOAD=COUNTER, ZARVANTO_SWAP_RECORD=record.name, HOME=home.name, XDG_DATA_HOME=home.name)
     game = subprocess.Popen([GAME, TRACK, "7"], env=env, stdout=subprocess.DEVNULL)
     window = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--name", "^Zarvanto$"],
                             capture_output=True, text=True, timeout=30).stdout.split()[0]
