@@ -37,12 +37,13 @@ void idle() {
     dt = now - lastFrameTime;
     if (dt > maxFrameTime) dt = maxFrameTime;
   }
+  // Taken before the crash test: the crash clears it, so the step after the crash is a first step.
+  lastFrameTime = now;
   for (int32_t i = 0; i < carCount; i++) cars[i]->update(dt);
   camera->update(dt);
   updateSound(dt);
   // Tested after everyone has moved, so the crash frame shows where the car ended up.
   if (double(player->pitch) >= crashPitch) setPause(stateCrashed);
-  lastFrameTime = now;
   glutPostRedisplay();
 }
 
