@@ -20,6 +20,7 @@ void printHelp() {
       "  Space           stop\n"
       "  p               pause / resume\n"
       "  Enter           resume; after a crash, a new race\n"
+      "  r               back to the last waypoint reached; after a crash, race on\n"
       "  Esc             quit\n"
       "  F1 or h         help text\n"
       "  F2              head-up display\n"

@@ -45,6 +45,11 @@ void keyboard(unsigned char key, int, int) {
       else if (pauseState == stateCrashed)
         restartRace();
       break;
+    case 'r':
+      // After a crash the race goes on from the rescue instead of starting again.
+      if (pauseState == stateCrashed) setPause(stateRunning);
+      if (pauseState == stateRunning) player->rescue();
+      break;
     case keyEscape: std::exit(0);  // the exit clean-up releases the game
     case keySpace:
       if (pauseState == stateRunning) player->changeSpeed(0);

@@ -43,6 +43,8 @@ void idle() {
     dt = now - lastFrameTime;
     if (dt > maxFrameTime) dt = maxFrameTime;
   }
+  // Taken before the crash test: the crash clears it, so the step after the crash is a first step.
+  lastFrameTime = now;
   for (int32_t i = 0; i < carCount; i++) cars[i]->update(dt);
   camera->update(dt);
   updateSound(dt);
@@ -54,7 +56,6 @@ void idle() {
   handleRaceEvents();
   // After the events, so a lap closed in this step is sampled as the next lap's start.
   stepTimeTrial(now);
-  lastFrameTime = now;
   glutPostRedisplay();
 }
 

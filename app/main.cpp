@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/desktop.h"
 #include "app/game.h"
 #include "app/help.h"
 #include "app/input.h"
@@ -63,6 +64,7 @@ int main(int argc, char** argv) {
   glutInitWindowPosition(120, 60);
   glutInitWindowSize(500, 400);
   glutCreateWindow("Zarvanto");
+  identifyWindow();
   enableVerticalSync();
 
   glutDisplayFunc(display);

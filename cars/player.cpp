@@ -117,3 +117,15 @@ void TPlayer::changeSpeed(int8_t step) {
   updateVelocity();
   if (speed == 0.0f) turnRate = 0.0f;
 }
+
+void TPlayer::rescue() {
+  position = track->waypoints[waypointIndex - 1];
+  float yaw, climb;
+  directionAngles(position, track->waypoints[waypointIndex], &yaw, &climb);
+  // A fresh search rather than the cache: where legs of different slope meet at the waypoint,
+  // the car stands on the same triangle however it got there.
+  triangle = track->findTriangle(position.x, position.y, position.z);
+  position.y = triangle->heightAt(position.x, position.y, position.z);
+  turnRate = 0.0f;
+  setMotion(0.0f, yaw, triangle->slopeAngle);
+}

@@ -20,4 +20,6 @@ class TPlayer : public TCar {
   void applyOrientation() override;
   // +1 one step faster, 0 stop, -1 one step slower; stopping also stops the turning.
   void changeSpeed(int8_t step);
+  // Stands the car on the road at the last waypoint reached (the start before any), facing the next.
+  void rescue();
 };

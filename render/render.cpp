@@ -98,7 +98,8 @@ static void drawHelp(float a) {
       {"space - stop", 0.0f, -0.10f},
       {"p - pause", 0.0f, -0.15f},
       {"m - sound off / on", 0.0f, -0.20f},
-      {"g - ghost on / off", 0.0f, -0.25f},
+      {"r - back to the road", 0.0f, -0.25f},
+      {"g - ghost on / off", 0.0f, -0.30f},
   };
   glColor3fv(overlayText);
   for (const Line& line : lines) {

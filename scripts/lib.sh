@@ -23,7 +23,7 @@ ZARVANTO_PACKAGES=(
 
 # What scripts/package needs and no more: the build, and dpkg's tools that
 # set the flags and find the libraries the programs link.
-ZARVANTO_PACKAGE_BUILD=(cmake make g++ freeglut3-dev libglu1-mesa-dev libopenal-dev libpugixml-dev nlohmann-json3-dev nettle-dev dpkg-dev file)
+ZARVANTO_PACKAGE_BUILD=(cmake make g++ freeglut3-dev libglu1-mesa-dev libopenal-dev libx11-dev libpng-dev libpugixml-dev nlohmann-json3-dev nettle-dev dpkg-dev file)
 
 zv_say() { printf '==> %s\n' "$*"; }
 zv_die() { printf 'error: %s\n' "$*" >&2; exit 1; }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The installed game: installs into a scratch DESTDIR, checks the menu entry, the AppStream data and
 # the manual pages, asks both programs their version, then starts the game as the menu entry does,
-# from its own folder, waits for a drawn frame and quits with Escape.
+# from its own folder, waits for a drawn frame, checks that the window carries the class the entry
+# names, and quits with Escape.
 # Usage: test_install.sh BUILD_DIR INSTALL_PREFIX VERSION
 set -euxo pipefail
 [[ -n ${DISPLAY:-} ]] || exec xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$0" "$@"
@@ -15,6 +16,8 @@ share="$root$2/share" && entry="$share/applications/org.example.zarvanto.desktop
 # The game starts paused, so its first frame stays; a window of one colour has not drawn it yet.
 until id="$(xdotool search --onlyvisible --name '^Zarvanto$' | head -n 1)" && [[ -n $id ]] &&
   (($(import -silent -window "$id" ppm:- | convert - -format %k info:) > 1)); do kill -0 "$game"; sleep 0.2; done
+class="$(sed -n 's/^StartupWMClass=//p' "$entry")"
+[[ -n $class && "$(xprop -id "$id" WM_CLASS)" == "WM_CLASS(STRING) = \"$class\", \"$class\"" ]]
 xdotool windowfocus --sync "$id" key Escape
 wait "$game"
 [[ "$(head -n 1 "$root/out")" == "Zarvanto by Iveldor" ]]

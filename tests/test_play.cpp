@@ -139,6 +139,59 @@ TEST_F(Play, CrashStopsEverythingButEnterWhichStartsANewPausedRace) {
   EXPECT_EQ(pausedTime, 0.0f);
 }
 
+TEST_F(Play, RStandsARacingCarAtTheLastWaypointReachedFacingTheNextOnly) {
+  player->position = {-40.0f, 30.0f, -50.0f};  // off the road, raised
+  keyboard('r', 0, 0);
+  EXPECT_EQ(player->position.z, -50.0f) << "paused: nothing";
+  setPause(stateRunning);
+  const struct {
+    int32_t next;  // waypoint to reach
+    float heading;
+  } legs[] = {{1, float(pi)}, {3, 0.0f}};  // before any: the start facing north; later: waypoint 2 facing south
+  for (auto leg : legs) {
+    specialKey(GLUT_KEY_UP, 0, 0);
+    passiveMotion(10, 0);
+    player->position = {-40.0f, 30.0f, -50.0f};
+    player->waypointIndex = leg.next;
+    keyboard('R', 0, 0);
+    Vec3 at = track->waypoints[leg.next - 1];
+    EXPECT_EQ(player->position.x, at.x);
+    EXPECT_EQ(player->position.y, 0.0f);
+    EXPECT_EQ(player->position.z, at.z);
+    EXPECT_FLOAT_EQ(player->heading, leg.heading);
+    EXPECT_EQ(player->speed, 0.0f);
+    EXPECT_EQ(player->turnRate, 0.0f);
+    EXPECT_EQ(player->triangle, track->findTriangle(at.x, at.y, at.z));
+    EXPECT_EQ(player->waypointIndex, leg.next);
+    idle();
+    EXPECT_EQ(player->position.z, at.z) << "standing";
+  }
+  EXPECT_EQ(lapStartTime + pausedTime, 1.0f) << "the lap clock runs on";
+}
+
+TEST_F(Play, RAfterACrashRacesOnFromTheRescueWithTheCrashInTheLap) {
+  setPause(stateRunning);
+  player->waypointIndex = track->waypointCount;  // on the last leg, back to the start
+  player->position = {-40.0f, 0.0f, -50.0f};
+  idle();
+  player->triangle->slopeAngle = float(crashPitch);
+  idle();
+  player->triangle->slopeAngle = 0.0f;
+  ASSERT_EQ(pauseState, stateCrashed);
+  holdGameClock(11000);  // ten seconds crashed
+  keyboard('r', 0, 0);
+  EXPECT_EQ(pauseState, stateRunning);
+  EXPECT_EQ(player->position.x, 100.0f);  // waypoint 3, facing west to the start
+  EXPECT_EQ(player->position.z, 0.0f);
+  EXPECT_FLOAT_EQ(player->heading, float(-pi / 2));
+  for (int i = 0; i < 4; i++) specialKey(GLUT_KEY_UP, 0, 0);  // 40 a second
+  idle();
+  EXPECT_FLOAT_EQ(player->position.x, 96.0f) << "the first step: 0.1 s";
+  for (int64_t at : {11600, 12200, 12800, 13400}) stepAt(at);  // 24 each, onto the start
+  EXPECT_NEAR(lastLapTime, 13.4f - 1.0f, 1e-4f);
+  EXPECT_EQ(player->waypointIndex, 1);
+}
+
 TEST_F(Play, KeysToggleOverlaysChooseViewsAndCars) {
   const struct {
     int key;
