@@ -259,17 +259,23 @@ TEST_F(Frame, EveryViewOfARaceLooksAsItsStoredPicture) {
   messageTime = -10.0f;
   lastLapTime = 0.0f;
   bestLapTime = std::numeric_limits<float>::max();
-  const char* names[] = {"cockpit", "behind", "helicopter", "track", "opponent"};
-  for (uint8_t view : {0, 1, 2, 3, 4}) {
+  const char* names[] = {"cockpit", "behind", "helicopter", "track", "opponent", "ghost"};
+  for (uint8_t view : {0, 1, 2, 3, 4, 5}) {
     displayFlags = showHeadUp | showOverview | (view == 2 ? 0 : drawSolid) | (view == 3 ? showHelp : 0);
     createRace();
     player->changeSpeed(1);
-    camera->setMode(view == 4 ? uint8_t(cameraBehind) : view);
+    camera->setMode(view >= 4 ? uint8_t(cameraBehind) : view);
     if (view == 4) camera->setCar(cars[1]);
     for (int i = 0; i < 180; i++) {
       for (int32_t car = 0; car < carCount; car++) cars[car]->update(1.0f / 60);
       camera->update(1.0f / 60);
     }
+    // A kept record whose ghost is a few lengths ahead, a little to the side, turning.
+    recordKept = ghostPlaced = view == 5;
+    recordLapTime = 83.0f;
+    float ahead = 14.0f, aside = 2.5f, s = std::sin(player->heading), c = std::cos(player->heading);
+    Vec3 at = player->position;
+    ghostPose = {3.0f, {at.x + ahead * s + aside * c, at.y, at.z + ahead * c - aside * s}, player->heading + 0.3f};
     pauseState = stateRunning;
     display();
     expectPicture(names[view]);
@@ -277,6 +283,7 @@ TEST_F(Frame, EveryViewOfARaceLooksAsItsStoredPicture) {
     for (int32_t i = 0; i < carCount; i++) delete cars[i];
     delete camera;
   }
+  recordKept = ghostPlaced = false;
   delete[] cars;
   holdGameClock(-1);
 }

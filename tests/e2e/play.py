@@ -199,15 +199,11 @@ class Journeys(unittest.TestCase):
         game.wait_for("the new race, paused as the first began", as_first)
         game.quit(self)
 
-    def test_a_kept_record_shows_with_its_ghost_until_g_hides_it(self):
-        # The in-process tests leave a record of the default track in the home this names.
+    def test_a_record_kept_by_a_game_shows_in_the_next(self):
+        # The in-process tests drive laps of the default track, keeping its record in this home.
         game = self.play(TRACKS, "Default.tck", "3", data_home=os.environ["ZARVANTO_RECORD_HOME"])
-        game.shows("ghost")
-        game.keys("g")
-        game.wait_for("the ghost hidden", lambda shot: 0 < differing(shot, Image.open(
-            os.path.join(PICTURES, "ghost.png")).convert("RGB")) and game.still(shot))
+        game.shows("record")
         game.quit(self)
-
 
 if __name__ == "__main__":
     unittest.main(argv=[sys.argv[0], *sys.argv[3:]])
