@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "app/game.h"
+#include "ghost/ghost.h"
 #include "render/render.h"
 
 namespace {
@@ -33,6 +34,28 @@ TEST(LapTimeText, MinutesAndUnpaddedSeconds) {
   EXPECT_EQ(timeText(2147483648.0f), "35791394:8");  // the largest time still written out fits
   EXPECT_EQ(timeText(std::numeric_limits<float>::max()), "-");
   EXPECT_EQ(timeText(-5.5f), "0:-5");  // truncated towards zero, as a clock that went back would show
+}
+
+// The ghost stands on each sample at its time and on the straight between neighbours, turned the
+// shorter way round (here across the half turn); outside the kept lap it has no place.
+TEST(Ghost, StandsOnItsSamplesAndBetweenThem) {
+  const GhostSample lap[] = {{0.0f, {0, 0, 0}, 3.0f}, {0.5f, {10, 2, -4}, -3.0f}, {1.5f, {30, 2, -4}, -3.0f}};
+  GhostSample pose;
+  for (const GhostSample& sample : lap) {
+    ASSERT_TRUE(ghostPoseAt(lap, 3, sample.lapTime, &pose));
+    EXPECT_EQ(pose.position.x, sample.position.x);
+    EXPECT_EQ(pose.position.y, sample.position.y);
+    EXPECT_EQ(pose.position.z, sample.position.z);
+    EXPECT_EQ(pose.heading, sample.heading);
+  }
+  ASSERT_TRUE(ghostPoseAt(lap, 3, 0.25f, &pose));
+  EXPECT_FLOAT_EQ(pose.position.x, 5.0f);
+  EXPECT_FLOAT_EQ(pose.position.y, 1.0f);
+  EXPECT_FLOAT_EQ(pose.position.z, -2.0f);
+  EXPECT_NEAR(pose.heading, pi, 1e-5);
+  EXPECT_FALSE(ghostPoseAt(lap, 3, -0.01f, &pose));
+  EXPECT_FALSE(ghostPoseAt(lap, 3, 1.51f, &pose));
+  EXPECT_FALSE(ghostPoseAt(lap, 0, 0.0f, &pose));
 }
 
 }  // namespace
