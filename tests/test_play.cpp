@@ -205,6 +205,10 @@ TEST_F(Play, KeysToggleOverlaysChooseViewsAndCars) {
   }
   keyboard('H', 0, 0);
   EXPECT_EQ(displayFlags, 0);
+  keyboard('g', 0, 0);
+  EXPECT_FALSE(ghostShown);
+  keyboard('G', 0, 0);
+  EXPECT_TRUE(ghostShown);
   const int views[][2] = {{GLUT_KEY_F5, cameraCockpit},
                           {GLUT_KEY_F6, cameraBehind},
                           {GLUT_KEY_F7, cameraHelicopter},
