@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -311,6 +312,47 @@ TEST(TimeTrial, ALapBetterThanTheRecordReplacesItAndIsTheNextGhost) {
   EXPECT_EQ(record.ghost.size(), size_t(track->waypointCount + 1));
   delete track;
   track = nullptr;
+}
+
+// A record file the game can't take is named in one line, raced without, and never written over,
+// however the laps go.
+TEST(TimeTrial, ARecordThatCannotBeReadIsLeftAsItIs) {
+  track = new TTrack();
+  ASSERT_EQ(track->load(ZARVANTO_TRACKS_DIR "/Default.tck"), loadOk);
+  std::string folder = recordsFolder(), path = recordPath(folder, trackKey(*track));
+  delete track;
+  track = nullptr;
+  std::filesystem::remove_all(folder);
+  timedLaps({500}, 0);
+  std::string text = (std::stringstream() << std::ifstream(path).rdbuf()).str();
+  ASSERT_NE(text.find("\nsamples "), std::string::npos);
+  std::string other = text;
+  other[other.find("track ") + 6] ^= 1;
+  const std::string files[] = {text.substr(0, text.size() / 2), "garbage\n", "#Zarvanto record 2\n" + text, other};
+  auto read = [](const std::string& file) { return (std::stringstream() << std::ifstream(file).rdbuf()).str(); };
+  for (const std::string& hostile : files) {
+    std::ofstream(path, std::ios::trunc) << hostile;
+    testing::internal::CaptureStderr();
+    timedLaps({100}, 0);
+    std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_EQ(said.rfind(path, 0), 0u) << said;
+    EXPECT_EQ(read(path), hostile);
+  }
+  // Too large to read, and a folder where the file should be.
+  std::filesystem::resize_file(path, 1u << 30);
+  testing::internal::CaptureStderr();
+  timedLaps({100}, 0);
+  EXPECT_EQ(testing::internal::GetCapturedStderr().rfind(path, 0), 0u);
+  EXPECT_EQ(std::filesystem::file_size(path), 1u << 30);
+  std::filesystem::remove(path);
+  std::filesystem::create_directory(path);
+  testing::internal::CaptureStderr();
+  timedLaps({100}, 0);
+  EXPECT_EQ(testing::internal::GetCapturedStderr().rfind(path, 0), 0u);
+  EXPECT_TRUE(std::filesystem::is_directory(path));
+  std::filesystem::remove(path);
+  std::ofstream(path) << text;  // for the game's journey that shows it
 }
 
 }  // namespace
