@@ -49,6 +49,16 @@ TEST(TrackTool, ReportsAndMapsAreTheReviewedOnes) {
   EXPECT_EQ(json, reference("check.json", json));
 }
 
+// A car that leaves the road on a shipped track never stands on a slope that crashes it.
+TEST(TrackTool, ShippedTracksHaveNoCrashSlope) {
+  std::vector<std::string> paths = tracksIn(ZARVANTO_TRACKS_DIR);
+  ASSERT_GE(paths.size(), 3u);
+  for (const std::string& path : paths) {
+    TTrackCheck check = checkTrackFile(path);
+    EXPECT_TRUE(check.accepted() && check.crashSlopes.empty()) << checkText(check);
+  }
+}
+
 // 150 waypoints 10.5 apart round a circle, whose numbers would print over each other at the map's
 // scale, then one too close to waypoint 55, outside the loop among the numbers.
 TEST(TrackTool, MapNumbersNeverOverlapAndKeepTheStartAndTheFault) {
