@@ -2,9 +2,13 @@
 // reviewed references there, and its command line's exit statuses.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -43,6 +47,44 @@ TEST(TrackTool, ReportsAndMapsAreTheReviewedOnes) {
   EXPECT_EQ(text, reference("check.txt", text));
   std::string json = checksJson(checks);
   EXPECT_EQ(json, reference("check.json", json));
+}
+
+// A car that leaves the road on a shipped track never stands on a slope that crashes it.
+TEST(TrackTool, ShippedTracksHaveNoCrashSlope) {
+  std::vector<std::string> paths = tracksIn(ZARVANTO_TRACKS_DIR);
+  ASSERT_GE(paths.size(), 3u);
+  for (const std::string& path : paths) {
+    TTrackCheck check = checkTrackFile(path);
+    EXPECT_TRUE(check.accepted() && check.crashSlopes.empty()) << checkText(check);
+  }
+}
+
+// 150 waypoints 10.5 apart round a circle, whose numbers would print over each other at the map's
+// scale, then one too close to waypoint 55, outside the loop among the numbers.
+TEST(TrackTool, MapNumbersNeverOverlapAndKeepTheStartAndTheFault) {
+  std::string lines;
+  for (int i = 0; i < 150; i++) {
+    double a = 2 * pi * i / 150;
+    lines += std::to_string(251 * std::sin(a)) + " " + std::to_string(251 * std::cos(a)) + " 0\n";
+  }
+  lines += "198 -164 0\n";
+  TTrackCheck check = checkTrackText("many.tck", trackText(lines));
+  ASSERT_EQ(check.detail.fault, faultTooClose);
+  std::string svg = trackMapSvg(check);
+  std::regex label(R"re(<text x="([-0-9.]+)" y="([-0-9.]+)"[^>]* font-size="([0-9.]+)"[^>]*>([^<]*)</text>)re");
+  std::vector<std::array<double, 4>> boxes;  // as the map estimates them
+  std::set<std::string> numbers;
+  for (auto m = std::sregex_iterator(svg.begin(), svg.end(), label); m != std::sregex_iterator(); ++m) {
+    double x = std::stod((*m)[1]), y = std::stod((*m)[2]), size = std::stod((*m)[3]);
+    double half = 0.3 * size * double((*m)[4].length());
+    std::array<double, 4> box = {x - half, y - 0.8 * size, x + half, y + 0.2 * size};
+    for (const auto& b : boxes)
+      EXPECT_FALSE(box[0] < b[2] && b[0] < box[2] && box[1] < b[3] && b[1] < box[3]) << (*m)[4];
+    boxes.push_back(box);
+    numbers.insert((*m)[4]);
+  }
+  for (const char* number : {"1", "55", "151"}) EXPECT_EQ(numbers.count(number), 1u) << number;
+  EXPECT_GT(numbers.size(), 30u);
 }
 
 TEST(TrackTool, ExitStatusSaysAcceptedRefusedOrMisused) {

@@ -115,7 +115,12 @@ std::string acceptedText(const TTrackCheck& check) {
   if (check.crashSlopes.empty()) return text + "  crash slopes: none\n";
   text += "  crash slopes: " + std::to_string(check.crashSlopes.size()) + ", where the car crashes (" +
           formatNumber(crashSlopeDegrees) + " degrees or more)\n";
-  for (const TSlope& s : check.crashSlopes) text += "    " + std::string(s.ground) + " " + slopeText(check, s) + "\n";
+  // A road slope is where the cars drive anyway: only the ground's need saying.
+  for (const TSlope& s : check.crashSlopes) {
+    bool groundAtEdge = s.atRoadEdge && s.triangle >= check.track->infieldStart;
+    text += "    " + std::string(s.ground) + " " + slopeText(check, s) + (groundAtEdge ? ", at the road's edge" : "") +
+            "\n";
+  }
   return text;
 }
 
@@ -241,6 +246,8 @@ void slopeJson(TJson* json, const TTrackCheck& check, const TSlope& s) {
   json->integer(check.waypoints[size_t(s.segment - 1)].line);
   json->integer(nextWaypoint(check, s.segment).line);
   json->close(']');
+  json->key("atRoadEdge");
+  json->boolean(s.atRoadEdge);
   json->close('}');
 }
 

@@ -28,6 +28,30 @@ double planDistanceToSegment(double x, double z, Vec3 a, Vec3 b) {
   return std::hypot(x - (a.x + t * dx), z - (a.z + t * dz));
 }
 
+bool samePlanPoint(Vec3 a, Vec3 b) { return a.x == b.x && a.z == b.z; }
+
+// Whether t has a side whose ends are two corners of road: the ground and the road are cut from
+// the same edge points, so a side they share has the very same ends.
+bool sharesSide(const TTriangle& t, const TTriangle& road) {
+  int shared = 0;
+  for (Vec3 corner : {t.vertexA, t.vertexB, t.vertexC})
+    for (Vec3 roadCorner : {road.vertexA, road.vertexB, road.vertexC})
+      if (samePlanPoint(corner, roadCorner)) {
+        shared++;
+        break;
+      }
+  return shared >= 2;
+}
+
+// The ground is cut from the road's edge points, so nearly every ground triangle has a corner on
+// the road's edge; only one with a whole side there lies where a car that runs off the road lands.
+bool isAtRoadEdge(const TTrack& track, int index) {
+  if (index < track.infieldStart) return true;
+  for (int i = 0; i < track.infieldStart; i++)
+    if (sharesSide(*track.triangles[index], *track.triangles[i])) return true;
+  return false;
+}
+
 TSlope slopeOf(const TTrack& track, int index) {
   const TTriangle& t = *track.triangles[index];
   Vec3 centroid = {(t.vertexA.x + t.vertexB.x + t.vertexC.x) / 3.0f, (t.vertexA.y + t.vertexB.y + t.vertexC.y) / 3.0f,
@@ -42,7 +66,7 @@ TSlope slopeOf(const TTrack& track, int index) {
     }
   }
   const char* ground = index < track.infieldStart ? "road" : (index < track.outerStart ? "infield" : "outer ground");
-  return {index, ground, t.slopeAngle * degreesPerRadian, placeOf(centroid), nearest + 1};
+  return {index, ground, t.slopeAngle * degreesPerRadian, placeOf(centroid), nearest + 1, isAtRoadEdge(track, index)};
 }
 
 // Compared as the game compares the player's pitch.

@@ -27,8 +27,10 @@ struct TSlope {
   int triangle;        // index in the track's triangles
   const char* ground;  // "road", "infield" or "outer ground"
   double degrees;
-  TPlace at;    // its centroid
-  int segment;  // the nearest stretch of centre line, from waypoint segment (from 1) to the next
+  TPlace at;        // its centroid
+  int segment;      // the nearest stretch of centre line, from waypoint segment (from 1) to the next
+  bool atRoadEdge;  // a side of it runs along the road's edge: a car that leaves the road there
+                    // stands on it at once; true for the road's own triangles
 };
 
 struct TTrackCheck {

@@ -13,11 +13,13 @@ namespace {
 constexpr double captionPixels = 48.0;        // band above the map for the title and the verdict
 constexpr double minimumWidthPixels = 420.0;  // room for the caption on a narrow track
 constexpr double fontPixels = 14.0;
+constexpr double refusedLabelPixels = 12.0;  // the number of a waypoint refused for standing too close
 constexpr double arrowSpacingPixels = 70.0;  // at least this far apart along the centre line
 constexpr double refusedPadding = 0.1;       // around a refused track's waypoints, as a share of their extent
 constexpr double minimumPadding = 20.0;      // units
 const char* const faultRed = "rgb(220,0,0)";
 const char* const crashOrange = "rgb(255,140,0)";
+const char* const edgeCrashRed = "rgb(200,0,90)";      // crash slopes a car that leaves the road lands on
 const char* const outlineColour = "rgb(179,128,179)";  // the overview's outline colour
 
 std::string num(double value) {
@@ -159,8 +161,27 @@ void drawDirection(TSvg* svg, const TTrack& track, const std::string& colour) {
   }
 }
 
+// A label's box on the map, estimated from its font size and character count, for labels set
+// in the middle of x with their baseline at z: digits are about 0.6 of the font size wide, and
+// rise about 0.8 of it above the baseline, with 0.2 below for the rest of the line.
+struct TBox {
+  double x0, z0, x1, z1;  // units
+  bool overlaps(const TBox& o) const { return x0 < o.x1 && o.x0 < x1 && z0 < o.z1 && o.z0 < z1; }
+};
+
+TBox labelBox(const TView& view, double x, double baseline, size_t characters, double sizePixels) {
+  double halfWidth = view.px(0.6 * sizePixels * double(characters) / 2);
+  return {x - halfWidth, baseline - view.px(0.8 * sizePixels), x + halfWidth, baseline + view.px(0.2 * sizePixels)};
+}
+
+// Where the number of a waypoint refused for standing too close goes: below it.
+Vec3 refusedLabelAt(const TView& view, Vec3 refused) { return offset(refused, {0.0f, 0.0f, 1.0f}, view.px(24.0)); }
+
 // Waypoints as dots with their numbers outside the loop, and a bar across the road at the start.
-void drawWaypoints(TSvg* svg, const TTrack& track) {
+// Where numbers would print over each other at the map's scale, later ones are left out; the
+// start and the waypoints a fault names always keep theirs, so they go down first.
+void drawWaypoints(TSvg* svg, const TTrackCheck& check) {
+  const TTrack& track = *check.track;
   int n = track.waypointCount;
   if (n == 0) return;
   Vec3 startDirection = n > 1 ? unitPlan(track.waypoints[0], track.waypoints[1]) : Vec3{0.0f, 0.0f, -1.0f};
@@ -170,14 +191,35 @@ void drawWaypoints(TSvg* svg, const TTrack& track) {
        barRight = offset(track.waypoints[0], startLeft, -barHalf);
   svg->line(barLeft, barRight, "black", 7.0);
   svg->line(barLeft, barRight, "white", 3.0);
-  for (int i = 0; i < n; i++) {
+  for (int i = 0; i < n; i++) svg->circle(track.waypoints[i], 3.5, "fill=\"black\" stroke=\"none\"");
+
+  std::vector<TBox> taken;
+  if (check.detail.fault == faultTooClose) {
+    Vec3 at = refusedLabelAt(svg->view, check.detail.refused);
+    taken.push_back(labelBox(svg->view, at.x, at.z, std::to_string(n + 1).size(), refusedLabelPixels));
+  }
+  std::vector<int> order = {0};
+  for (const TWaypointRef& w : check.atFault)
+    if (w.number <= n) order.push_back(w.number - 1);
+  size_t always = order.size();
+  for (int i = 1; i < n; i++) order.push_back(i);
+  std::vector<bool> labelled(size_t(n), false);
+  for (size_t k = 0; k < order.size(); k++) {
+    int i = order[k];
+    if (labelled[size_t(i)]) continue;
     Vec3 p = track.waypoints[i];
     Vec3 in = unitPlan(track.waypoints[i == 0 ? n - 1 : i - 1], p), out = unitPlan(p, track.waypoints[i + 1]);
     Vec3 outside = unitPlan({0.0f, 0.0f, 0.0f}, leftOf({in.x + out.x, 0.0f, in.z + out.z}));
     if (outside.x == 0.0f && outside.z == 0.0f) outside = leftOf(out);
-    svg->circle(p, 3.5, "fill=\"black\" stroke=\"none\"");
     Vec3 at = offset(p, outside, roadHalfWidth + svg->view.px(12.0));
-    svg->label(at.x, at.z + svg->view.px(fontPixels * 0.35), std::to_string(i + 1), "black", i == 0 ? 15.0 : 13.0);
+    double baseline = at.z + svg->view.px(fontPixels * 0.35), size = i == 0 ? 15.0 : 13.0;
+    std::string number = std::to_string(i + 1);
+    TBox box = labelBox(svg->view, at.x, baseline, number.size(), size);
+    if (k >= always && std::any_of(taken.begin(), taken.end(), [&box](const TBox& b) { return b.overlaps(box); }))
+      continue;
+    taken.push_back(box);
+    labelled[size_t(i)] = true;
+    svg->label(at.x, baseline, number, "black", size);
   }
 }
 
@@ -191,12 +233,16 @@ void drawMesh(TSvg* svg, const TTrack& track) {
   for (int i = 0; i < track.infieldStart; i++) fill(*track.triangles[i], rgb(track.triangles[i]->colour));
 }
 
+// Those at the road's edge last, so the ones that matter most stay on top.
 void drawCrashSlopes(TSvg* svg, const TTrackCheck& check) {
-  for (const TSlope& s : check.crashSlopes) {
-    const TTriangle& t = *check.track->triangles[s.triangle];
-    svg->polygon({t.vertexA, t.vertexB, t.vertexC},
-                 std::string("fill=\"") + crashOrange + "\" fill-opacity=\"0.8\" " + svg->stroke(crashOrange, 1.5));
-  }
+  for (bool atRoadEdge : {false, true})
+    for (const TSlope& s : check.crashSlopes) {
+      if (s.atRoadEdge != atRoadEdge) continue;
+      const TTriangle& t = *check.track->triangles[s.triangle];
+      const char* colour = atRoadEdge ? edgeCrashRed : crashOrange;
+      svg->polygon({t.vertexA, t.vertexB, t.vertexC}, std::string("fill=\"") + colour + "\" fill-opacity=\"0.8\" " +
+                                                          svg->stroke(colour, atRoadEdge ? 2.5 : 1.5));
+    }
 }
 
 void drawBorder(TSvg* svg, const TTrack& track) {
@@ -221,8 +267,8 @@ void drawFault(TSvg* svg, const TTrackCheck& check) {
       svg->line(d.refused, near, faultRed, 3.0);
       svg->circle(d.refused, 10.0, ring);
       svg->circle(near, 10.0, ring);
-      Vec3 at = offset(d.refused, {0.0f, 0.0f, 1.0f}, svg->view.px(24.0));
-      svg->label(at.x, at.z, std::to_string(track.waypointCount + 1), faultRed, 12.0);
+      Vec3 at = refusedLabelAt(svg->view, d.refused);
+      svg->label(at.x, at.z, std::to_string(track.waypointCount + 1), faultRed, refusedLabelPixels);
       break;
     }
     case faultSamePlanPosition: svg->circle(track.waypoints[d.waypoint], 10.0, ring); break;
@@ -240,7 +286,10 @@ void drawFault(TSvg* svg, const TTrackCheck& check) {
 std::string verdictText(const TTrackCheck& check) {
   if (check.accepted()) {
     if (check.crashSlopes.empty()) return "accepted";
-    return "accepted; orange: slopes of 45 degrees or more, where the car crashes";
+    std::string text = "accepted; orange: slopes of 45 degrees or more, where the car crashes";
+    for (const TSlope& s : check.crashSlopes)
+      if (s.atRoadEdge) return text + "; crimson: at the road's edge";
+    return text;
   }
   if (check.detail.fault == faultNotClockwise) return check.message + " (the red arrows run counter-clockwise)";
   return check.message;
@@ -264,11 +313,11 @@ std::string trackMapSvg(const TTrackCheck& check) {
     drawCrashSlopes(&svg, check);
     drawBorder(&svg, track);
     drawDirection(&svg, track, "white");
-    drawWaypoints(&svg, track);
+    drawWaypoints(&svg, check);
   } else {
     drawCentreLine(&svg, track);
     drawDirection(&svg, track, check.detail.fault == faultNotClockwise ? faultRed : outlineColour);
-    drawWaypoints(&svg, track);
+    drawWaypoints(&svg, check);
     drawFault(&svg, check);  // on top, so nothing hides it
   }
   std::string title = track.title != nullptr ? track.title : check.file;
