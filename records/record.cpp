@@ -162,7 +162,7 @@ std::string recordsFolder() {
 }
 
 std::string recordPath(const std::string& folder, const std::string& key) {
-  return folder + "/" + key + recordExtension;
+  return folder.empty() ? "" : folder + "/" + key + recordExtension;
 }
 
 RecordRead parseRecord(const char* text, size_t size, const std::string& key, LapRecord* record, std::string* why) {
@@ -195,14 +195,17 @@ RecordRead parseRecord(const char* text, size_t size, const std::string& key, La
   LapRecord read;
   long samples = 0;
   if (!lines.next(&line)) return damaged("cut short");
-  if (!textField(line, "title", size_t(maxTitleLength), &read.title)) return damaged("no title");
+  if (!textField(line, "title", size_t(maxTitleLength), &read.title))
+    return damaged("no title of at most " + std::to_string(maxTitleLength) + " characters");
   if (!lines.next(&line)) return damaged("cut short");
   if (!field(line, "lap", &value) || !readTime(value, &read.lapTime) || read.lapTime == 0)
-    return damaged("no lap time");
+    return damaged("the lap time is not a number of seconds above 0");
   if (!lines.next(&line)) return damaged("cut short");
-  if (!textField(line, "date", maxRecordLabelLength, &read.date)) return damaged("no date");
+  if (!textField(line, "date", maxRecordLabelLength, &read.date))
+    return damaged("no date of at most " + std::to_string(maxRecordLabelLength) + " characters");
   if (!lines.next(&line)) return damaged("cut short");
-  if (!textField(line, "version", maxRecordLabelLength, &read.version)) return damaged("no game version");
+  if (!textField(line, "version", maxRecordLabelLength, &read.version))
+    return damaged("no game version of at most " + std::to_string(maxRecordLabelLength) + " characters");
   if (!lines.next(&line)) return damaged("cut short");
   if (!field(line, "samples", &value)) return damaged("no count of ghost samples");
   auto [end, countError] = std::from_chars(value.data(), value.data() + value.size(), samples);
@@ -213,7 +216,7 @@ RecordRead parseRecord(const char* text, size_t size, const std::string& key, La
   for (long i = 0; i < samples; i++) {
     GhostSample sample;
     if (!lines.next(&line)) return damaged("cut short");
-    if (!readSample(line, &sample)) return damaged("not a ghost sample");
+    if (!readSample(line, &sample)) return damaged("not a ghost sample: time, x, y, z and heading");
     if (i > 0 && !(sample.lapTime > read.ghost.back().lapTime)) return damaged("a ghost sample out of time order");
     read.ghost.push_back(sample);
   }
@@ -272,6 +275,10 @@ bool writeRecord(const std::string& path, const std::string& key, const LapRecor
     *message = path + ": the new record can't be written: " + why;
     return false;
   };
+  if (path.empty()) {
+    *message = "no record can be kept: neither XDG_DATA_HOME nor HOME names an absolute folder";
+    return false;
+  }
   std::string text = formatRecord(key, record), why;
   LapRecord check;
   if (parseRecord(text.data(), text.size(), key, &check, &why) != recordRead)

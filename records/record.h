@@ -38,7 +38,7 @@ std::string trackKey(const TTrack& track);
 // $XDG_DATA_HOME/zarvanto/records, else $HOME/.local/share/zarvanto/records; an unset, empty or
 // relative XDG_DATA_HOME is passed over, and so is a relative HOME. "" when neither gives a place.
 std::string recordsFolder();
-// folder/key.rec
+// folder/key.rec; "" when the folder is "", which reads as no record and is never written.
 std::string recordPath(const std::string& folder, const std::string& key);
 
 enum RecordRead : int {
