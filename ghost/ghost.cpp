@@ -14,7 +14,7 @@ void sampleGhostLap(GhostLap* lap, float lapTime, Vec3 position, float heading, 
   if (lap->count >= int32_t(lap->samples.size())) return;
   if (lap->count > 0) {
     float previous = lap->samples[size_t(lap->count - 1)].lapTime;
-    if (lapTime < previous || (!last && lapTime < previous + ghostSamplePeriod)) return;
+    if (lapTime <= previous || (!last && lapTime < previous + ghostSamplePeriod)) return;
   }
   lap->samples[size_t(lap->count++)] = GhostSample{lapTime, position, heading};
 }

@@ -28,7 +28,8 @@ void makeGhostLap(GhostLap* lap);
 // Forgets the samples: a new lap starts.
 void startGhostLap(GhostLap* lap);
 // Takes a sample when the lap has none yet or ghostSamplePeriod has passed since the last, and
-// always when last is true (the lap's end). A full lap and a lap time that goes back take none.
+// always when last is true (the lap's end). A full lap, and a lap time that has not moved on since
+// the last sample, take none: sample times always rise.
 void sampleGhostLap(GhostLap* lap, float lapTime, Vec3 position, float heading, bool last);
 // Where the kept lap was at lapTime: the sample itself at a sample's time, the straight blend of
 // its neighbours between them, the heading turned the shorter way round. False before the first

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "records/record.h"
 #include "tests/test_support.h"
 #include "tools/check_report.h"
 #include "tools/track_map.h"
@@ -100,6 +101,26 @@ TEST(TrackTool, ExitStatusSaysAcceptedRefusedOrMisused) {
     EXPECT_EQ(runCommand(std::string(ZARVANTO_TRACK_TOOL) + " " + arguments + " 2>/dev/null", &output), status)
         << arguments;
   }
+}
+
+TEST(TrackTool, RecordsListsTheKeptLapsAndShowsATracksOwn) {
+  std::string home = writeTrackFile("records-home", ""), tracks = ZARVANTO_TRACKS_DIR, message, output;
+  std::filesystem::remove(home);
+  std::string folder = home + "/.local/share/zarvanto/records",
+              tool = "HOME=" + home + " XDG_DATA_HOME= " + ZARVANTO_TRACK_TOOL;
+  TTrack track;
+  ASSERT_EQ(track.load((tracks + "/Default.tck").c_str()), loadOk);
+  std::string key = trackKey(track), path = recordPath(folder, key);
+  ASSERT_TRUE(writeRecord(path, key, {83.9f, "2026-12-07T10:15:02Z", "1.0.0", track.title, {}}, &message));
+  std::string shown = "Zarvanto Park: 1:23, driven 2026-12-07T10:15:02Z\n  " + path + "\n";
+  EXPECT_EQ(runCommand(tool + " records " + tracks + "/Default.tck", &output), 0);
+  EXPECT_EQ(output, shown);
+  EXPECT_EQ(runCommand(tool + " records " + tracks + "/Flat.tck", &output), 0);
+  EXPECT_EQ(output.substr(0, output.find('\n')), "Flatlands Hairpin: no record kept");
+  std::ofstream(folder + "/bad.rec") << "#Zarvanto record 2\n";
+  EXPECT_EQ(runCommand(tool + " records", &output), 1);
+  EXPECT_EQ(output,
+            shown + folder + "/bad.rec: a record of a later version of the game (record format 2), left as it is\n");
 }
 
 }  // namespace

@@ -1,16 +1,21 @@
 // zarvanto-track: checks track files, draws their maps and makes tracks from routes for track
 // authors.
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "records/record.h"
+#include "render/render.h"
 #include "tools/check_report.h"
 #include "tools/track_import.h"
 #include "tools/track_map.h"
@@ -26,7 +31,8 @@ const char usage[] =
     "Usage: zarvanto-track check [--json] FILE...\n"
     "       zarvanto-track map FILE [-o MAP.svg]\n"
     "       zarvanto-track import ROUTE -o TRACK.tck [--title TEXT] [--spacing UNITS]\n"
-    "                             [--scale UNITS-PER-METRE] [--height-scale FACTOR] [--close]\n";
+    "                             [--scale UNITS-PER-METRE] [--height-scale FACTOR] [--close]\n"
+    "       zarvanto-track records [TRACK.tck]\n";
 
 const char help[] =
     "\n"
@@ -41,9 +47,10 @@ const char help[] =
     "  import ROUTE -o TRACK.tck\n"
     "                        a track from a GPX route, a GeoJSON line or a CSV table of\n"
     "                        metres, written only when the game accepts it\n"
+    "  records [TRACK.tck]   the record lap kept for every track, or for this one\n"
     "\n"
-    "Exit status: 0 every track accepted (or written), 1 some track refused, 2 the command\n"
-    "or its route is unusable, or the map or track can't be written.\n";
+    "Exit status: 0 every track accepted (or written), 1 some track or record refused, 2 the\n"
+    "command or its route is unusable, or the map or track can't be written.\n";
 
 int usageError() {
   std::fputs(usage, stderr);
@@ -192,6 +199,73 @@ int import(const std::vector<std::string>& arguments) {
   return exitAccepted;
 }
 
+// A kept record as the listing shows it: the lap time as the head-up display writes it.
+void printRecord(const LapRecord& record, const std::string& path) {
+  char time[16];
+  formatTime(record.lapTime, time);
+  std::printf("%s: %s, driven %s\n  %s\n", record.title.c_str(), time, record.date.c_str(), path.c_str());
+}
+
+// The record files in the folder, sorted; false when the folder is there but can't be listed.
+bool recordFiles(const std::string& folder, std::vector<std::string>* paths) {
+  DIR* listing = opendir(folder.c_str());
+  if (listing == nullptr) return errno == ENOENT;
+  const size_t extension = std::strlen(recordExtension);
+  while (const dirent* entry = readdir(listing)) {
+    std::string name = entry->d_name;
+    if (name.size() > extension && name.compare(name.size() - extension, extension, recordExtension) == 0)
+      paths->push_back(folder + "/" + name);
+  }
+  closedir(listing);
+  std::sort(paths->begin(), paths->end());
+  return true;
+}
+
+// Every kept record by title, or the one of the track named; a record that can't be taken is
+// told with why, and the rest still listed.
+int records(const std::vector<std::string>& arguments) {
+  if (arguments.size() > 1 || (arguments.size() == 1 && arguments[0].rfind('-', 0) == 0)) return usageError();
+  std::string folder = recordsFolder(), message;
+  if (folder.empty()) {
+    std::fputs("zarvanto-track: no folder for records: HOME and XDG_DATA_HOME are unset or not absolute\n", stderr);
+    return exitUsage;
+  }
+  LapRecord record;
+  if (arguments.size() == 1) {
+    TTrackCheck checked = checkTrackFile(arguments[0]);
+    if (!checked.accepted()) {
+      std::fputs(checkText(checked).c_str(), stdout);
+      return exitRefused;
+    }
+    std::string key = trackKey(*checked.track), path = recordPath(folder, key);
+    RecordRead read = readRecord(path, key, &record, &message);
+    if (read == recordRead) printRecord(record, path);
+    if (read == recordNone) std::printf("%s: no record kept\n  %s\n", checked.track->title, path.c_str());
+    if (read == recordRefused) std::printf("%s\n", message.c_str());
+    return read == recordRefused ? exitRefused : exitAccepted;
+  }
+  std::vector<std::string> paths, refusals;
+  if (!recordFiles(folder, &paths)) {
+    std::fprintf(stderr, "zarvanto-track: can't list %s: %s\n", folder.c_str(), std::strerror(errno));
+    return exitUsage;
+  }
+  std::vector<std::pair<LapRecord, std::string>> kept;
+  for (const std::string& path : paths) {
+    std::string name = path.substr(folder.size() + 1);
+    if (readRecord(path, name.substr(0, name.size() - std::strlen(recordExtension)), &record, &message) == recordRead)
+      kept.emplace_back(record, path);
+    else
+      refusals.push_back(message);
+  }
+  std::sort(kept.begin(), kept.end(), [](const auto& a, const auto& b) {
+    return a.first.title != b.first.title ? a.first.title < b.first.title : a.second < b.second;
+  });
+  for (const auto& [keptRecord, path] : kept) printRecord(keptRecord, path);
+  for (const std::string& refusal : refusals) std::printf("%s\n", refusal.c_str());
+  if (paths.empty()) std::printf("no records kept in %s\n", folder.c_str());
+  return refusals.empty() ? exitAccepted : exitRefused;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -207,5 +281,6 @@ int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "check") == 0) return check(arguments);
   if (argc >= 2 && std::strcmp(argv[1], "map") == 0) return map(arguments);
   if (argc >= 2 && std::strcmp(argv[1], "import") == 0) return import(arguments);
+  if (argc >= 2 && std::strcmp(argv[1], "records") == 0) return records(arguments);
   return usageError();
 }

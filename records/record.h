@@ -1,0 +1,56 @@
+// The kept record of every track: the best lap ever driven on it and that lap's ghost, one small
+// text file per track in the player's data folder, found by the track's content rather than its
+// file name.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "ghost/ghost.h"
+
+class TTrack;
+
+constexpr int recordFormat = 1;                  // the format this game writes and the latest it reads
+constexpr long maxRecordBytes = 8L << 20;        // bytes of a record file; larger ones are not read
+constexpr long maxRecordSamples = 100000;        // 8 MiB holds this many samples at their longest
+constexpr size_t maxRecordLabelLength = 64;      // characters of the date and of the game version
+constexpr const char* recordExtension = ".rec";  // after the track key in a record's file name
+
+struct LapRecord {
+  float lapTime;                   // seconds
+  std::string date;                // when it was driven, UTC, "2026-12-07T10:15:02Z"
+  std::string version;             // the game version that drove it
+  std::string title;               // the track's title, for listings
+  std::vector<GhostSample> ghost;  // in strictly rising lapTime order
+};
+
+// The track as loaded, known by its content: the hex SHA-256 of its title and the bits of every
+// waypoint's x, y and z. A renamed or copied track keeps its key; any edit gives a new one.
+std::string trackKey(const TTrack& track);
+// $XDG_DATA_HOME/zarvanto/records, else $HOME/.local/share/zarvanto/records; an unset, empty or
+// relative XDG_DATA_HOME is passed over, and so is a relative HOME. "" when neither gives a place.
+std::string recordsFolder();
+// folder/key.rec; "" when the folder is "", which reads as no record and is never written.
+std::string recordPath(const std::string& folder, const std::string& key);
+
+enum RecordRead : int {
+  recordRead,     // *record holds it
+  recordNone,     // there is no record file: nothing driven yet
+  recordRefused,  // the file is there but can't be taken; *message says why
+};
+
+// Reads the record of the track with this key. When refused, *message is one line: the path and
+// why (unreadable, too large, damaged, from a later game, for another track); the file is left as
+// it is.
+RecordRead readRecord(const std::string& path, const std::string& key, LapRecord* record, std::string* message);
+// The same on a record file's size bytes in memory, which need not end in a NUL; *why is the
+// reason alone, without the path. Never recordNone.
+RecordRead parseRecord(const char* text, size_t size, const std::string& key, LapRecord* record, std::string* why);
+// The file's text. Floats are written so that they read back bit for bit.
+std::string formatRecord(const std::string& key, const LapRecord& record);
+// Makes the folder and its parents as needed, writes the record to a new file beside path and
+// renames it over path, so the old record stays whole until the new one is safely on disk. A
+// record that would not read back is not written. On failure *message is one line naming path,
+// and no temporary file is left.
+bool writeRecord(const std::string& path, const std::string& key, const LapRecord& record, std::string* message);
