@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -314,45 +313,21 @@ TEST(TimeTrial, ALapBetterThanTheRecordReplacesItAndIsTheNextGhost) {
   track = nullptr;
 }
 
-// A record file the game can't take is named in one line, raced without, and never written over,
-// however the laps go.
+// A record file the game can't take (every kind is in the records' own tests) is named in one
+// line, raced without, and never written over, however quick the laps.
 TEST(TimeTrial, ARecordThatCannotBeReadIsLeftAsItIs) {
   track = new TTrack();
   ASSERT_EQ(track->load(ZARVANTO_TRACKS_DIR "/Default.tck"), loadOk);
-  std::string folder = recordsFolder(), path = recordPath(folder, trackKey(*track));
+  std::string path = recordPath(recordsFolder(), trackKey(*track));
   delete track;
   track = nullptr;
-  std::filesystem::remove_all(folder);
-  timedLaps({500}, 0);
-  std::string text = (std::stringstream() << std::ifstream(path).rdbuf()).str();
-  ASSERT_NE(text.find("\nsamples "), std::string::npos);
-  std::string other = text;
-  other[other.find("track ") + 6] ^= 1;
-  const std::string files[] = {text.substr(0, text.size() / 2), "garbage\n", "#Zarvanto record 2\n" + text, other};
-  auto read = [](const std::string& file) { return (std::stringstream() << std::ifstream(file).rdbuf()).str(); };
-  for (const std::string& hostile : files) {
-    std::ofstream(path, std::ios::trunc) << hostile;
-    testing::internal::CaptureStderr();
-    timedLaps({100}, 0);
-    std::string said = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
-    EXPECT_EQ(said.rfind(path, 0), 0u) << said;
-    EXPECT_EQ(read(path), hostile);
-  }
-  // Too large to read, and a folder where the file should be.
-  std::filesystem::resize_file(path, 1u << 30);
+  std::string kept = (std::stringstream() << std::ifstream(path).rdbuf()).str();
+  std::ofstream(path, std::ios::trunc) << "garbage\n";
   testing::internal::CaptureStderr();
   timedLaps({100}, 0);
-  EXPECT_EQ(testing::internal::GetCapturedStderr().rfind(path, 0), 0u);
-  EXPECT_EQ(std::filesystem::file_size(path), 1u << 30);
-  std::filesystem::remove(path);
-  std::filesystem::create_directory(path);
-  testing::internal::CaptureStderr();
-  timedLaps({100}, 0);
-  EXPECT_EQ(testing::internal::GetCapturedStderr().rfind(path, 0), 0u);
-  EXPECT_TRUE(std::filesystem::is_directory(path));
-  std::filesystem::remove(path);
-  std::ofstream(path) << text;  // for the game's journey that shows it
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), path + ": not a Zarvanto record, left as it is\n");
+  EXPECT_EQ((std::stringstream() << std::ifstream(path).rdbuf()).str(), "garbage\n");
+  std::ofstream(path, std::ios::trunc) << kept;  // for the game's journey that shows it
 }
 
 }  // namespace
