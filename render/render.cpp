@@ -12,6 +12,7 @@
 #include "app/time_trial.h"
 #include "camera/camera.h"
 #include "cars/player.h"
+#include "render/offscreen.h"
 #include "render/text.h"
 #include "track/track.h"
 
@@ -226,14 +227,17 @@ static void endOverlay() {
 }
 
 // The map's outline costs the renderer a line set-up a waypoint every frame, though on a large
-// track it covers far fewer pixels than that. Drawn alone once for each size of the window and
-// read back, it is kept as rectangles of the pixels it covers. Before the frame's clear, as it draws.
+// track it covers far fewer pixels than that. Drawn alone once for each size of the window, in a
+// framebuffer of its own where there is one, and read back, it is kept as rectangles of the pixels
+// it covers. Before the frame's clear, as it draws in the window where there is none.
 static void readOverview() {
   if (track->outlineWidth == windowWidth && track->outlineHeight == windowHeight) return;
   // A reshape still on its way: the pixels to read are not all in the window yet.
   if (windowWidth != glutGet(GLUT_WINDOW_WIDTH) || windowHeight != glutGet(GLUT_WINDOW_HEIGHT)) return;
   static std::vector<uint8_t> covered;
   covered.resize(size_t(windowWidth) * size_t(windowHeight));
+  TOffscreen offscreen;
+  beginOffscreen(windowWidth, windowHeight, &offscreen);
   glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
   glClear(GL_COLOR_BUFFER_BIT);
   // Nothing is kept for this size yet, so the outline is drawn as lines.
@@ -244,6 +248,7 @@ static void readOverview() {
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadPixels(0, 0, windowWidth, windowHeight, GL_RED, GL_UNSIGNED_BYTE, covered.data());
   glPopClientAttrib();
+  endOffscreen(&offscreen);
   track->keepOverview(covered.data(), windowWidth, windowHeight);
 }
 

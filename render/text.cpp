@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "app/game.h"
+#include "render/offscreen.h"
 #include "render/render.h"
 
 constexpr int fontCount = 2;
@@ -110,10 +111,14 @@ void addGlyph(int n, const TGlyph& g, int x, int y, const GLfloat* colour) {
 
 bool makeGlyphs() {
   if (glyphsMade || glyphsTooBig) return glyphsMade;
-  // The window as it stands, which a reshape still on its way may not have told the game yet.
-  int across = std::min(glutGet(GLUT_WINDOW_WIDTH) / cellSize, readCellsAcross);
-  int up = std::min(glutGet(GLUT_WINDOW_HEIGHT) / cellSize, readCellsUp);
-  if (across < 1 || up < 1) return false;
+  TOffscreen offscreen;
+  int across = readCellsAcross, up = readCellsUp;
+  if (!beginOffscreen(across * cellSize, up * cellSize, &offscreen)) {
+    // In the window as it stands, which a reshape still on its way may not have told the game yet.
+    across = std::min(glutGet(GLUT_WINDOW_WIDTH) / cellSize, readCellsAcross);
+    up = std::min(glutGet(GLUT_WINDOW_HEIGHT) / cellSize, readCellsUp);
+    if (across < 1 || up < 1) return false;
+  }
 
   glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_CURRENT_BIT);
   glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
@@ -134,6 +139,7 @@ bool makeGlyphs() {
   }
   glPopClientAttrib();
   glPopAttrib();
+  endOffscreen(&offscreen);
   // Kept for the program's life: only the text draws with alpha test on.
   glAlphaFunc(GL_GREATER, inkAlpha);
   glyphsMade = !glyphsTooBig;
