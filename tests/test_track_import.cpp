@@ -100,7 +100,8 @@ TEST(ImportLoops, EveryFormatEitherWayRoundMakesTheSameAcceptedLoopOfTheRoutesLe
 
 TEST(ImportLoops, HeightsStartAtZeroKeepTheirRiseAndScale) {
   TPoints points = arc(40, 250.0, 0.0, -2.0 * pi, 4.0);
-  TImport plain = import(csv(points)), steep = import(csv(points), {"", 20.0, 1.0, 2.5, false});
+  TImportOptions kept = {"", 20.0, 1.0, 1.0, false, true}, steeper = {"", 20.0, 1.0, 2.5, false, true};
+  TImport plain = import(csv(points), kept), steep = import(csv(points), steeper);
   ASSERT_EQ(steep.status, importWritten);
   EXPECT_EQ(plain.check.low.height, 0.0);
   EXPECT_NEAR(plain.check.high.height, 8.0, 1.5);  // the rise, a little flattened by smoothing

@@ -26,7 +26,8 @@ const char usage[] =
     "Usage: zarvanto-track check [--json] FILE...\n"
     "       zarvanto-track map FILE [-o MAP.svg]\n"
     "       zarvanto-track import ROUTE -o TRACK.tck [--title TEXT] [--spacing UNITS]\n"
-    "                             [--scale UNITS-PER-METRE] [--height-scale FACTOR] [--close]\n";
+    "                             [--scale UNITS-PER-METRE] [--height-scale FACTOR] [--close]\n"
+    "                             [--keep-heights]\n";
 
 const char help[] =
     "\n"
@@ -40,7 +41,11 @@ const char help[] =
     "                        standard output without -o\n"
     "  import ROUTE -o TRACK.tck\n"
     "                        a track from a GPX route, a GeoJSON line or a CSV table of\n"
-    "                        metres, written only when the game accepts it\n"
+    "                        metres, written only when the game accepts it; heights\n"
+    "                        are smoothed, then evened out where the ground would\n"
+    "                        crash the car\n"
+    "  import --keep-heights ROUTE -o TRACK.tck\n"
+    "                        the smoothed heights kept, and the crash slopes listed\n"
     "\n"
     "Exit status: 0 every track accepted (or written), 1 some track refused, 2 the command\n"
     "or its route is unusable, or the map or track can't be written.\n";
@@ -162,6 +167,8 @@ int import(const std::vector<std::string>& arguments) {
       options.heightScale = number;
     else if (a == "--close")
       options.close = true;
+    else if (a == "--keep-heights")
+      options.keepHeights = true;
     else if (input.empty() && (a.empty() || a[0] != '-'))
       input = a;
     else
