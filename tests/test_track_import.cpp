@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/test_support.h"
+#include "tools/check_report.h"
 #include "tools/track_import.h"
 
 namespace {
@@ -63,6 +64,14 @@ TPoints arc(int count, double radius, double from, double turn, double hills = 0
   return points;
 }
 
+// A loop of count points clockwise round t from 0 to -2 pi, the first not repeated.
+template <typename At>
+TPoints loop(int count, At at) {
+  TPoints points;
+  for (int i = 0; i < count; i++) points.push_back(at(-2.0 * pi * i / count));
+  return points;
+}
+
 double planLength(const TTrack& track) {
   double length = 0.0;
   for (int i = 0; i < track.waypointCount; i++)
@@ -107,6 +116,51 @@ TEST(ImportLoops, HeightsStartAtZeroKeepTheirRiseAndScale) {
   EXPECT_NEAR(plain.check.high.height, 8.0, 1.5);  // the rise, a little flattened by smoothing
   for (size_t i = 0; i < plain.check.waypoints.size(); i++)
     EXPECT_NEAR(steep.check.waypoints[i].at.height, 2.5 * plain.check.waypoints[i].at.height, 0.03);
+}
+
+// Hills beside the road's edges tilt the thin ground triangles between them: each route had
+// crash slopes with its heights as smoothed, and none once they are evened out by at most what
+// the row allows. --keep-heights keeps them all and lists every one.
+TEST(ImportHeights, CrashSlopesAreEvenedOutWithinBoundsOrKeptAndListed) {
+  const struct {
+    const char* name;
+    TPoints route;
+    double mostChange;  // metres
+  } routes[] = {
+      {"gentle ring", arc(40, 250.0, 0.0, -2.0 * pi, 4.0), 5.0},
+      {"steep climb", loop(400, [](double t) {
+         double s = -t / (2.0 * pi);
+         return TMetres{500.0 * std::cos(t), 250.0 * std::sin(t), s < 0.08 ? 750.0 * s : 60.0 * (1.0 - s) / 0.92};
+       }), 15.0},
+      {"ridge beside a bend", loop(200, [](double t) {
+         double east = 300.0 * std::cos(t), north = 60.0 * std::sin(t);
+         return TMetres{east, north, 40.0 * std::exp(-(std::pow(east - 300.0, 2) + north * north) / 6400.0)};
+       }), 10.0},
+      {"circuit with 100 m of hills", loop(400, [](double t) {
+         double r = 600.0 + 150.0 * std::sin(3.0 * t) + 80.0 * std::cos(5.0 * t + 1.0);
+         return TMetres{r * std::cos(t), 0.7 * r * std::sin(t), 60.0 * std::sin(2.0 * t) + 40.0 * std::cos(7.0 * t)};
+       }), 100.0},
+  };
+  for (const auto& row : routes) {
+    TImport evened = import(gpx(row.route)), kept = import(gpx(row.route), {"", 20.0, 1.0, 1.0, false, true});
+    std::string text = importText(evened, "route"), keptText = importText(kept, "route");
+    SCOPED_TRACE(std::string(row.name) + "\n" + text + keptText);
+    ASSERT_EQ(evened.status, importWritten);
+    EXPECT_TRUE(evened.check.crashSlopes.empty());
+    ASSERT_GT(kept.check.crashSlopes.size(), 0u);
+    EXPECT_EQ(evened.crashSlopesAsSmoothed, int(kept.check.crashSlopes.size()));
+    EXPECT_EQ(kept.heightChange, 0.0);
+    double most = 0.0;
+    for (size_t i = 0; i < kept.check.waypoints.size(); i++)
+      most = std::max(most, std::fabs(evened.check.waypoints[i].at.height - kept.check.waypoints[i].at.height));
+    EXPECT_NEAR(evened.heightChange, most, 0.001);
+    EXPECT_LE(most, row.mostChange);
+    printf("%s: %d -> %zu, change %.2f\n", row.name, evened.crashSlopesAsSmoothed, evened.check.crashSlopes.size(), most);
+    EXPECT_NE(text.find("changed by up to " + formatNumber(evened.heightChange) + ", most at waypoint"), std::string::npos);
+    std::regex listed("\n    (road|infield|outer ground) [.0-9]+ degrees by waypoints \\d+ to \\d+; waypoint \\d+ is ");
+    EXPECT_EQ(size_t(std::distance(std::sregex_iterator(keptText.begin(), keptText.end(), listed), std::sregex_iterator())),
+              kept.check.crashSlopes.size());
+  }
 }
 
 TEST(ImportPlane, GroundDistancesAreTheEllipsoidsToAHundredthOfAPercent) {

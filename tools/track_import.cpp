@@ -32,6 +32,7 @@ constexpr int maxEveningSweeps = 500;
 constexpr double evenedSlopeDegrees = 40.0;  // what a crash slope is brought down to: short of the crash
 constexpr double easedShare = 0.8;           // of that slope's rise, so the easing ends
 constexpr int heightDecimals = 4;            // the ground round a thin triangle must lie level to less than 0.01
+constexpr double heightUnit = 1e4;           // the same as a scale
 
 struct TEarthPoint {
   double x, y, z;  // metres from the earth's centre
@@ -262,23 +263,31 @@ bool slopeOf(const TWatched& t, const std::vector<double>& heights, double gradi
   return true;
 }
 
+// Whether the game, which works in floats, finds the triangle at least limit steep with the
+// heights as the track file will hold them: a sliver's slope in floats can differ by degrees.
+bool steepInGame(const TWatched& t, double limit, const std::vector<double>& heights) {
+  Vec3 corners[3];
+  for (int k = 0; k < 3; k++) {
+    double written = std::round(cornerHeight(t, k, heights) * heightUnit) / heightUnit;
+    corners[k] = {float(t.x[k]), float(written), float(t.z[k])};
+  }
+  return double(TTriangle(corners[0], corners[1], corners[2], true).slopeAngle) >= limit;
+}
+
 // Moves the heights of the triangle's waypoints as little as can be, along the way that changes
-// its slope most, until it rises a little less than limit per unit. False when it is no steeper
-// than limit. Corners in one line in plan are brought to one height.
-bool easeSlope(const TWatched& t, double limit, std::vector<double>* heights) {
+// its slope most, until it rises a little less than limitAngle allows. False when the game finds
+// it gentler than that. Corners in one line in plan are brought to one height.
+bool easeSlope(const TWatched& t, double limitAngle, std::vector<double>* heights) {
+  if (!steepInGame(t, limitAngle, *heights)) return false;
   double g[2], perCorner[3][2];
   if (!slopeOf(t, *heights, g, perCorner)) {
     double level = (cornerHeight(t, 0, *heights) + cornerHeight(t, 1, *heights) + cornerHeight(t, 2, *heights)) / 3.0;
-    bool moved = false;
-    for (int k = 0; k < 3; k++) {
-      if (t.owner[k] < 0 || cornerHeight(t, k, *heights) == level) continue;
-      (*heights)[size_t(t.owner[k])] = level;
-      moved = true;
-    }
-    return moved;
+    for (int k = 0; k < 3; k++)
+      if (t.owner[k] >= 0) (*heights)[size_t(t.owner[k])] = level;
+    return true;
   }
   double rise = std::hypot(g[0], g[1]);
-  if (!(rise > limit)) return false;
+  if (!(rise > 0.0)) return false;
   // Corners of one waypoint move together: its share is the sum of theirs.
   double along[3] = {0.0, 0.0, 0.0}, squared = 0.0;
   for (int k = 0; k < 3; k++) {
@@ -288,7 +297,7 @@ bool easeSlope(const TWatched& t, double limit, std::vector<double>* heights) {
   }
   for (double a : along) squared += a * a;
   if (!(squared > 0.0)) return false;
-  double step = (limit * easedShare - rise) / squared;
+  double step = (std::min(rise, std::tan(limitAngle)) * easedShare - rise) / squared;
   for (int k = 0; k < 3; k++)
     if (t.owner[k] >= 0) (*heights)[size_t(t.owner[k])] += step * along[k];
   return true;
@@ -321,7 +330,7 @@ void evenHeights(TImport* import, const std::vector<double>& kept, const std::st
   std::vector<double> heights = kept;
   std::vector<bool> seen;
   std::vector<TWatched> watched;
-  double limit = std::tan(evenedSlopeDegrees * radiansPerDegree);
+  double limit = evenedSlopeDegrees * radiansPerDegree;
   for (int round = 0; round < maxEveningRounds && import->check.accepted() && !import->check.crashSlopes.empty();
        round++) {
     watchCrashSlopes(import->check, &seen, &watched);
