@@ -128,18 +128,28 @@ TEST(ImportHeights, CrashSlopesAreEvenedOutWithinBoundsOrKeptAndListed) {
     double mostChange;  // metres
   } routes[] = {
       {"gentle ring", arc(40, 250.0, 0.0, -2.0 * pi, 4.0), 5.0},
-      {"steep climb", loop(400, [](double t) {
-         double s = -t / (2.0 * pi);
-         return TMetres{500.0 * std::cos(t), 250.0 * std::sin(t), s < 0.08 ? 750.0 * s : 60.0 * (1.0 - s) / 0.92};
-       }), 15.0},
-      {"ridge beside a bend", loop(200, [](double t) {
-         double east = 300.0 * std::cos(t), north = 60.0 * std::sin(t);
-         return TMetres{east, north, 40.0 * std::exp(-(std::pow(east - 300.0, 2) + north * north) / 6400.0)};
-       }), 10.0},
-      {"circuit with 100 m of hills", loop(400, [](double t) {
-         double r = 600.0 + 150.0 * std::sin(3.0 * t) + 80.0 * std::cos(5.0 * t + 1.0);
-         return TMetres{r * std::cos(t), 0.7 * r * std::sin(t), 60.0 * std::sin(2.0 * t) + 40.0 * std::cos(7.0 * t)};
-       }), 100.0},
+      {"steep climb",
+       loop(400,
+            [](double t) {
+              double s = -t / (2.0 * pi);
+              return TMetres{500.0 * std::cos(t), 250.0 * std::sin(t), s < 0.08 ? 750.0 * s : 60.0 * (1.0 - s) / 0.92};
+            }),
+       15.0},
+      {"ridge beside a bend",
+       loop(200,
+            [](double t) {
+              double east = 300.0 * std::cos(t), north = 60.0 * std::sin(t);
+              return TMetres{east, north, 40.0 * std::exp(-(std::pow(east - 300.0, 2) + north * north) / 6400.0)};
+            }),
+       10.0},
+      {"circuit with 100 m of hills",
+       loop(400,
+            [](double t) {
+              double r = 600.0 + 150.0 * std::sin(3.0 * t) + 80.0 * std::cos(5.0 * t + 1.0);
+              return TMetres{r * std::cos(t), 0.7 * r * std::sin(t),
+                             60.0 * std::sin(2.0 * t) + 40.0 * std::cos(7.0 * t)};
+            }),
+       100.0},
   };
   for (const auto& row : routes) {
     TImport evened = import(gpx(row.route)), kept = import(gpx(row.route), {"", 20.0, 1.0, 1.0, false, true});
@@ -155,11 +165,14 @@ TEST(ImportHeights, CrashSlopesAreEvenedOutWithinBoundsOrKeptAndListed) {
       most = std::max(most, std::fabs(evened.check.waypoints[i].at.height - kept.check.waypoints[i].at.height));
     EXPECT_NEAR(evened.heightChange, most, 0.001);
     EXPECT_LE(most, row.mostChange);
-    printf("%s: %d -> %zu, change %.2f\n", row.name, evened.crashSlopesAsSmoothed, evened.check.crashSlopes.size(), most);
-    EXPECT_NE(text.find("changed by up to " + formatNumber(evened.heightChange) + ", most at waypoint"), std::string::npos);
+    printf("%s: %d -> %zu, change %.2f\n", row.name, evened.crashSlopesAsSmoothed, evened.check.crashSlopes.size(),
+           most);
+    EXPECT_NE(text.find("changed by up to " + formatNumber(evened.heightChange) + ", most at waypoint"),
+              std::string::npos);
     std::regex listed("\n    (road|infield|outer ground) [.0-9]+ degrees by waypoints \\d+ to \\d+; waypoint \\d+ is ");
-    EXPECT_EQ(size_t(std::distance(std::sregex_iterator(keptText.begin(), keptText.end(), listed), std::sregex_iterator())),
-              kept.check.crashSlopes.size());
+    EXPECT_EQ(
+        size_t(std::distance(std::sregex_iterator(keptText.begin(), keptText.end(), listed), std::sregex_iterator())),
+        kept.check.crashSlopes.size());
   }
 }
 

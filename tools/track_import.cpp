@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 
 #include "tools/check_report.h"
 #include "track/segment_pairs.h"
@@ -25,12 +26,14 @@ constexpr double thinning = 0.5;
 constexpr double samePlace = 1e-6;  // units: points nearer than this are one place
 constexpr int degreeDecimals = 6;   // about 0.1 m
 
-// Evening out the heights round crash slopes: rounds of meshing and checking at most, and how
-// far along the road each way a waypoint's move fades out.
+// Evening out the heights round crash slopes: rounds of meshing and checking at most, and the
+// triangles eased in all rounds at most, about two seconds' work; past either the track is made flat.
 constexpr int maxEveningRounds = 30;
-constexpr int maxEveningSweeps = 500;
-constexpr double evenedSlopeDegrees = 40.0;  // what a crash slope is brought down to: short of the crash
-constexpr double easedShare = 0.8;           // of that slope's rise, so the easing ends
+constexpr size_t maxEveningEases = 20000000;
+constexpr double evenedSlopeDegrees = 40.0;  // where a crash slope is eased to: short of the crash, as the
+                                             // game's floats may find a sliver some degrees steeper
+constexpr double easedShare = 0.6;           // of that slope's rise, or of the slope it has, a step leaves:
+                                             // a step past the limit settles neighbouring triangles sooner
 constexpr int heightDecimals = 4;            // the ground round a thin triangle must lie level to less than 0.01
 constexpr double heightUnit = 1e4;           // the same as a scale
 
@@ -323,6 +326,33 @@ void watchCrashSlopes(const TTrackCheck& check, std::vector<bool>* seen, std::ve
   }
 }
 
+// Eases every watched triangle, and again each one that shares a waypoint with one eased since
+// it was last looked at, until none is steep or the work left is spent.
+void easeWatched(const std::vector<TWatched>& watched, double limit, std::vector<double>* heights, size_t* work) {
+  std::vector<std::vector<size_t>> touching(heights->size());
+  for (size_t i = 0; i < watched.size(); i++)
+    for (int owner : watched[i].owner)
+      if (owner >= 0 && (touching[size_t(owner)].empty() || touching[size_t(owner)].back() != i))
+        touching[size_t(owner)].push_back(i);
+  std::deque<size_t> waiting;
+  std::vector<bool> queued(watched.size(), true);
+  for (size_t i = 0; i < watched.size(); i++) waiting.push_back(i);
+  for (; !waiting.empty() && *work > 0; --*work) {
+    size_t i = waiting.front();
+    waiting.pop_front();
+    queued[i] = false;
+    if (!easeSlope(watched[i], limit, heights)) continue;
+    for (int owner : watched[i].owner) {
+      if (owner < 0) continue;
+      for (size_t j : touching[size_t(owner)])
+        if (!queued[j]) {
+          queued[j] = true;
+          waiting.push_back(j);
+        }
+    }
+  }
+}
+
 // Evens out the heights round the crash slopes until there are none, in a bounded number of
 // rounds; where that fails, the track is made flat. Each round is judged by the game's own
 // loader, so what is written is what was checked.
@@ -331,14 +361,12 @@ void evenHeights(TImport* import, const std::vector<double>& kept, const std::st
   std::vector<bool> seen;
   std::vector<TWatched> watched;
   double limit = evenedSlopeDegrees * radiansPerDegree;
+  size_t work = maxEveningEases;
   for (int round = 0; round < maxEveningRounds && import->check.accepted() && !import->check.crashSlopes.empty();
        round++) {
     watchCrashSlopes(import->check, &seen, &watched);
-    for (int sweep = 0; sweep < maxEveningSweeps; sweep++) {
-      bool eased = false;
-      for (const TWatched& t : watched) eased = easeSlope(t, limit, &heights) || eased;
-      if (!eased) break;
-    }
+    easeWatched(watched, limit, &heights, &work);
+    if (work == 0) break;
     std::string text = trackFileText(*import, heights);
     TTrackCheck check = checkTrackText(outputName, text);
     if (!check.accepted()) break;
