@@ -27,15 +27,20 @@ constexpr double samePlace = 1e-6;  // units: points nearer than this are one pl
 constexpr int degreeDecimals = 6;   // about 0.1 m
 
 // Evening out the heights round crash slopes: rounds of meshing and checking at most, and the
-// triangles eased in all rounds at most, about two seconds' work; past either the track is made flat.
+// triangles eased in all rounds at most, some 1.5 s of work; past either the track is made flat.
 constexpr int maxEveningRounds = 30;
 constexpr size_t maxEveningEases = 20000000;
-constexpr double evenedSlopeDegrees = 40.0;  // where a crash slope is eased to: short of the crash, as the
-                                             // game's floats may find a sliver some degrees steeper
-constexpr double easedShare = 0.6;           // of that slope's rise, or of the slope it has, a step leaves:
-                                             // a step past the limit settles neighbouring triangles sooner
-constexpr int heightDecimals = 4;            // the ground round a thin triangle must lie level to less than 0.01
-constexpr double heightUnit = 1e4;           // the same as a scale
+constexpr size_t evenEasesPerWaypoint = 10000;  // below that cap: a loop of hills of 100 m needs 6000
+constexpr double evenedSlopeDegrees = 40.0;     // where a crash slope is eased to: short of the crash, as the
+                                                // game's floats may find a sliver some degrees steeper
+constexpr double easedShare = 0.6;              // of that slope's rise, or of the slope it has, a step leaves:
+                                                // a step past the limit settles neighbouring triangles sooner
+constexpr int heightDecimals = 4;               // the ground round a thin triangle must lie level to less than 0.01
+constexpr double heightUnit = 1e4;              // the same as a scale
+// Triangles narrower than these are judged in floats as the game judges them: their slope in
+// doubles can be some degrees off the game's, or the heights' last decimal can tilt them.
+constexpr double thinAngle = 1e-3;  // radians at the first corner
+constexpr double thinWidth = 0.05;  // units across from the longest side
 
 struct TEarthPoint {
   double x, y, z;  // metres from the earth's centre
@@ -240,6 +245,7 @@ class TEdgeOwners {
 struct TWatched {
   double x[3], z[3];  // units, the mesh's own plan coordinates
   int owner[3];       // waypoint from 0; -1 for the border's corners, which stay at 0
+  bool thin;          // so thin that only the game's own sums in floats tell its slope
 };
 
 double cornerHeight(const TWatched& t, int k, const std::vector<double>& heights) {
@@ -281,15 +287,16 @@ bool steepInGame(const TWatched& t, double limit, const std::vector<double>& hei
 // its slope most, until it rises a little less than limitAngle allows. False when the game finds
 // it gentler than that. Corners in one line in plan are brought to one height.
 bool easeSlope(const TWatched& t, double limitAngle, std::vector<double>* heights) {
-  if (!steepInGame(t, limitAngle, *heights)) return false;
-  double g[2], perCorner[3][2];
-  if (!slopeOf(t, *heights, g, perCorner)) {
+  double g[2] = {0.0, 0.0}, perCorner[3][2] = {};
+  bool sloped = slopeOf(t, *heights, g, perCorner);
+  double rise = sloped ? std::hypot(g[0], g[1]) : INFINITY;
+  if (t.thin ? !steepInGame(t, limitAngle, *heights) : !(rise > std::tan(limitAngle))) return false;
+  if (!sloped) {
     double level = (cornerHeight(t, 0, *heights) + cornerHeight(t, 1, *heights) + cornerHeight(t, 2, *heights)) / 3.0;
     for (int k = 0; k < 3; k++)
       if (t.owner[k] >= 0) (*heights)[size_t(t.owner[k])] = level;
     return true;
   }
-  double rise = std::hypot(g[0], g[1]);
   if (!(rise > 0.0)) return false;
   // Corners of one waypoint move together: its share is the sum of theirs.
   double along[3] = {0.0, 0.0, 0.0}, squared = 0.0;
@@ -322,6 +329,10 @@ void watchCrashSlopes(const TTrackCheck& check, std::vector<bool>* seen, std::ve
       w.z[k] = corner.z;
       w.owner[k++] = owners.owner(corner);
     }
+    double e1 = std::hypot(w.x[1] - w.x[0], w.z[1] - w.z[0]), e2 = std::hypot(w.x[2] - w.x[0], w.z[2] - w.z[0]);
+    double across = std::fabs((w.x[1] - w.x[0]) * (w.z[2] - w.z[0]) - (w.z[1] - w.z[0]) * (w.x[2] - w.x[0]));
+    double longest = std::max(std::max(e1, e2), std::hypot(w.x[2] - w.x[1], w.z[2] - w.z[1]));
+    w.thin = across < thinAngle * e1 * e2 || across < thinWidth * longest;
     watched->push_back(w);
   }
 }
@@ -361,7 +372,7 @@ void evenHeights(TImport* import, const std::vector<double>& kept, const std::st
   std::vector<bool> seen;
   std::vector<TWatched> watched;
   double limit = evenedSlopeDegrees * radiansPerDegree;
-  size_t work = maxEveningEases;
+  size_t work = std::min(maxEveningEases, evenEasesPerWaypoint * kept.size());
   for (int round = 0; round < maxEveningRounds && import->check.accepted() && !import->check.crashSlopes.empty();
        round++) {
     watchCrashSlopes(import->check, &seen, &watched);
