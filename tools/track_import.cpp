@@ -1,6 +1,7 @@
 // Importing routes. Waypoints are placed on the route as drawn, never moved off it, so each one
 // can be traced back to a place between two input points and a refusal can say where on the
-// route it lies; only the heights are smoothed.
+// route it lies; only the heights are smoothed, and evened out where the ground would crash the
+// car.
 #include "tools/track_import.h"
 
 #include <algorithm>
@@ -293,9 +294,13 @@ bool easeSlope(const TWatched& t, double limitAngle, std::vector<double>* height
   if (t.thin ? !steepInGame(t, limitAngle, *heights) : !(rise > std::tan(limitAngle))) return false;
   if (!sloped) {
     double level = (cornerHeight(t, 0, *heights) + cornerHeight(t, 1, *heights) + cornerHeight(t, 2, *heights)) / 3.0;
-    for (int k = 0; k < 3; k++)
-      if (t.owner[k] >= 0) (*heights)[size_t(t.owner[k])] = level;
-    return true;
+    bool moved = false;
+    for (int k = 0; k < 3; k++) {
+      if (t.owner[k] < 0 || (*heights)[size_t(t.owner[k])] == level) continue;
+      (*heights)[size_t(t.owner[k])] = level;
+      moved = true;
+    }
+    return moved;
   }
   if (!(rise > 0.0)) return false;
   // Corners of one waypoint move together: its share is the sum of theirs.
@@ -432,9 +437,10 @@ std::string heightsText(const TImport& import) {
 
 // Where the waypoints' road first crosses or touches itself in plan, by the game's own test on
 // the places as the track file holds them, a crossing through a waypoint included; false when
-// it doesn't. Told whatever rule the game names first,
-// as a loop drawn as an eight is refused as too close or not clockwise as often as crossing.
+// it doesn't. It is told whatever rule the game names first: a loop drawn as an eight is as
+// often refused as too close where its stretches cross, or as not clockwise.
 bool findCrossing(const TImport& import, TCrossing* crossing) {
+  if (import.places.size() < 3) return false;
   std::vector<Vec3> w;
   auto asWritten = [](double value) { return float(std::strtod(formatNumber(value).c_str(), nullptr)); };
   for (const TPlanePoint& p : import.places) w.push_back({asWritten(p.east), 0.0f, -asWritten(p.north)});
