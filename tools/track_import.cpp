@@ -198,7 +198,7 @@ void thinRoute(const std::vector<TPlanePoint>& plane, double scale, double spaci
 
 // A height as the track file holds it: finer than the plan's places, no trailing zeros, no "-0".
 std::string heightText(double height) {
-  char text[64];
+  char text[400];  // room for the largest double written out in full
   std::snprintf(text, sizeof text, "%.*f", heightDecimals, height);
   std::string out = text;
   while (out.back() == '0') out.pop_back();
