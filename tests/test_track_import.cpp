@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/test_support.h"
+#include "tools/check_report.h"
 #include "tools/track_import.h"
 
 namespace {
@@ -63,6 +64,13 @@ TPoints arc(int count, double radius, double from, double turn, double hills = 0
   return points;
 }
 
+// A loop of count points clockwise round t from 0 to -2 pi, the first not repeated.
+TPoints loop(int count, TMetres (*at)(double)) {
+  TPoints points;
+  for (int i = 0; i < count; i++) points.push_back(at(-2.0 * pi * i / count));
+  return points;
+}
+
 double planLength(const TTrack& track) {
   double length = 0.0;
   for (int i = 0; i < track.waypointCount; i++)
@@ -100,12 +108,67 @@ TEST(ImportLoops, EveryFormatEitherWayRoundMakesTheSameAcceptedLoopOfTheRoutesLe
 
 TEST(ImportLoops, HeightsStartAtZeroKeepTheirRiseAndScale) {
   TPoints points = arc(40, 250.0, 0.0, -2.0 * pi, 4.0);
-  TImport plain = import(csv(points)), steep = import(csv(points), {"", 20.0, 1.0, 2.5, false});
+  TImportOptions kept = {"", 20.0, 1.0, 1.0, false, true}, steeper = {"", 20.0, 1.0, 2.5, false, true};
+  TImport plain = import(csv(points), kept), steep = import(csv(points), steeper);
   ASSERT_EQ(steep.status, importWritten);
   EXPECT_EQ(plain.check.low.height, 0.0);
   EXPECT_NEAR(plain.check.high.height, 8.0, 1.5);  // the rise, a little flattened by smoothing
   for (size_t i = 0; i < plain.check.waypoints.size(); i++)
     EXPECT_NEAR(steep.check.waypoints[i].at.height, 2.5 * plain.check.waypoints[i].at.height, 0.03);
+}
+
+// 60 m up in the first 8 % of an oval, then down again over the rest.
+TMetres steepClimb(double t) {
+  double s = -t / (2.0 * pi);
+  return {500.0 * std::cos(t), 250.0 * std::sin(t), s < 0.08 ? 750.0 * s : 60.0 * (1.0 - s) / 0.92};
+}
+
+// A long thin oval with a 40 m hill on its eastern bend.
+TMetres ridgeBesideBend(double t) {
+  double east = 300.0 * std::cos(t), north = 60.0 * std::sin(t);
+  return {east, north, 40.0 * std::exp(-(std::pow(east - 300.0, 2) + north * north) / 6400.0)};
+}
+
+// A circuit's wavy outline 1.5 km across with 200 m between its lowest and highest places.
+TMetres hillyCircuit(double t) {
+  double r = 600.0 + 150.0 * std::sin(3.0 * t) + 80.0 * std::cos(5.0 * t + 1.0);
+  return {r * std::cos(t), 0.7 * r * std::sin(t), 60.0 * std::sin(2.0 * t) + 40.0 * std::cos(7.0 * t)};
+}
+
+// Hills beside the road's edges tilt the thin ground triangles between them: each route had
+// crash slopes with its heights as smoothed, and none once they are evened out by at most what
+// the row allows. --keep-heights keeps them all and lists every one.
+TEST(ImportHeights, CrashSlopesAreEvenedOutWithinBoundsOrKeptAndListed) {
+  const struct {
+    const char* name;
+    TPoints route;
+    double mostChange;  // metres
+  } routes[] = {
+      {"gentle ring", arc(40, 250.0, 0.0, -2.0 * pi, 4.0), 5.0},
+      {"steep climb", loop(400, steepClimb), 15.0},
+      {"ridge beside a bend", loop(200, ridgeBesideBend), 10.0},
+      {"circuit with 100 m of hills", loop(400, hillyCircuit), 110.0},
+  };
+  for (const auto& row : routes) {
+    TImport evened = import(gpx(row.route)), kept = import(gpx(row.route), {"", 20.0, 1.0, 1.0, false, true});
+    std::string text = importText(evened, "route"), keptText = importText(kept, "route");
+    SCOPED_TRACE(std::string(row.name) + "\n" + text + keptText);
+    ASSERT_EQ(evened.status, importWritten);
+    EXPECT_TRUE(evened.check.crashSlopes.empty());
+    ASSERT_GT(kept.check.crashSlopes.size(), 0u);
+    EXPECT_EQ(evened.crashSlopesAsSmoothed, int(kept.check.crashSlopes.size()));
+    double most = 0.0;
+    for (size_t i = 0; i < kept.check.waypoints.size(); i++)
+      most = std::max(most, std::fabs(evened.check.waypoints[i].at.height - kept.check.waypoints[i].at.height));
+    EXPECT_NEAR(evened.heightChange, most, 0.001);
+    EXPECT_LE(most, row.mostChange);
+    EXPECT_NE(text.find("changed by up to " + formatNumber(evened.heightChange) + ", most at waypoint"),
+              std::string::npos);
+    std::regex listed("\n    (road|infield|outer ground) [.0-9]+ degrees by waypoints \\d+ to \\d+; waypoint \\d+ is ");
+    EXPECT_EQ(
+        size_t(std::distance(std::sregex_iterator(keptText.begin(), keptText.end(), listed), std::sregex_iterator())),
+        kept.check.crashSlopes.size());
+  }
 }
 
 TEST(ImportPlane, GroundDistancesAreTheEllipsoidsToAHundredthOfAPercent) {
@@ -121,12 +184,16 @@ TEST(ImportPlane, GroundDistancesAreTheEllipsoidsToAHundredthOfAPercent) {
   EXPECT_NEAR(std::hypot(plane[2].east - plane[0].east, plane[2].north - plane[0].north), 15757.486649, 1.6);
 }
 
-TEST(ImportRefusals, OpenRouteIsRefusedWithItsGapUnlessClosed) {
+TEST(ImportRefusals, OpenRouteIsRefusedWithItsGapUnlessClosedOrSparselyRecorded) {
   std::string half = csv(arc(20, 250.0, 0.0, -pi));
   TImport open = import(half);
   EXPECT_EQ(open.status, importRefused);
   EXPECT_NE(open.problem.find("ends are 500 units apart"), std::string::npos) << open.problem;
   EXPECT_EQ(import(half, {"", 20.0, 1.0, 1.0, true}).status, importWritten);
+  // A closed loop recorded every 66 m: its ends are as far apart as its points, more than 3 spacings.
+  TImport sparse = import(gpx(arc(27, 295.0, 0.0, -2.0 * pi * 27 / 28)));
+  EXPECT_EQ(sparse.status, importWritten) << importText(sparse, "sparse");
+  EXPECT_NEAR(sparse.gap, 66.0, 0.5);
 }
 
 TEST(ImportRefusals, CrossingIsToldAtTheRoutesOwnPlace) {
@@ -135,17 +202,20 @@ TEST(ImportRefusals, CrossingIsToldAtTheRoutesOwnPlace) {
     double t = 2.0 * pi * i / 60 + 0.2;
     eight.push_back({200.0 * std::sin(t), 100.0 * std::sin(2.0 * t), 0.0});
   }
-  // The road crosses where the eight does: in the middle of the drawing.
+  // The road crosses where the eight does, in the middle of the drawing, though waypoints as
+  // close as the default spacing's are refused as too close before the crossing rule is asked.
   for (auto format : {csv, gpx}) {
-    TImport made = import(format(eight), {"", 40.0});
-    std::string text = importText(made, "eight");
-    ASSERT_EQ(made.check.detail.fault, faultCrossing) << text;
-    std::smatch at;
-    ASSERT_TRUE(std::regex_search(text, at, std::regex("crosses itself at \\w+ ([-.0-9]+), \\w+ ([-.0-9]+)")));
-    bool degrees = made.route.geographic;
-    EXPECT_NEAR(std::stod(at[1]), degrees ? lat0 : 0.0, degrees ? 1e-6 : 0.1);
-    EXPECT_NEAR(std::stod(at[2]), degrees ? lon0 : 0.0, degrees ? 1e-6 : 0.1);
-    EXPECT_NE(text.find("is between point"), std::string::npos);
+    for (double spacing : {20.0, 40.0}) {
+      TImport made = import(format(eight), {"", spacing});
+      std::string text = importText(made, "eight");
+      ASSERT_EQ(made.check.detail.fault, spacing == 20.0 ? faultTooClose : faultCrossing) << text;
+      std::smatch at;
+      ASSERT_TRUE(std::regex_search(text, at, std::regex("crosses itself at \\w+ ([-.0-9]+), \\w+ ([-.0-9]+)")));
+      bool degrees = made.route.geographic;
+      EXPECT_NEAR(std::stod(at[1]), degrees ? lat0 : 0.0, degrees ? 1e-6 : 0.1);
+      EXPECT_NEAR(std::stod(at[2]), degrees ? lon0 : 0.0, degrees ? 1e-6 : 0.1);
+      EXPECT_NE(text.find("is between point"), std::string::npos);
+    }
   }
 }
 
@@ -190,7 +260,7 @@ TEST(ImportCommand, WritesOnlyAnAcceptedTrack) {
   EXPECT_EQ(runCommand(tool + " import " + eight + " -o " + eight + ".tck", &output), 1) << output;
   EXPECT_EQ(std::fopen((eight + ".tck").c_str(), "r"), nullptr);
   EXPECT_EQ(runCommand(tool + " import " + ring + " --spacing 5 -o " + ring + ".tck 2>&1", &output), 2);
-  EXPECT_EQ(runCommand(tool + " import " + ring + " -o " + ring + ".tck", &output), 0) << output;
+  EXPECT_EQ(runCommand(tool + " import " + ring + " --keep-heights -o " + ring + ".tck", &output), 0) << output;
   EXPECT_EQ(runCommand(tool + " check " + ring + ".tck", &output), 0) << output;
 }
 

@@ -32,6 +32,7 @@ const char usage[] =
     "       zarvanto-track map FILE [-o MAP.svg]\n"
     "       zarvanto-track import ROUTE -o TRACK.tck [--title TEXT] [--spacing UNITS]\n"
     "                             [--scale UNITS-PER-METRE] [--height-scale FACTOR] [--close]\n"
+    "                             [--keep-heights]\n"
     "       zarvanto-track records [TRACK.tck]\n";
 
 const char help[] =
@@ -46,7 +47,11 @@ const char help[] =
     "                        standard output without -o\n"
     "  import ROUTE -o TRACK.tck\n"
     "                        a track from a GPX route, a GeoJSON line or a CSV table of\n"
-    "                        metres, written only when the game accepts it\n"
+    "                        metres, written only when the game accepts it; heights\n"
+    "                        are smoothed, then evened out where the ground would\n"
+    "                        crash the car\n"
+    "  import --keep-heights ROUTE -o TRACK.tck\n"
+    "                        the smoothed heights kept, and the crash slopes listed\n"
     "  records [TRACK.tck]   the record lap kept for every track, or for this one\n"
     "\n"
     "Exit status: 0 every track accepted (or written), 1 some track or record refused, 2 the\n"
@@ -169,6 +174,8 @@ int import(const std::vector<std::string>& arguments) {
       options.heightScale = number;
     else if (a == "--close")
       options.close = true;
+    else if (a == "--keep-heights")
+      options.keepHeights = true;
     else if (input.empty() && (a.empty() || a[0] != '-'))
       input = a;
     else

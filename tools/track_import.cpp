@@ -1,13 +1,18 @@
 // Importing routes. Waypoints are placed on the route as drawn, never moved off it, so each one
 // can be traced back to a place between two input points and a refusal can say where on the
-// route it lies; only the heights are smoothed.
+// route it lies; only the heights are smoothed, and evened out where the ground would crash the
+// car.
 #include "tools/track_import.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <deque>
 
 #include "tools/check_report.h"
+#include "track/segment_pairs.h"
+#include "track/triangle.h"
 
 namespace {
 
@@ -21,6 +26,22 @@ constexpr double radiansPerDegree = pi / 180.0;
 constexpr double thinning = 0.5;
 constexpr double samePlace = 1e-6;  // units: points nearer than this are one place
 constexpr int degreeDecimals = 6;   // about 0.1 m
+
+// Evening out the heights round crash slopes: rounds of meshing and checking at most, and the
+// triangles eased in all rounds at most, some 1.5 s of work; past either the track is made flat.
+constexpr int maxEveningRounds = 30;
+constexpr size_t maxEveningEases = 20000000;
+constexpr size_t evenEasesPerWaypoint = 10000;  // below that cap: a loop of hills of 100 m needs 6000
+constexpr double evenedSlopeDegrees = 40.0;     // where a crash slope is eased to: short of the crash, as the
+                                                // game's floats may find a sliver some degrees steeper
+constexpr double easedShare = 0.6;              // of that slope's rise, or of the slope it has, a step leaves:
+                                                // a step past the limit settles neighbouring triangles sooner
+constexpr int heightDecimals = 4;               // the ground round a thin triangle must lie level to less than 0.01
+constexpr double heightUnit = 1e4;              // the same as a scale
+// Triangles narrower than these are judged in floats as the game judges them: their slope in
+// doubles can be some degrees off the game's, or the heights' last decimal can tilt them.
+constexpr double thinAngle = 1e-3;  // radians at the first corner
+constexpr double thinWidth = 0.05;  // units across from the longest side
 
 struct TEarthPoint {
   double x, y, z;  // metres from the earth's centre
@@ -144,6 +165,15 @@ std::vector<TRouteSpot> evenSpots(const std::vector<TPlanePoint>& at, const std:
   return spots;
 }
 
+// The middle distance between consecutive points: how sparsely the route was recorded.
+double medianStep(const std::vector<TPlanePoint>& at) {
+  std::vector<double> steps;
+  for (size_t i = 1; i < at.size(); i++) steps.push_back(planDistance(at[i - 1], at[i]));
+  if (steps.size() < 2) return 0.0;  // one stretch and back is no loop
+  std::nth_element(steps.begin(), steps.begin() + long(steps.size() / 2), steps.end());
+  return steps[steps.size() / 2];
+}
+
 TPlanePoint lerp(TPlanePoint a, TPlanePoint b, double t) {
   return {a.east + t * (b.east - a.east), a.north + t * (b.north - a.north)};
 }
@@ -164,6 +194,267 @@ void thinRoute(const std::vector<TPlanePoint>& plane, double scale, double spaci
     at->push_back(p);
     kept->push_back(i);
   }
+}
+
+// A height as the track file holds it: finer than the plan's places, no trailing zeros, no "-0".
+std::string heightText(double height) {
+  char text[400];  // room for the largest double written out in full
+  std::snprintf(text, sizeof text, "%.*f", heightDecimals, height);
+  std::string out = text;
+  while (out.back() == '0') out.pop_back();
+  if (out.back() == '.') out.pop_back();
+  return out == "-0" ? "0" : out;
+}
+
+// The would-be track file: the title, then each waypoint's place and height in units.
+std::string trackFileText(const TImport& import, const std::vector<double>& heights) {
+  std::string text = "#Track\n" + import.title + "\n";
+  for (size_t i = 0; i < import.places.size(); i++)
+    text += formatNumber(import.places[i].east) + " " + formatNumber(import.places[i].north) + " " +
+            heightText(heights[i]) + "\n";
+  return text;
+}
+
+// Which waypoint each point of the road's edges belongs to, found by its plan position; the
+// ground's corners are these points and the border's four, which belong to none.
+class TEdgeOwners {
+ public:
+  explicit TEdgeOwners(const TTrack& track) {
+    TRoadOutline o = track.roadOutline();
+    for (int32_t i = 0; i < track.waypointCount; i++)
+      for (Vec3 p : {o.leftStart[size_t(i)], o.leftEnd[size_t(i)], o.rightStart[size_t(i)], o.rightEnd[size_t(i)]})
+        points.push_back({p.x, p.z, i});
+    std::sort(points.begin(), points.end(), before);
+  }
+  int owner(Vec3 p) const {
+    TEdgePoint key = {p.x, p.z, -1};
+    auto found = std::lower_bound(points.begin(), points.end(), key, before);
+    return found != points.end() && found->x == p.x && found->z == p.z ? found->waypoint : -1;
+  }
+
+ private:
+  struct TEdgePoint {
+    float x, z;    // plan position as the mesh has it
+    int waypoint;  // from 0
+  };
+  static bool before(const TEdgePoint& a, const TEdgePoint& b) { return a.x < b.x || (a.x == b.x && a.z < b.z); }
+  std::vector<TEdgePoint> points;
+};
+
+// A ground or road triangle watched while heights are evened: its corners' plan positions and
+// the waypoints whose heights they carry.
+struct TWatched {
+  double x[3], z[3];  // units, the mesh's own plan coordinates
+  int owner[3];       // waypoint from 0; -1 for the border's corners, which stay at 0
+  bool thin;          // so thin that only the game's own sums in floats tell its slope
+};
+
+double cornerHeight(const TWatched& t, int k, const std::vector<double>& heights) {
+  return t.owner[k] < 0 ? 0.0 : heights[size_t(t.owner[k])];
+}
+
+// The triangle's rise per unit in plan along x and z, and how that changes with each corner's
+// height; false for corners in one line in plan, which have none.
+bool slopeOf(const TWatched& t, const std::vector<double>& heights, double gradient[2], double perCorner[3][2]) {
+  double e1x = t.x[1] - t.x[0], e1z = t.z[1] - t.z[0], e2x = t.x[2] - t.x[0], e2z = t.z[2] - t.z[0];
+  double det = e1x * e2z - e1z * e2x;
+  if (det == 0.0) return false;
+  perCorner[1][0] = e2z / det;
+  perCorner[1][1] = -e2x / det;
+  perCorner[2][0] = -e1z / det;
+  perCorner[2][1] = e1x / det;
+  perCorner[0][0] = -perCorner[1][0] - perCorner[2][0];
+  perCorner[0][1] = -perCorner[1][1] - perCorner[2][1];
+  gradient[0] = gradient[1] = 0.0;
+  for (int k = 0; k < 3; k++) {
+    gradient[0] += perCorner[k][0] * cornerHeight(t, k, heights);
+    gradient[1] += perCorner[k][1] * cornerHeight(t, k, heights);
+  }
+  return true;
+}
+
+// Whether the game, which works in floats, finds the triangle at least limit steep with the
+// heights as the track file will hold them: a sliver's slope in floats can differ by degrees.
+bool steepInGame(const TWatched& t, double limit, const std::vector<double>& heights) {
+  Vec3 corners[3];
+  for (int k = 0; k < 3; k++) {
+    double written = std::round(cornerHeight(t, k, heights) * heightUnit) / heightUnit;
+    corners[k] = {float(t.x[k]), float(written), float(t.z[k])};
+  }
+  return double(TTriangle(corners[0], corners[1], corners[2], true).slopeAngle) >= limit;
+}
+
+// Moves the heights of the triangle's waypoints as little as can be, along the way that changes
+// its slope most, until it rises a little less than limitAngle allows. False when the game finds
+// it gentler than that. Corners in one line in plan are brought to one height.
+bool easeSlope(const TWatched& t, double limitAngle, std::vector<double>* heights) {
+  double g[2] = {0.0, 0.0}, perCorner[3][2] = {};
+  bool sloped = slopeOf(t, *heights, g, perCorner);
+  double rise = sloped ? std::hypot(g[0], g[1]) : INFINITY;
+  if (t.thin ? !steepInGame(t, limitAngle, *heights) : !(rise > std::tan(limitAngle))) return false;
+  if (!sloped) {
+    double level = (cornerHeight(t, 0, *heights) + cornerHeight(t, 1, *heights) + cornerHeight(t, 2, *heights)) / 3.0;
+    bool moved = false;
+    for (int k = 0; k < 3; k++) {
+      if (t.owner[k] < 0 || (*heights)[size_t(t.owner[k])] == level) continue;
+      (*heights)[size_t(t.owner[k])] = level;
+      moved = true;
+    }
+    return moved;
+  }
+  if (!(rise > 0.0)) return false;
+  // Corners of one waypoint move together: its share is the sum of theirs.
+  double along[3] = {0.0, 0.0, 0.0}, squared = 0.0;
+  for (int k = 0; k < 3; k++) {
+    if (t.owner[k] < 0) continue;
+    int first = t.owner[0] == t.owner[k] ? 0 : (t.owner[1] == t.owner[k] ? 1 : 2);
+    along[first] += (perCorner[k][0] * g[0] + perCorner[k][1] * g[1]) / rise;
+  }
+  for (double a : along) squared += a * a;
+  if (!(squared > 0.0)) return false;
+  double step = (std::min(rise, std::tan(limitAngle)) * easedShare - rise) / squared;
+  for (int k = 0; k < 3; k++)
+    if (t.owner[k] >= 0) (*heights)[size_t(t.owner[k])] += step * along[k];
+  return true;
+}
+
+// The check's crash slopes added to those watched, each triangle once.
+void watchCrashSlopes(const TTrackCheck& check, std::vector<bool>* seen, std::vector<TWatched>* watched) {
+  const TTrack& track = *check.track;
+  seen->resize(size_t(track.triangleCount), false);
+  TEdgeOwners owners(track);
+  for (const TSlope& slope : check.crashSlopes) {
+    if ((*seen)[size_t(slope.triangle)]) continue;
+    (*seen)[size_t(slope.triangle)] = true;
+    const TTriangle& t = *track.triangles[slope.triangle];
+    TWatched w;
+    int k = 0;
+    for (Vec3 corner : {t.vertexA, t.vertexB, t.vertexC}) {
+      w.x[k] = corner.x;
+      w.z[k] = corner.z;
+      w.owner[k++] = owners.owner(corner);
+    }
+    double e1 = std::hypot(w.x[1] - w.x[0], w.z[1] - w.z[0]), e2 = std::hypot(w.x[2] - w.x[0], w.z[2] - w.z[0]);
+    double across = std::fabs((w.x[1] - w.x[0]) * (w.z[2] - w.z[0]) - (w.z[1] - w.z[0]) * (w.x[2] - w.x[0]));
+    double longest = std::max(std::max(e1, e2), std::hypot(w.x[2] - w.x[1], w.z[2] - w.z[1]));
+    w.thin = across < thinAngle * e1 * e2 || across < thinWidth * longest;
+    watched->push_back(w);
+  }
+}
+
+// Eases every watched triangle, and again each one that shares a waypoint with one eased since
+// it was last looked at, until none is steep or the work left is spent.
+void easeWatched(const std::vector<TWatched>& watched, double limit, std::vector<double>* heights, size_t* work) {
+  std::vector<std::vector<size_t>> touching(heights->size());
+  for (size_t i = 0; i < watched.size(); i++)
+    for (int owner : watched[i].owner)
+      if (owner >= 0 && (touching[size_t(owner)].empty() || touching[size_t(owner)].back() != i))
+        touching[size_t(owner)].push_back(i);
+  std::deque<size_t> waiting;
+  std::vector<bool> queued(watched.size(), true);
+  for (size_t i = 0; i < watched.size(); i++) waiting.push_back(i);
+  for (; !waiting.empty() && *work > 0; --*work) {
+    size_t i = waiting.front();
+    waiting.pop_front();
+    queued[i] = false;
+    if (!easeSlope(watched[i], limit, heights)) continue;
+    for (int owner : watched[i].owner) {
+      if (owner < 0) continue;
+      for (size_t j : touching[size_t(owner)])
+        if (!queued[j]) {
+          queued[j] = true;
+          waiting.push_back(j);
+        }
+    }
+  }
+}
+
+// Evens out the heights round the crash slopes until there are none, in a bounded number of
+// rounds; where that fails, the track is made flat. Each round is judged by the game's own
+// loader, so what is written is what was checked.
+void evenHeights(TImport* import, const std::vector<double>& kept, const std::string& outputName) {
+  std::vector<double> heights = kept;
+  std::vector<bool> seen;
+  std::vector<TWatched> watched;
+  double limit = evenedSlopeDegrees * radiansPerDegree;
+  size_t work = std::min(maxEveningEases, evenEasesPerWaypoint * kept.size());
+  for (int round = 0; round < maxEveningRounds && import->check.accepted() && !import->check.crashSlopes.empty();
+       round++) {
+    watchCrashSlopes(import->check, &seen, &watched);
+    easeWatched(watched, limit, &heights, &work);
+    if (work == 0) break;
+    std::string text = trackFileText(*import, heights);
+    TTrackCheck check = checkTrackText(outputName, text);
+    if (!check.accepted()) break;
+    import->check = std::move(check);
+    import->trackText = text;
+    import->heights = heights;
+  }
+  if (import->check.accepted() && !import->check.crashSlopes.empty()) {
+    std::vector<double> flat(kept.size(), 0.0);
+    std::string text = trackFileText(*import, flat);
+    TTrackCheck check = checkTrackText(outputName, text);
+    if (check.accepted()) {
+      import->check = std::move(check);
+      import->trackText = text;
+      import->heights = flat;
+      import->flattened = true;
+    }
+  }
+  for (size_t i = 0; i < import->heights.size(); i++) {
+    double change = std::fabs(import->heights[i] - kept[i]);
+    if (change > import->heightChange) {
+      import->heightChange = change;
+      import->mostChanged = int(i);
+    }
+  }
+}
+
+// What became of the smoothed heights where the ground would crash the car.
+std::string heightsText(const TImport& import) {
+  const TTrackCheck& check = import.check;
+  std::string text, crashes = std::to_string(import.crashSlopesAsSmoothed) + " crash slope" +
+                              (import.crashSlopesAsSmoothed == 1 ? "" : "s");
+  std::string most = import.mostChanged < 0 ? ""
+                                            : ", most at waypoint " + std::to_string(import.mostChanged + 1) + ", " +
+                                                  spotText(import.route, import.spots[size_t(import.mostChanged)]);
+  if (import.flattened)
+    text += "  the heights as smoothed make " + crashes + ", more than evening them out clears: made flat, heights " +
+            "changed by up to " + formatNumber(import.heightChange) + most + "\n";
+  else if (import.mostChanged >= 0)
+    text += "  the heights as smoothed make " + crashes + ": evened out, changed by up to " +
+            formatNumber(import.heightChange) + most + "\n";
+  if (check.crashSlopes.empty()) return text;
+  text += "  crash slopes: " + std::to_string(check.crashSlopes.size()) + ", where the car crashes (" +
+          formatNumber(crashSlopeDegrees) + " degrees or more)" + (import.heightsKept ? ", heights kept" : "") + "\n";
+  for (const TSlope& slope : check.crashSlopes)
+    text += "    " + std::string(slope.ground) + " " + formatNumber(slope.degrees) + " degrees by waypoints " +
+            std::to_string(slope.segment) + " to " + std::to_string(slope.segment % int(import.spots.size()) + 1) +
+            "; waypoint " + std::to_string(slope.segment) + " is " +
+            spotText(import.route, import.spots[size_t(slope.segment - 1)]) + "\n";
+  return text;
+}
+
+// Where the waypoints' road first crosses or touches itself in plan, by the game's own test on
+// the places as the track file holds them, a crossing through a waypoint included; false when
+// it doesn't. It is told whatever rule the game names first: a loop drawn as an eight is as
+// often refused as too close where its stretches cross, or as not clockwise.
+bool findCrossing(const TImport& import, TCrossing* crossing) {
+  if (import.places.size() < 3) return false;
+  std::vector<Vec3> w;
+  auto asWritten = [](double value) { return float(std::strtod(formatNumber(value).c_str(), nullptr)); };
+  for (const TPlanePoint& p : import.places) w.push_back({asWritten(p.east), 0.0f, -asWritten(p.north)});
+  w.push_back(w.front());
+  for (auto [i, j] : segmentPairsThatMayCross(w.data(), int32_t(import.places.size()))) {
+    float u, v;
+    if (intersectLines(planDelta(w[size_t(i)], w[size_t(j)]), planDelta(w[size_t(i)], w[size_t(i) + 1]),
+                       planDelta(w[size_t(j)], w[size_t(j) + 1]), &u, &v) &&
+        inUnitRange(u, true) && inUnitRange(v, true)) {
+      *crossing = {i, j, u};
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -228,11 +519,13 @@ TImport importRoute(const std::string& inputName, const std::string& text, const
     return import;
   }
   import.gap = planDistance(at.front(), at.back());
-  if (import.gap > closingSpacings * options.spacing && !options.close) {
+  double pointsApart = closingPointSpacings * medianStep(at);
+  if (import.gap > closingSpacings * options.spacing && !(import.gap < pointsApart) && !options.close) {
     import.status = importRefused;
     import.problem = "its ends are " + formatNumber(import.gap) + " units apart, more than " +
                      formatNumber(closingSpacings) + " spacings (" + formatNumber(closingSpacings * options.spacing) +
-                     "): it is no loop; --close joins them with a straight road";
+                     ") and " + formatNumber(closingPointSpacings) + " times the points' median distance (" +
+                     formatNumber(pointsApart) + "): it is no loop; --close joins them with a straight road";
     return import;
   }
   if (import.gap < options.spacing * thinning) {
@@ -273,18 +566,21 @@ TImport importRoute(const std::string& inputName, const std::string& text, const
     heights.push_back(inputHeights[s.from] + s.along * (inputHeights[s.to] - inputHeights[s.from]));
   heights = smoothedLoop(heights, import.routeLength / n);
   double lowest = *std::min_element(heights.begin(), heights.end());
+  for (double& h : heights) h = (h - lowest) * options.scale * options.heightScale;
 
   import.title = fitTitle(!options.title.empty() ? options.title
                           : !route.name.empty()  ? route.name
                                                  : fileTitle(inputName));
-  import.trackText = "#Track\n" + import.title + "\n";
-  for (size_t i = 0; i < import.spots.size(); i++) {
-    const TRouteSpot& s = import.spots[i];
+  for (const TRouteSpot& s : import.spots) {
     TPlanePoint p = lerp(plane[s.from], plane[s.to], s.along);
-    import.trackText += formatNumber(p.east * options.scale) + " " + formatNumber(p.north * options.scale) + " " +
-                        formatNumber((heights[i] - lowest) * options.scale * options.heightScale) + "\n";
+    import.places.push_back({p.east * options.scale, p.north * options.scale});
   }
+  import.heights = heights;
+  import.trackText = trackFileText(import, heights);
   import.check = checkTrackText(outputName, import.trackText);
+  import.crashSlopesAsSmoothed = int(import.check.crashSlopes.size());
+  import.heightsKept = options.keepHeights;
+  if (!options.keepHeights) evenHeights(&import, heights, outputName);
   import.status = import.check.accepted() ? importWritten : importRefused;
   return import;
 }
@@ -303,10 +599,7 @@ std::string importText(const TImport& import, const std::string& inputName) {
     text += "  made \"" + import.title + "\": " + std::to_string(check.waypoints.size()) + " waypoints, " +
             formatNumber(check.length) + " units round (the route on the map " + formatNumber(import.routeLength) +
             "), heights " + formatNumber(check.low.height) + " to " + formatNumber(check.high.height) + "\n";
-    if (!check.crashSlopes.empty())
-      text += "  crash slopes: " + std::to_string(check.crashSlopes.size()) + "; `zarvanto-track check " + check.file +
-              "` lists them\n";
-    return text;
+    return text + heightsText(import);
   }
   text += checkText(check) + "on the route:\n";
   std::vector<int> told;
@@ -316,14 +609,14 @@ std::string importText(const TImport& import, const std::string& inputName) {
     text +=
         "  waypoint " + std::to_string(w.number) + " is " + spotText(route, import.spots[size_t(w.number - 1)]) + "\n";
   }
-  if (check.detail.fault == faultCrossing) {
-    size_t i = size_t(check.detail.crossing.segment), n = import.spots.size();
+  TCrossing crossing;
+  if (findCrossing(import, &crossing)) {
+    size_t i = size_t(crossing.segment), n = import.spots.size();
     TRoutePoint a = placeOn(route, import.spots[i]), b = placeOn(route, import.spots[(i + 1) % n]);
-    double along = check.detail.crossing.along;
     double dx = route.geographic ? longitudeFrom(b.x, a.x) : b.x - a.x;
-    TRoutePoint crossing = {a.x + along * dx, a.y + along * (b.y - a.y), NAN, 0};
-    if (route.geographic) crossing.x = longitudeFrom(crossing.x, 0.0);
-    text += "  the road crosses itself at " + placeText(route, crossing) + "\n";
+    TRoutePoint at = {a.x + crossing.along * dx, a.y + crossing.along * (b.y - a.y), NAN, 0};
+    if (route.geographic) at.x = longitudeFrom(at.x, 0.0);
+    text += "  the road crosses itself at " + placeText(route, at) + "\n";
   }
   return text;
 }

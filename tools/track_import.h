@@ -11,7 +11,9 @@
 #include "tools/track_check.h"
 
 constexpr double defaultWaypointSpacing = 20.0;  // units along the road between waypoints
-constexpr double closingSpacings = 3.0;          // route ends at most this many spacings apart are joined
+constexpr double closingSpacings = 3.0;          // route ends at most this many spacings apart are joined,
+constexpr double closingPointSpacings = 1.5;     // and so are ends nearer than this many of the route's
+                                                 // median distances between points: a sparse recording
 constexpr double heightSmoothingReach = 50.0;    // units each way along the road that a height is averaged over
 constexpr double maxRouteRadius = 1000000.0;     // metres from the route's middle that the plane takes well
 // Waypoints of a made track at most: a 200 km route at the usual spacing. More would take the
@@ -27,6 +29,7 @@ struct TImportOptions {
   double scale = 1.0;                       // units per metre
   double heightScale = 1.0;                 // factor on heights, on top of the scale
   bool close = false;                       // join the route's ends however far apart
+  bool keepHeights = false;                 // write the smoothed heights even where the ground crashes the car
 };
 
 // A place on the input: between two of its points.
@@ -46,12 +49,19 @@ struct TImport {
   TRoute route;
   bool routeRead = false;  // the input held a route, whatever became of it
   std::string title;
-  double routeLength = 0.0;       // units round the route on the plane, the joining stretch included
-  double gap = 0.0;               // units between the route's ends
-  bool reversed = false;          // it ran counter-clockwise and was turned round
-  std::vector<TRouteSpot> spots;  // where each waypoint stands on the input, in the track's order
-  std::string trackText;          // the would-be track file
-  TTrackCheck check;              // the game's verdict on it
+  double routeLength = 0.0;         // units round the route on the plane, the joining stretch included
+  double gap = 0.0;                 // units between the route's ends
+  bool reversed = false;            // it ran counter-clockwise and was turned round
+  std::vector<TRouteSpot> spots;    // where each waypoint stands on the input, in the track's order
+  std::vector<TPlanePoint> places;  // each waypoint's east and north in units
+  std::vector<double> heights;      // each waypoint's height in units as written
+  int crashSlopesAsSmoothed = 0;    // crash slopes of the track with its heights only smoothed
+  double heightChange = 0.0;        // units: the largest change to a waypoint's height past smoothing
+  int mostChanged = -1;             // the waypoint (from 0) changed most; -1 when none changed
+  bool flattened = false;           // no evening out cleared the crash slopes: made flat
+  bool heightsKept = false;         // asked to keep the smoothed heights, crash slopes and all
+  std::string trackText;            // the would-be track file
+  TTrackCheck check;                // the game's verdict on it
 };
 
 // The route's points on a plane around its middle, east as east and north as north: an exact
