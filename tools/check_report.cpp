@@ -356,9 +356,9 @@ void refusedJson(TJson* json, const TTrackCheck& check) {
 
 std::string formatNumber(double value) {
   if (!std::isfinite(value)) return value > 0 ? "inf" : (value < 0 ? "-inf" : "nan");
-  char text[64];
-  std::snprintf(text, sizeof text, "%.2f", value);
-  std::string s = text;
+  // As long as it takes: a number cut short would lose digits that trimming then misreads.
+  std::string s(size_t(std::snprintf(nullptr, 0, "%.2f", value)), '\0');
+  std::snprintf(s.data(), s.size() + 1, "%.2f", value);
   while (s.back() == '0') s.pop_back();
   if (s.back() == '.') s.pop_back();
   return s == "-0" ? "0" : s;
