@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "app/clock.h"
-#include "app/load_message.h"
+#include "track/load_message.h"
 #include "app/time_trial.h"
 #include "track/track.h"
 

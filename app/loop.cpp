@@ -14,6 +14,7 @@
 #include "events/race_events.h"
 #include "render/render.h"
 #include "sound/sound.h"
+#include "track/triangle.h"
 
 constexpr float firstFrameTime = 0.1f;                  // seconds simulated by the first step after a start or resume
 constexpr float maxFrameTime = 1.0f;                    // seconds; a longer gap still advances the game by only this

@@ -6,8 +6,6 @@
 
 class TTriangle;
 
-constexpr double crashPitch = 0.7853981633974483;  // radians: standing on a slope this steep or steeper crashes
-
 class TPlayer : public TCar {
  public:
   float turnRate;       // radians per second added to the heading while driving

@@ -17,6 +17,12 @@ constexpr long maxRecordSamples = 100000;        // 8 MiB holds this many sample
 constexpr size_t maxRecordLabelLength = 64;      // characters of the date and of the game version
 constexpr const char* recordExtension = ".rec";  // after the track key in a record's file name
 
+constexpr float noLapYet = 2147483648.0f;  // lap times above this are the "no lap" start value
+
+// Writes a lap time as the head-up display and the track tool show it: minutes:seconds, seconds
+// unpadded ("1:5"), or "-" for no lap yet.
+void formatTime(float seconds, char text[16]);
+
 struct LapRecord {
   float lapTime;                   // seconds
   std::string date;                // when it was driven, UTC, "2026-12-07T10:15:02Z"

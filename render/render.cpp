@@ -12,6 +12,7 @@
 #include "app/time_trial.h"
 #include "camera/camera.h"
 #include "cars/player.h"
+#include "records/record.h"
 #include "render/offscreen.h"
 #include "render/text.h"
 #include "track/track.h"
@@ -19,23 +20,12 @@
 constexpr float messageDuration = 1.5f;    // seconds a waypoint or lap message stays up
 constexpr float newRecordDuration = 5.0f;  // seconds a new record stays lit up
 constexpr double overlayNearPlane = 0.5;   // units; nearer than the overlay plane at 1, so it is not clipped
-constexpr float noLapYet = 2147483648.0f;  // lap times above this are the "no lap" start value
 
 static void* const smallFont = GLUT_BITMAP_HELVETICA_10;
 static void* const largeFont = GLUT_BITMAP_HELVETICA_18;
 
 static const GLfloat overlayText[3] = {0.8f, 0.4f, 0.8f};
 static const GLfloat newRecordText[3] = {1.0f, 0.9f, 0.2f};
-
-void formatTime(float seconds, char text[16]) {
-  if (seconds > noLapYet) {
-    std::snprintf(text, 16, "-");
-    return;
-  }
-  // 2^31 itself is still written out, so the whole seconds need more than an int.
-  long long t = (long long)maxFloat(seconds, -noLapYet);
-  std::snprintf(text, 16, "%d:%d", int(t / 60), int(t % 60));
-}
 
 void drawTime(float seconds) {
   char text[16];

@@ -6,8 +6,6 @@
 void display();
 // The record lap's ghost where it was at the current lap time, when it has a place and is shown.
 void drawGhost();
-// Writes a lap time as minutes:seconds, seconds unpadded ("1:5"), or "-" for no lap yet.
-void formatTime(float seconds, char text[16]);
 // Draws formatTime's text in the small font at the current raster position.
 void drawTime(float seconds);
 // Makes window pixels the coordinates of what is drawn next, x and y from the lower left corner,

@@ -6,7 +6,7 @@
 
 #include "app/game.h"
 #include "ghost/ghost.h"
-#include "render/render.h"
+#include "records/record.h"
 
 namespace {
 

@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "records/record.h"
-#include "render/render.h"
 #include "tools/check_report.h"
 #include "tools/track_import.h"
 #include "tools/track_map.h"

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/load_message.h"
+#include "track/load_message.h"
 #include "geometry/random.h"
 #include "track/triangle.h"
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "cars/player.h"
 #include "track/track.h"
+#include "track/triangle.h"
 
 constexpr double crashSlopeDegrees = crashPitch * 180.0 / pi;  // for the author: 45
 

@@ -4,6 +4,8 @@
 #include "geometry/vector.h"
 
 constexpr float roadGrey = 0.4f;  // red, green and blue of every road triangle
+// Radians: a car standing on a triangle this steep or steeper crashes, road or ground alike.
+constexpr double crashPitch = 0.7853981633974483;
 
 class TTriangle {
  public:

@@ -1,5 +1,5 @@
 // The messages of a refused track, one per load result.
-#include "app/load_message.h"
+#include "track/load_message.h"
 
 #include "track/track.h"
 
