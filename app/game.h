@@ -64,8 +64,11 @@ void createRace();
 // the track at process exit.
 void cleanUpGame();
 
-// One simulation step per call while the game runs (GLUT idle callback).
+// While the game runs (GLUT idle callback): one simulation step, then a frame asked for.
 void idle();
+// One simulation step at the game clock's time: every car, the camera, the sound, the crash
+// test, the step's events handed on, and the time trial.
+void stepRace();
 // Hands the events reported since the last call to the head-up display, the sound and the
 // records, then forgets them.
 void handleRaceEvents();

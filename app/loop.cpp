@@ -38,6 +38,11 @@ static void waitForFramePeriod() {
 
 void idle() {
   waitForFramePeriod();
+  stepRace();
+  glutPostRedisplay();
+}
+
+void stepRace() {
   float now = gameClock();
   float dt = firstFrameTime;
   if (lastFrameTime != 0.0f) {
@@ -57,7 +62,6 @@ void idle() {
   handleRaceEvents();
   // After the events, so a lap closed in this step is sampled as the next lap's start.
   stepTimeTrial(now);
-  glutPostRedisplay();
 }
 
 // The head-up display's message for a waypoint or a lap.

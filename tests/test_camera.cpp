@@ -23,7 +23,9 @@ TEST_F(Camera, StartsInPlaceEachModeReachesItsEyeAndTheLagsSettleWithinThreeSeco
   loadGameTrack(flatSquare);
   TPlayer car(0.3f, 0.3f, 0.3f);  // facing north, -z
   TCamera view(&car);
-  EXPECT_TRUE(view.mode == cameraHelicopter && view.angleLag == 1.0f && view.positionLag == 1.0f);
+  EXPECT_EQ(view.mode, cameraHelicopter);
+  EXPECT_EQ(view.angleLag, 1.0f);
+  EXPECT_EQ(view.positionLag, 1.0f);
   for (int frame = 0; frame < 2; frame++, view.update(0.1f)) {  // already in place
     expectNear(view.eye, {0.0f, 15.0f, 15.0f}, 1e-5f);
     expectNear(view.lookAt, car.position, 1e-5f);
@@ -44,19 +46,23 @@ TEST_F(Camera, StartsInPlaceEachModeReachesItsEyeAndTheLagsSettleWithinThreeSeco
   const float settled[] = {0.0f, 0.4f, 1.0f, 1.0f};  // positionLag per mode
   for (uint8_t mode : {cameraCockpit, cameraBehind, cameraHelicopter, cameraTrack}) {
     view.setMode(mode);
-    EXPECT_TRUE(view.angleLag == 1.0f && view.positionLag == 1.0f) << int(mode);
+    EXPECT_EQ(view.angleLag, 1.0f) << int(mode);
+    EXPECT_EQ(view.positionLag, 1.0f) << int(mode);
     run(&view, 4, 0.25f);
     float positionLag = view.positionLag;
     view.setMode(mode);
-    EXPECT_TRUE(std::fabs(view.angleLag - 2.0f / 3) < 1e-6f && view.positionLag == positionLag) << int(mode);
+    EXPECT_NEAR(view.angleLag, 2.0f / 3, 1e-6f) << int(mode);
+    EXPECT_EQ(view.positionLag, positionLag) << int(mode);
     run(&view, 21, 0.1f);
-    EXPECT_TRUE(view.angleLag == 0.0f && view.positionLag == settled[mode]) << int(mode);
+    EXPECT_EQ(view.angleLag, 0.0f) << int(mode);
+    EXPECT_EQ(view.positionLag, settled[mode]) << int(mode);
   }
   view.setMode(cameraCockpit);
   run(&view, 40, 0.1f);  // locked on the heading, 1
   car.setMotion(10.0f, 2.0f, 0.0f);
   view.setCar(&car);  // the same car again still restarts the glide
-  EXPECT_TRUE(view.angleLag == 1.0f && view.positionLag == 1.0f);
+  EXPECT_EQ(view.angleLag, 1.0f);
+  EXPECT_EQ(view.positionLag, 1.0f);
   view.update(0.0f);  // and the view turns half-way
   EXPECT_NEAR(view.viewYaw, 1.5, 1e-6);
 }
@@ -72,7 +78,8 @@ TEST_F(Camera, EyeIsKeptAboveSolidGroundOnly) {
   TCamera view(&car);
   view.setMode(cameraBehind);
   view.update(1.0f);
-  EXPECT_TRUE(std::fabs(view.eye.y - 17.0f) < 1e-4f && std::fabs(view.eyeTarget.y - 12.0f) < 1e-5f);
+  EXPECT_NEAR(view.eye.y, 17.0f, 1e-4f);
+  EXPECT_NEAR(view.eyeTarget.y, 12.0f, 1e-5f);
   displayFlags = 0;
   view.setMode(cameraHelicopter);
   view.setMode(cameraBehind);

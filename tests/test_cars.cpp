@@ -36,7 +36,8 @@ TEST_F(Cars, PaintAndSpeedLadder) {
     for (float expected : speeds) {
       car.turnRate = 0.5f;
       car.changeSpeed(int8_t(step));
-      EXPECT_TRUE(car.speed == expected && car.turnRate == (expected == 0 ? 0.0f : 0.5f)) << expected;
+      EXPECT_EQ(car.speed, expected) << expected;
+      EXPECT_EQ(car.turnRate, (expected == 0 ? 0.0f : 0.5f)) << expected;
     }
 }
 
@@ -44,7 +45,9 @@ TEST_F(Cars, PlayerFollowsTheSurfaceSteersStaysInThePlayAreaAndCrashesOnASteepSl
   loadGameTrack(rampSquare);
   TPlayer car(0.3f, 0.3f, 0.3f);  // at the foot of the ramp, facing up it
   expectNear(car.position, {0, 0, -30}, 0.0f);
-  EXPECT_TRUE(car.heading == float(pi) && car.waypointIndex == 1 && std::fabs(car.pitch - rampClimb) < 1e-6f);
+  EXPECT_EQ(car.heading, float(pi));
+  EXPECT_EQ(car.waypointIndex, 1);
+  EXPECT_NEAR(car.pitch, rampClimb, 1e-6f);
   for (int i = 0; i < 4; i++) car.changeSpeed(1);
   car.update(1.0f);  // 40 along the slope
   expectNear(car.position, {0.0f, 17.8885f, -65.7771f}, 1e-3f);
@@ -64,13 +67,15 @@ TEST_F(Cars, PlayerFollowsTheSurfaceSteersStaysInThePlayAreaAndCrashesOnASteepSl
     car.position = from;
     car.setMotion(speed, float(heading), 0.0f);
     car.update(2.0f);
-    EXPECT_TRUE(car.position.x == to.x && std::fabs(car.position.z - to.z) < 1e-4f) << from.x << " " << from.z;
+    EXPECT_EQ(car.position.x, to.x) << from.x << " " << from.z;
+    EXPECT_NEAR(car.position.z, to.z, 1e-4f) << from.x << " " << from.z;
   }
   loadGameTrack("0 0 0\n0 20 25\n40 20 25\n40 0 0\n");  // the start leg climbs 25 over 20
   car.position = {0.0f, 0.0f, -10.0f};
   car.triangle = nullptr;  // the last track's
   car.update(0.0f);
-  EXPECT_TRUE(car.pitch == car.triangle->slopeAngle && double(car.pitch) >= crashPitch);
+  EXPECT_EQ(car.pitch, car.triangle->slopeAngle);
+  EXPECT_GE(double(car.pitch), crashPitch);
 }
 
 TEST_F(Cars, WaypointsInOrderThenLapsWithoutPausedTime) {
@@ -105,8 +110,12 @@ TEST_F(Cars, WaypointsInOrderThenLapsWithoutPausedTime) {
     ASSERT_EQ(raceEvents.count, 1);
     EXPECT_EQ(raceEvents.list[0].kind, eventLapCompleted);
     EXPECT_EQ(raceEvents.list[0].lapTime, lap);
-    EXPECT_TRUE(car.waypointIndex == 1 && lapStartTime == end && pausedTime == 0.0f && lastLapTime == lap);
-    EXPECT_TRUE(bestLapTime == best && std::signbit(bestLapTime) == std::signbit(best)) << end;
+    EXPECT_EQ(car.waypointIndex, 1);
+    EXPECT_EQ(lapStartTime, end);
+    EXPECT_EQ(pausedTime, 0.0f);
+    EXPECT_EQ(lastLapTime, lap);
+    EXPECT_EQ(bestLapTime, best) << end;
+    EXPECT_EQ(std::signbit(bestLapTime), std::signbit(best)) << end;
     arrive(track->waypoints[1], end + 0.1);
   }
   holdGameClock(-1);
@@ -121,7 +130,9 @@ TEST_F(Cars, OpponentStartsWhereTheDrawFallsOnTheLapAndDrivesItsLegs) {
     setGameRandState(state);
     TOpponent car(1, 0, 0);
     expectNear(car.position, place, 2e-4f);
-    EXPECT_TRUE(car.waypointIndex == index && car.heading == heading && car.speed == 50.0f) << state;
+    EXPECT_EQ(car.waypointIndex, index) << state;
+    EXPECT_EQ(car.heading, heading) << state;
+    EXPECT_EQ(car.speed, 50.0f) << state;
   }
   loadGameTrack(rampSquare);
   setGameRandState(stateBeforeZero);
@@ -130,7 +141,8 @@ TEST_F(Cars, OpponentStartsWhereTheDrawFallsOnTheLapAndDrivesItsLegs) {
   expectNear(car.position, {0.0f, 11.1803f, -52.3607f}, 1e-3f);
   EXPECT_NEAR(car.pitch, rampClimb, 1e-6f);
   car.update(0.5f);  // over the top: level from there
-  EXPECT_TRUE(car.waypointIndex == 2 && car.pitch == 0.0f);
+  EXPECT_EQ(car.waypointIndex, 2);
+  EXPECT_EQ(car.pitch, 0.0f);
   loadGameTrack("0 0 0\n0 12 0\n12 12 0\n12 0 0\n");  // legs of 12
   setGameRandState(stateBeforeZero);
   TOpponent quick(1, 0, 0);

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <limits>
 #include <sstream>
+#include <tuple>
 #include <vector>
 
 #include "app/clock.h"
@@ -111,7 +112,8 @@ TEST_F(Play, CrashStopsEverythingButEnterWhichStartsANewPausedRace) {
   idle();
   player->triangle->slopeAngle = 0.0f;
   EXPECT_EQ(pauseState, stateCrashed);
-  EXPECT_NE(cars[1]->position.x + cars[1]->position.z, opponentBefore.x + opponentBefore.z) << "tested after all moved";
+  EXPECT_NE(std::tie(cars[1]->position.x, cars[1]->position.z), std::tie(opponentBefore.x, opponentBefore.z))
+      << "tested after all moved";
 
   // Nothing but Enter moves a crashed game.
   Vec3 firstPlace = cars[1]->position;
@@ -131,7 +133,7 @@ TEST_F(Play, CrashStopsEverythingButEnterWhichStartsANewPausedRace) {
   EXPECT_EQ(camera->mode, cameraHelicopter);
   EXPECT_EQ(camera->car, player);
   EXPECT_EQ(cars[1]->colour[0], 1.0f);  // still red
-  EXPECT_NE(cars[1]->position.x + 1000 * cars[1]->position.z, firstPlace.x + 1000 * firstPlace.z);
+  EXPECT_NE(std::tie(cars[1]->position.x, cars[1]->position.z), std::tie(firstPlace.x, firstPlace.z));
   EXPECT_EQ(lastLapTime, 42.0f);
   EXPECT_EQ(bestLapTime, 40.0f);
   EXPECT_EQ(lapStartTime, 5.0f);
