@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <deque>
 
 #include "tools/check_report.h"
@@ -429,8 +428,8 @@ std::string heightsText(const TImport& import) {
 bool findCrossing(const TImport& import, TCrossing* crossing) {
   if (import.places.size() < 3) return false;
   std::vector<Vec3> w;
-  auto asWritten = [](double value) { return float(std::strtod(formatNumber(value).c_str(), nullptr)); };
-  for (const TPlanePoint& p : import.places) w.push_back({asWritten(p.east), 0.0f, -asWritten(p.north)});
+  for (const TPlanePoint& p : import.places)
+    w.push_back({float(shownNumber(p.east)), 0.0f, -float(shownNumber(p.north))});
   w.push_back(w.front());
   for (auto [i, j] : segmentPairsThatMayCross(w.data(), int32_t(import.places.size()))) {
     float u, v;
