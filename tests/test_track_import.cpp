@@ -260,6 +260,7 @@ TEST(ImportCommand, WritesOnlyAnAcceptedTrack) {
   EXPECT_EQ(runCommand(tool + " import " + eight + " -o " + eight + ".tck", &output), 1) << output;
   EXPECT_EQ(std::fopen((eight + ".tck").c_str(), "r"), nullptr);
   EXPECT_EQ(runCommand(tool + " import " + ring + " --spacing 5 -o " + ring + ".tck 2>&1", &output), 2);
+  EXPECT_EQ(output, "zarvanto-track: --spacing takes a number of at least 10, not \"5\"\n");
   EXPECT_EQ(runCommand(tool + " import " + ring + " --keep-heights -o " + ring + ".tck", &output), 0) << output;
   EXPECT_EQ(runCommand(tool + " check " + ring + ".tck", &output), 0) << output;
 }

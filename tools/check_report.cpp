@@ -3,7 +3,10 @@
 #include "tools/check_report.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <nlohmann/json.hpp>
 
 namespace {
 
@@ -30,25 +33,6 @@ std::string slopeText(const TTrackCheck& check, const TSlope& s) {
          ")";
 }
 
-// Text as it stood in the file, made safe to print: anything unprintable escaped, and within
-// quotes the quotes too.
-std::string escaped(const std::string& text, bool quoted = true) {
-  std::string out;
-  for (unsigned char c : text) {
-    if (quoted && (c == '"' || c == '\\')) {
-      out += '\\';
-      out += char(c);
-    } else if (c < 0x20 || c >= 0x7f) {
-      char code[8];
-      std::snprintf(code, sizeof code, "\\x%02x", c);
-      out += code;
-    } else {
-      out += char(c);
-    }
-  }
-  return out;
-}
-
 std::string reversedOrderText(const TTrackCheck& check) {
   int n = int(check.waypoints.size());
   if (n <= 2) return "1, " + std::to_string(n);
@@ -63,14 +47,13 @@ std::string faultText(const TTrackCheck& check) {
   switch (d.fault) {
     case faultHeader: {
       // A binary file's first line can be long: the start of it shows what it is.
-      std::string start = d.token.size() > headerShown ? d.token.substr(0, headerShown) + "..." : d.token;
-      return "  " + line + " must be exactly \"#Track\" and end there; it holds \"" + escaped(start) + "\"\n";
+      return "  " + line + " must be exactly \"#Track\" and end there; it holds " + quoted(d.token, headerShown) + "\n";
     }
     case faultTitleTooLong:
       return "  " + line + ": the title is longer than " + std::to_string(maxTitleLength) + " characters\n";
     case faultTitleUnterminated: return "  " + line + ": the file ends before the title line does\n";
     case faultNoWaypoints: return "  no waypoint follows the title on line 2\n";
-    case faultNotANumber: return "  " + line + ": \"" + escaped(d.token) + "\" is not a number\n";
+    case faultNotANumber: return "  " + line + ": " + quoted(d.token) + " is not a number\n";
     case faultTooClose:
       return "  " + waypointText(w[0]) + " at " + placeText(w[0].at) + "\n  is " + formatNumber(check.apart) +
              " from " + waypointText(w[1]) + " at " + placeText(w[1].at) + "\n";
@@ -99,7 +82,7 @@ std::string faultText(const TTrackCheck& check) {
 }
 
 std::string acceptedText(const TTrackCheck& check) {
-  std::string text = "  title: " + escaped(check.track->title, false) + "\n";
+  std::string text = "  title: " + printable(check.track->title, false) + "\n";
   text += "  waypoints: " + std::to_string(check.waypoints.size()) + "\n";
   for (const TWaypointRef& w : check.waypoints)
     text += "    " + std::to_string(w.number) + "  line " + std::to_string(w.line) + "  " + placeText(w.at) + "\n";
@@ -132,123 +115,54 @@ std::string noteText(const TTrackCheck& check) {
          " of its 3 numbers; the rest carry over from the waypoint before it\n";
 }
 
-// A small JSON writer: values are written in order, commas and indentation kept here. A compact
-// object or array stays on one line, for the small records that come by the dozen.
-class TJson {
- public:
+using TJson = nlohmann::ordered_json;  // keys in the order they are set
+
+// A number as the text shows it: rounded the same, a whole one as an integer, which JSON writes
+// without a fraction as the text does. JSON has no infinity.
+TJson jsonNumber(double value) {
+  if (!std::isfinite(value)) return nullptr;
+  double shown = shownNumber(value);
+  if (shown == std::trunc(shown) && std::fabs(shown) < 9e18) return int64_t(shown);
+  return shown;
+}
+
+// Bytes from a file: JSON strings are Unicode and a track's bytes need not be UTF-8, so each byte
+// stands for the character of its own code, as the text's \x codes name it; the writer escapes
+// all beyond ASCII.
+TJson jsonText(const std::string& bytes) {
   std::string text;
-
-  void key(const char* name) {
-    separate();
-    text += "\"" + std::string(name) + "\": ";
-    keyed = true;
+  for (unsigned char c : bytes) {
+    if (c >= 0x80) text += char(0xc0 | c >> 6);
+    text += char(c >= 0x80 ? 0x80 | (c & 0x3f) : c);
   }
-  void open(char bracket, bool compact = false) {
-    separate();
-    text += bracket;
-    levels.push_back({0, compact || (!levels.empty() && levels.back().compact)});
-  }
-  void close(char bracket) {
-    TLevel level = levels.back();
-    levels.pop_back();
-    if (level.count > 0 && !level.compact) newline();
-    text += bracket;
-  }
-  void number(double value) {
-    separate();
-    text += std::isfinite(value) ? formatNumber(value) : "null";
-  }
-  void integer(long value) {
-    separate();
-    text += std::to_string(value);
-  }
-  void boolean(bool value) {
-    separate();
-    text += value ? "true" : "false";
-  }
-  void string(const std::string& value) {
-    separate();
-    text += '"';
-    for (unsigned char c : value) {
-      if (c == '"' || c == '\\') {
-        text += '\\';
-        text += char(c);
-      } else if (c < 0x20 || c >= 0x7f) {  // bytes beyond ASCII need not be UTF-8, so they are escaped too
-        char code[8];
-        std::snprintf(code, sizeof code, "\\u%04x", c);
-        text += code;
-      } else {
-        text += char(c);
-      }
-    }
-    text += '"';
-  }
-
- private:
-  struct TLevel {
-    int count;
-    bool compact;
-  };
-  std::vector<TLevel> levels;
-  bool keyed = false;
-
-  void newline() { text += "\n" + std::string(2 * levels.size(), ' '); }
-  // Every value but the one after a key starts a new line, or follows a blank in a compact
-  // level, after a comma unless it is the first.
-  void separate() {
-    if (keyed) {
-      keyed = false;
-      return;
-    }
-    if (levels.empty()) return;
-    TLevel& level = levels.back();
-    if (level.count++ > 0) text += ',';
-    if (level.compact)
-      text += level.count > 1 ? " " : "";
-    else
-      newline();
-  }
-};
-
-void placeJson(TJson* json, const TPlace& p) {
-  json->key("east");
-  json->number(p.east);
-  json->key("north");
-  json->number(p.north);
-  json->key("height");
-  json->number(p.height);
+  return text;
 }
 
-void waypointJson(TJson* json, const TWaypointRef& w) {
-  json->open('{', true);
-  json->key("number");
-  json->integer(w.number);
-  json->key("line");
-  json->integer(w.line);
-  placeJson(json, w.at);
-  json->close('}');
+void addPlace(TJson* object, const TPlace& p) {
+  (*object)["east"] = jsonNumber(p.east);
+  (*object)["north"] = jsonNumber(p.north);
+  (*object)["height"] = jsonNumber(p.height);
 }
 
-void slopeJson(TJson* json, const TTrackCheck& check, const TSlope& s) {
-  json->open('{', true);
-  json->key("ground");
-  json->string(s.ground);
-  json->key("degrees");
-  json->number(s.degrees);
-  placeJson(json, s.at);
-  json->key("between");
-  json->open('[', true);
-  json->integer(s.segment);
-  json->integer(nextWaypoint(check, s.segment).number);
-  json->close(']');
-  json->key("lines");
-  json->open('[', true);
-  json->integer(check.waypoints[size_t(s.segment - 1)].line);
-  json->integer(nextWaypoint(check, s.segment).line);
-  json->close(']');
-  json->key("atRoadEdge");
-  json->boolean(s.atRoadEdge);
-  json->close('}');
+TJson waypointJson(const TWaypointRef& w) {
+  TJson waypoint = {{"number", w.number}, {"line", w.line}};
+  addPlace(&waypoint, w.at);
+  return waypoint;
+}
+
+TJson waypointsJson(const std::vector<TWaypointRef>& waypoints) {
+  TJson list = TJson::array();
+  for (const TWaypointRef& w : waypoints) list.push_back(waypointJson(w));
+  return list;
+}
+
+TJson slopeJson(const TTrackCheck& check, const TSlope& s) {
+  TJson slope = {{"ground", s.ground}, {"degrees", jsonNumber(s.degrees)}};
+  addPlace(&slope, s.at);
+  slope["between"] = {s.segment, nextWaypoint(check, s.segment).number};
+  slope["lines"] = {check.waypoints[size_t(s.segment - 1)].line, nextWaypoint(check, s.segment).line};
+  slope["atRoadEdge"] = s.atRoadEdge;
+  return slope;
 }
 
 const char* faultName(TLoadFault fault) {
@@ -269,86 +183,36 @@ const char* faultName(TLoadFault fault) {
 }
 
 void acceptedJson(TJson* json, const TTrackCheck& check) {
-  json->key("title");
-  json->string(check.track->title);
-  json->key("waypoints");
-  json->open('[');
-  for (const TWaypointRef& w : check.waypoints) waypointJson(json, w);
-  json->close(']');
-  json->key("length");
-  json->number(check.length);
-  json->key("bounds");
-  json->open('{');
-  const char* axes[3] = {"east", "north", "height"};
-  double low[3] = {check.low.east, check.low.north, check.low.height};
-  double high[3] = {check.high.east, check.high.north, check.high.height};
-  for (int axis = 0; axis < 3; axis++) {
-    json->key(axes[axis]);
-    json->open('[', true);
-    json->number(low[axis]);
-    json->number(high[axis]);
-    json->close(']');
-  }
-  json->close('}');
-  json->key("margin");
-  json->integer(check.track->margin);
-  json->key("triangles");
-  json->open('{', true);
-  json->key("road");
-  json->integer(check.roadTriangles);
-  json->key("infield");
-  json->integer(check.infieldTriangles);
-  json->key("outerGround");
-  json->integer(check.outerTriangles);
-  json->close('}');
-  json->key("steepestRoad");
-  slopeJson(json, check, check.steepestRoad);
-  json->key("steepestGround");
-  slopeJson(json, check, check.steepestGround);
-  json->key("crashSlopes");
-  json->open('[');
-  for (const TSlope& s : check.crashSlopes) slopeJson(json, check, s);
-  json->close(']');
+  TJson& file = *json;
+  file["title"] = jsonText(check.track->title);
+  file["waypoints"] = waypointsJson(check.waypoints);
+  file["length"] = jsonNumber(check.length);
+  file["bounds"] = {{"east", {jsonNumber(check.low.east), jsonNumber(check.high.east)}},
+                    {"north", {jsonNumber(check.low.north), jsonNumber(check.high.north)}},
+                    {"height", {jsonNumber(check.low.height), jsonNumber(check.high.height)}}};
+  file["margin"] = check.track->margin;
+  file["triangles"] = {
+      {"road", check.roadTriangles}, {"infield", check.infieldTriangles}, {"outerGround", check.outerTriangles}};
+  file["steepestRoad"] = slopeJson(check, check.steepestRoad);
+  file["steepestGround"] = slopeJson(check, check.steepestGround);
+  file["crashSlopes"] = TJson::array();
+  for (const TSlope& s : check.crashSlopes) file["crashSlopes"].push_back(slopeJson(check, s));
 }
 
 void refusedJson(TJson* json, const TTrackCheck& check) {
   const TLoadDetail& d = check.detail;
-  json->key("fault");
-  json->string(faultName(d.fault));
-  if (d.line > 0) {
-    json->key("line");
-    json->integer(d.line);
-  }
-  if (d.fault == faultHeader || d.fault == faultNotANumber) {
-    json->key("token");
-    json->string(d.token);
-  }
-  if (!check.atFault.empty()) {
-    json->key("atFault");
-    json->open('[');
-    for (const TWaypointRef& w : check.atFault) waypointJson(json, w);
-    json->close(']');
-  }
-  if (d.fault == faultTooClose) {
-    json->key("apart");
-    json->number(check.apart);
-  }
-  if (d.fault == faultCrossing) {
-    json->key("crossingAt");
-    json->open('{', true);
-    json->key("east");
-    json->number(check.crossingAt.east);
-    json->key("north");
-    json->number(check.crossingAt.north);
-    json->close('}');
-  }
+  TJson& file = *json;
+  file["fault"] = faultName(d.fault);
+  if (d.line > 0) file["line"] = d.line;
+  if (d.fault == faultHeader || d.fault == faultNotANumber) file["token"] = jsonText(d.token);
+  if (!check.atFault.empty()) file["atFault"] = waypointsJson(check.atFault);
+  if (d.fault == faultTooClose) file["apart"] = jsonNumber(check.apart);
+  if (d.fault == faultCrossing)
+    file["crossingAt"] = {{"east", jsonNumber(check.crossingAt.east)}, {"north", jsonNumber(check.crossingAt.north)}};
   if (d.fault == faultNotClockwise) {
-    json->key("turnSumDegrees");
-    json->number(check.turnSumDegrees);
-    json->key("reversedResult");
-    json->integer(check.reversedResult);
-    json->key("reversedAccepted");
-    json->boolean(check.reversedResult == loadOk);
+    file["turnSumDegrees"] = jsonNumber(check.turnSumDegrees);
+    file["reversedResult"] = check.reversedResult;
+    file["reversedAccepted"] = check.reversedResult == loadOk;
   }
 }
 
@@ -364,41 +228,52 @@ std::string formatNumber(double value) {
   return s == "-0" ? "0" : s;
 }
 
+double shownNumber(double value) { return std::strtod(formatNumber(value).c_str(), nullptr); }
+
+std::string printable(const std::string& bytes, bool quoted) {
+  std::string out;
+  for (unsigned char c : bytes) {
+    if (quoted && (c == '"' || c == '\\')) {
+      out += '\\';
+      out += char(c);
+    } else if (c < 0x20 || c >= 0x7f) {
+      char code[8];
+      std::snprintf(code, sizeof code, "\\x%02x", c);
+      out += code;
+    } else {
+      out += char(c);
+    }
+  }
+  return out;
+}
+
+std::string quoted(const std::string& bytes, size_t longest) {
+  if (bytes.size() <= longest) return "\"" + printable(bytes, true) + "\"";
+  return "\"" + printable(bytes.substr(0, longest), true) + "...\"";
+}
+
 std::string checkText(const TTrackCheck& check) {
   if (check.accepted()) return check.file + ": accepted\n" + acceptedText(check) + noteText(check);
   return check.file + ": refused\n" + check.message + "\n" + faultText(check) + noteText(check);
 }
 
 std::string checksJson(const std::vector<TTrackCheck>& checks) {
-  TJson json;
+  TJson files = TJson::array();
   bool allAccepted = true;
-  json.open('{');
-  json.key("files");
-  json.open('[');
   for (const TTrackCheck& check : checks) {
     allAccepted = allAccepted && check.accepted();
-    json.open('{');
-    json.key("file");
-    json.string(check.file);
-    json.key("accepted");
-    json.boolean(check.accepted());
-    json.key("result");
-    json.integer(check.result);
-    json.key("message");
-    json.string(check.message);
+    TJson file = {{"file", jsonText(check.file)},
+                  {"accepted", check.accepted()},
+                  {"result", check.result},
+                  {"message", check.message}};
     if (check.accepted())
-      acceptedJson(&json, check);
+      acceptedJson(&file, check);
     else
-      refusedJson(&json, check);
-    if (check.detail.finalGroupNumbers != 3 && !check.waypoints.empty()) {
-      json.key("lastWaypointNumbers");
-      json.integer(check.detail.finalGroupNumbers);
-    }
-    json.close('}');
+      refusedJson(&file, check);
+    if (check.detail.finalGroupNumbers != 3 && !check.waypoints.empty())
+      file["lastWaypointNumbers"] = check.detail.finalGroupNumbers;
+    files.push_back(std::move(file));
   }
-  json.close(']');
-  json.key("allAccepted");
-  json.boolean(allAccepted);
-  json.close('}');
-  return json.text + "\n";
+  TJson report = {{"files", std::move(files)}, {"allAccepted", allAccepted}};
+  return report.dump(2, ' ', true) + "\n";
 }

@@ -1,6 +1,7 @@
 // zarvanto-track: checks track files, draws their maps and makes tracks from routes for track
 // authors.
 #include <dirent.h>
+#include <getopt.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -61,15 +62,18 @@ int usageError() {
   return exitUsage;
 }
 
-int check(const std::vector<std::string>& arguments) {
+// Each command reads its options with getopt from its own arguments, the command's name first
+// in the place of the program's. The leading ':' keeps getopt's own messages back: an unknown
+// option comes back as '?' and one without its value as ':', and both are told with the usage.
+int check(int argc, char** argv) {
+  enum { optionJson = 256 };
+  const option longOptions[] = {{"json", no_argument, nullptr, optionJson}, {}};
   bool json = false;
-  std::vector<std::string> files;
-  for (const std::string& argument : arguments) {
-    if (argument == "--json")
-      json = true;
-    else
-      files.push_back(argument);
+  for (int c; (c = getopt_long(argc, argv, ":", longOptions, nullptr)) != -1;) {
+    if (c != optionJson) return usageError();
+    json = true;
   }
+  std::vector<std::string> files(argv + optind, argv + argc);
   if (files.empty()) return usageError();
   std::vector<TTrackCheck> checks;
   bool allAccepted = true;
@@ -82,19 +86,14 @@ int check(const std::vector<std::string>& arguments) {
   return allAccepted ? exitAccepted : exitRefused;
 }
 
-int map(const std::vector<std::string>& arguments) {
-  std::string file, output = "-";
-  for (size_t i = 0; i < arguments.size(); i++) {
-    if (arguments[i] == "-o") {
-      if (++i == arguments.size()) return usageError();
-      output = arguments[i];
-    } else if (file.empty()) {
-      file = arguments[i];
-    } else {
-      return usageError();
-    }
+int map(int argc, char** argv) {
+  std::string output = "-";
+  for (int c; (c = getopt(argc, argv, ":o:")) != -1;) {
+    if (c != 'o') return usageError();
+    output = optarg;
   }
-  if (file.empty()) return usageError();
+  if (optind + 1 != argc) return usageError();
+  std::string file = argv[optind];
   TTrackCheck checked = checkTrackFile(file);
   std::string svg = trackMapSvg(checked);
   std::FILE* out = output == "-" ? stdout : std::fopen(output.c_str(), "w");
@@ -145,42 +144,47 @@ bool parseOption(const std::string& text, double low, double* value) {
   return !text.empty() && end == text.c_str() + text.size() && std::isfinite(*value) && *value >= low;
 }
 
-int import(const std::vector<std::string>& arguments) {
-  std::string input, output;
+int import(int argc, char** argv) {
+  enum { optionTitle = 256, optionSpacing, optionScale, optionHeightScale, optionClose, optionKeepHeights };
+  const option longOptions[] = {{"title", required_argument, nullptr, optionTitle},
+                                {"spacing", required_argument, nullptr, optionSpacing},
+                                {"scale", required_argument, nullptr, optionScale},
+                                {"height-scale", required_argument, nullptr, optionHeightScale},
+                                {"close", no_argument, nullptr, optionClose},
+                                {"keep-heights", no_argument, nullptr, optionKeepHeights},
+                                {}};
+  std::string output;
   TImportOptions options;
-  for (size_t i = 0; i < arguments.size(); i++) {
-    const std::string& a = arguments[i];
-    bool valued = a == "-o" || a == "--title" || a == "--spacing" || a == "--scale" || a == "--height-scale";
-    if (valued && ++i == arguments.size()) return usageError();
-    const std::string& value = valued ? arguments[i] : a;
+  int index = 0;  // of the long option found
+  for (int c; (c = getopt_long(argc, argv, ":o:", longOptions, &index)) != -1;) {
     double number = 0.0;
-    bool numeric = a == "--spacing" || a == "--scale" || a == "--height-scale";
-    double low = a == "--spacing" ? double(minWaypointDistance) : (a == "--scale" ? 1e-9 : 0.0);
-    if (numeric && !parseOption(value, low, &number)) {
-      std::fprintf(stderr, "zarvanto-track: %s takes a number of at least %s, not \"%s\"\n", a.c_str(),
-                   formatNumber(low).c_str(), value.c_str());
+    bool numeric = c == optionSpacing || c == optionScale || c == optionHeightScale;
+    double low = c == optionSpacing ? double(minWaypointDistance) : (c == optionScale ? 1e-9 : 0.0);
+    if (numeric && !parseOption(optarg, low, &number)) {
+      std::fprintf(stderr, "zarvanto-track: --%s takes a number of at least %s, not \"%s\"\n", longOptions[index].name,
+                   formatNumber(low).c_str(), optarg);
       return exitUsage;
     }
-    if (a == "-o")
-      output = value;
-    else if (a == "--title")
-      options.title = value;
-    else if (a == "--spacing")
+    if (c == 'o')
+      output = optarg;
+    else if (c == optionTitle)
+      options.title = optarg;
+    else if (c == optionSpacing)
       options.spacing = number;
-    else if (a == "--scale")
+    else if (c == optionScale)
       options.scale = number;
-    else if (a == "--height-scale")
+    else if (c == optionHeightScale)
       options.heightScale = number;
-    else if (a == "--close")
+    else if (c == optionClose)
       options.close = true;
-    else if (a == "--keep-heights")
+    else if (c == optionKeepHeights)
       options.keepHeights = true;
-    else if (input.empty() && (a.empty() || a[0] != '-'))
-      input = a;
     else
       return usageError();
   }
-  if (input.empty() || output.empty()) return usageError();
+  // A route is read from a file: "-" names no standard input here.
+  std::string input = optind + 1 == argc ? argv[optind] : "";
+  if (input.empty() || input[0] == '-' || output.empty()) return usageError();
   std::string text;
   if (!readInput(input, &text)) {
     std::fprintf(stderr, "zarvanto-track: can't read %s\n", input.c_str());
@@ -229,8 +233,11 @@ bool recordFiles(const std::string& folder, std::vector<std::string>* paths) {
 
 // Every kept record by title, or the one of the track named; a record that can't be taken is
 // told with why, and the rest still listed.
-int records(const std::vector<std::string>& arguments) {
-  if (arguments.size() > 1 || (arguments.size() == 1 && arguments[0].rfind('-', 0) == 0)) return usageError();
+int records(int argc, char** argv) {
+  // A track is named by its file: "-" names none.
+  if (getopt(argc, argv, ":") != -1 || optind + 1 < argc || (optind < argc && argv[optind][0] == '-'))
+    return usageError();
+  std::vector<std::string> arguments(argv + optind, argv + argc);
   std::string folder = recordsFolder(), message;
   if (folder.empty()) {
     std::fputs("zarvanto-track: no folder for records: HOME and XDG_DATA_HOME are unset or not absolute\n", stderr);
@@ -275,7 +282,6 @@ int records(const std::vector<std::string>& arguments) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> arguments(argv + std::min(argc, 2), argv + argc);
   if (argc >= 2 && std::strcmp(argv[1], "--help") == 0) {
     std::printf("%s%s", usage, help);
     return 0;
@@ -284,9 +290,9 @@ int main(int argc, char** argv) {
     std::printf("zarvanto-track %s\n", ZARVANTO_VERSION);
     return 0;
   }
-  if (argc >= 2 && std::strcmp(argv[1], "check") == 0) return check(arguments);
-  if (argc >= 2 && std::strcmp(argv[1], "map") == 0) return map(arguments);
-  if (argc >= 2 && std::strcmp(argv[1], "import") == 0) return import(arguments);
-  if (argc >= 2 && std::strcmp(argv[1], "records") == 0) return records(arguments);
+  if (argc >= 2 && std::strcmp(argv[1], "check") == 0) return check(argc - 1, argv + 1);
+  if (argc >= 2 && std::strcmp(argv[1], "map") == 0) return map(argc - 1, argv + 1);
+  if (argc >= 2 && std::strcmp(argv[1], "import") == 0) return import(argc - 1, argv + 1);
+  if (argc >= 2 && std::strcmp(argv[1], "records") == 0) return records(argc - 1, argv + 1);
   return usageError();
 }

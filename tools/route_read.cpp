@@ -4,11 +4,12 @@
 
 #include <cctype>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <nlohmann/json.hpp>
 #include <pugixml.hpp>
+
+#include "tools/check_report.h"
 
 namespace {
 
@@ -17,20 +18,7 @@ constexpr size_t quotedLength = 40;  // characters of bad input a message repeat
 using json = nlohmann::json;
 
 // Bad input as a message repeats it: short, and safe to print.
-std::string shownText(const std::string& text) {
-  std::string out = "\"";
-  for (size_t i = 0; i < text.size() && i < quotedLength; i++) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c < 0x20 || c >= 0x7f || c == '"') {
-      char code[8];
-      std::snprintf(code, sizeof code, "\\x%02x", c);
-      out += code;
-    } else {
-      out += char(c);
-    }
-  }
-  return out + (text.size() > quotedLength ? "...\"" : "\"");
-}
+std::string shownText(const std::string& text) { return quoted(text, quotedLength); }
 
 std::string trimmed(const std::string& text) {
   size_t start = 0, end = text.size();

@@ -4,10 +4,10 @@
 // car.
 #include "tools/track_import.h"
 
+#include <GeographicLib/LocalCartesian.hpp>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <deque>
 
 #include "tools/check_report.h"
@@ -16,9 +16,6 @@
 
 namespace {
 
-// The ellipsoid (WGS 84) on which GPS gives latitudes and longitudes.
-constexpr double earthRadius = 6378137.0;  // metres at the equator
-constexpr double earthFlattening = 1.0 / 298.257223563;
 constexpr double radiansPerDegree = pi / 180.0;
 
 // Input points nearer than this part of the spacing to the last one kept are passed over: a
@@ -42,17 +39,6 @@ constexpr double heightUnit = 1e4;              // the same as a scale
 // doubles can be some degrees off the game's, or the heights' last decimal can tilt them.
 constexpr double thinAngle = 1e-3;  // radians at the first corner
 constexpr double thinWidth = 0.05;  // units across from the longest side
-
-struct TEarthPoint {
-  double x, y, z;  // metres from the earth's centre
-};
-
-TEarthPoint earthPoint(double latitude, double longitude) {
-  double e2 = earthFlattening * (2.0 - earthFlattening);
-  double lat = latitude * radiansPerDegree, lon = longitude * radiansPerDegree;
-  double n = earthRadius / std::sqrt(1.0 - e2 * std::sin(lat) * std::sin(lat));
-  return {n * std::cos(lat) * std::cos(lon), n * std::cos(lat) * std::sin(lon), n * (1.0 - e2) * std::sin(lat)};
-}
 
 // A longitude as an offset from another, in -180 to 180, so a route over the date line stays whole.
 double longitudeFrom(double longitude, double reference) {
@@ -442,8 +428,8 @@ std::string heightsText(const TImport& import) {
 bool findCrossing(const TImport& import, TCrossing* crossing) {
   if (import.places.size() < 3) return false;
   std::vector<Vec3> w;
-  auto asWritten = [](double value) { return float(std::strtod(formatNumber(value).c_str(), nullptr)); };
-  for (const TPlanePoint& p : import.places) w.push_back({asWritten(p.east), 0.0f, -asWritten(p.north)});
+  for (const TPlanePoint& p : import.places)
+    w.push_back({float(shownNumber(p.east)), 0.0f, -float(shownNumber(p.north))});
   w.push_back(w.front());
   for (auto [i, j] : segmentPairsThatMayCross(w.data(), int32_t(import.places.size()))) {
     float u, v;
@@ -476,15 +462,15 @@ bool projectRoute(const TRoute& route, std::vector<TPlanePoint>* plane, std::str
     for (const TRoutePoint& p : route.points) plane->push_back({p.x - middleX, p.y - middleY});
     return true;
   }
-  // East, north and up at the middle; the plane is the ground's tangent there.
-  double latitude = middleY, longitude = reference + middleX;
-  TEarthPoint origin = earthPoint(latitude, longitude);
-  double sinLat = std::sin(latitude * radiansPerDegree), cosLat = std::cos(latitude * radiansPerDegree);
-  double sinLon = std::sin(longitude * radiansPerDegree), cosLon = std::cos(longitude * radiansPerDegree);
+  // East, north and up at the middle on the world's ellipsoid (WGS 84, as GPS gives), the plane
+  // the ground's tangent there. Every point is taken at the ellipsoid's height: a route's heights
+  // may be missing at some points, and where given they would only stretch the plan by the
+  // height over the earth's radius, 0.016 % at 1000 m, less than a recording's own error.
+  GeographicLib::LocalCartesian frame(middleY, reference + middleX, 0.0);
   for (size_t i = 0; i < route.points.size(); i++) {
-    TEarthPoint q = earthPoint(route.points[i].y, route.points[i].x);
-    double dx = q.x - origin.x, dy = q.y - origin.y, dz = q.z - origin.z;
-    double away = std::sqrt(dx * dx + dy * dy + dz * dz);
+    double east, north, up;
+    frame.Forward(route.points[i].y, route.points[i].x, 0.0, east, north, up);
+    double away = std::hypot(east, north, up);
     if (away > maxRouteRadius) {
       *problem = "point " + std::to_string(i + 1) + " lies " + formatNumber(away / 1000.0) +
                  " km from the route's middle; a route may reach " + formatNumber(maxRouteRadius / 1000.0) +
@@ -492,7 +478,7 @@ bool projectRoute(const TRoute& route, std::vector<TPlanePoint>* plane, std::str
       plane->clear();
       return false;
     }
-    plane->push_back({-sinLon * dx + cosLon * dy, -sinLat * cosLon * dx - sinLat * sinLon * dy + cosLat * dz});
+    plane->push_back({east, north});
   }
   return true;
 }

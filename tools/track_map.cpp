@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "tools/check_report.h"
 #include "track/triangle.h"
 
 namespace {
@@ -33,19 +34,19 @@ std::string rgb(const float colour[3]) {
   return "rgb(" + channel(colour[0]) + "," + channel(colour[1]) + "," + channel(colour[2]) + ")";
 }
 
-std::string xmlText(const std::string& text) {
+// Words in the markup: as the reports print them, with the characters markup reserves as its
+// entities, a different escape from the reports' own.
+std::string xmlText(const std::string& words) {
   std::string out;
-  for (unsigned char c : text) {
+  for (char c : printable(words, false)) {
     if (c == '<')
       out += "&lt;";
     else if (c == '>')
       out += "&gt;";
     else if (c == '&')
       out += "&amp;";
-    else if (c < 0x20 || c >= 0x7f)  // the title need not be UTF-8
-      out += '?';
     else
-      out += char(c);
+      out += c;
   }
   return out;
 }
