@@ -173,26 +173,36 @@ def racing(game, counter, tracks_dir, runs):
     print("\nTarget at most 20%% of a core at 100 frames a second or more: %s" % verdict)
 
 
-def sound(game, counter, tracks_dir, runs):
-    conf = "/tmp/zarvanto-sound-bench-%d.conf" % os.getpid()
-    with open(conf, "w") as out:
-        out.write("[wave]\nfile = /dev/null\n")
-    variants = [("silent (no sound device)", {"ALSOFT_DRIVERS": "none"}),
-                ("sound (mixed by OpenAL Soft)", {"ALSOFT_DRIVERS": "wave", "ALSOFT_CONF": conf})]
-    results = {name: [] for name, _ in variants}
+def side_by_side(game, counter, tracks_dir, runs, variants, what, target):
+    """The racing run once for each variant (a name, the environment it adds and what to do before
+    it), the variants taking turns run by run; prints the medians and how many percentage points
+    of a core the second adds to the first."""
+    results = {name: [] for name, _, _ in variants}
     for k in range(runs):
-        for name, env in variants[::1 if k % 2 == 0 else -1]:
+        for name, env, prepare in variants[::1 if k % 2 == 0 else -1]:
+            prepare()
             results[name].append(racing_once(game, counter, tracks_dir, env))
-    os.remove(conf)
     print("| game | frames per second | share of one core | each run's share | runs |")
     print("|---|---:|---:|---|---:|")
-    for name, _ in variants:
+    for name, _, _ in variants:
         shares = ", ".join("%.1f%%" % r[1] for r in results[name])
         print("| %s | %.0f | %.1f%% | %s | %d |" % (name, statistics.median(r[0] for r in results[name]),
                                                    statistics.median(r[1] for r in results[name]), shares, runs))
     rise = statistics.median(r[1] for r in results[variants[1][0]]) - \
         statistics.median(r[1] for r in results[variants[0][0]])
-    print("\nThe sound adds %.1f percentage points (target at most 2: %s)" % (rise, "met" if rise <= 2 else "MISSED"))
+    print("\n%s adds %.1f percentage points (target at most %g: %s)"
+          % (what, rise, target, "met" if rise <= target else "MISSED"))
+
+
+def sound(game, counter, tracks_dir, runs):
+    conf = "/tmp/zarvanto-sound-bench-%d.conf" % os.getpid()
+    with open(conf, "w") as out:
+        out.write("[wave]\nfile = /dev/null\n")
+    side_by_side(game, counter, tracks_dir, runs,
+                 [("silent (no sound device)", {"ALSOFT_DRIVERS": "none"}, lambda: None),
+                  ("sound (mixed by OpenAL Soft)", {"ALSOFT_DRIVERS": "wave", "ALSOFT_CONF": conf}, lambda: None)],
+                 "The sound", 2)
+    os.remove(conf)
 
 
 def write_ghost_record(game, tracks_dir):
@@ -222,24 +232,10 @@ def write_ghost_record(game, tracks_dir):
 def ghost(game, counter, tracks_dir, runs):
     record = write_ghost_record(game, tracks_dir)
     kept = open(record).read()
-    variants = [("no record", False), ("the record's ghost in view", True)]
-    results = {name: [] for name, _ in variants}
-    for k in range(runs):
-        for name, with_ghost in variants[::1 if k % 2 == 0 else -1]:
-            if with_ghost:
-                open(record, "w").write(kept)
-            elif os.path.exists(record):
-                os.remove(record)
-            results[name].append(racing_once(game, counter, tracks_dir))
-    print("| game | frames per second | share of one core | each run's share | runs |")
-    print("|---|---:|---:|---|---:|")
-    for name, _ in variants:
-        shares = ", ".join("%.1f%%" % r[1] for r in results[name])
-        print("| %s | %.0f | %.1f%% | %s | %d |" % (name, statistics.median(r[0] for r in results[name]),
-                                                   statistics.median(r[1] for r in results[name]), shares, runs))
-    rise = statistics.median(r[1] for r in results[variants[1][0]]) - \
-        statistics.median(r[1] for r in results[variants[0][0]])
-    print("\nThe ghost adds %.1f percentage points (target at most 1: %s)" % (rise, "met" if rise <= 1 else "MISSED"))
+    side_by_side(game, counter, tracks_dir, runs,
+                 [("no record", None, lambda: os.path.exists(record) and os.remove(record)),
+                  ("the record's ghost in view", None, lambda: open(record, "w").write(kept))],
+                 "The ghost", 1)
 
 
 def main():
