@@ -165,22 +165,16 @@ int import(int argc, char** argv) {
                    formatNumber(low).c_str(), optarg);
       return exitUsage;
     }
-    if (c == 'o')
-      output = optarg;
-    else if (c == optionTitle)
-      options.title = optarg;
-    else if (c == optionSpacing)
-      options.spacing = number;
-    else if (c == optionScale)
-      options.scale = number;
-    else if (c == optionHeightScale)
-      options.heightScale = number;
-    else if (c == optionClose)
-      options.close = true;
-    else if (c == optionKeepHeights)
-      options.keepHeights = true;
-    else
-      return usageError();
+    switch (c) {
+      case 'o': output = optarg; break;
+      case optionTitle: options.title = optarg; break;
+      case optionSpacing: options.spacing = number; break;
+      case optionScale: options.scale = number; break;
+      case optionHeightScale: options.heightScale = number; break;
+      case optionClose: options.close = true; break;
+      case optionKeepHeights: options.keepHeights = true; break;
+      default: return usageError();
+    }
   }
   // A route is read from a file: "-" names no standard input here.
   std::string input = optind + 1 == argc ? argv[optind] : "";
