@@ -4,9 +4,10 @@
 // - Segments at an angle (the determinant is more than 2^-19 of the product of their lengths):
 //   the crossing it reports lies within a quarter of their lengths of both, so their plan boxes,
 //   each widened by a quarter of its segment's length, overlap. A grid of cells finds those.
-// - Nearly parallel segments: rounding alone then decides, even for segments far apart along the
-//   same line. But both lie on nearly one line, so sorting the segments by direction and then
-//   comparing the offsets of their lines from the track's centre finds those.
+// - Nearly parallel segments: rounding alone then decides, but only for segments close together
+//   along nearly one line. Their directions and the offsets of their lines from the track's
+//   centre agree, and their starts lie within a few of their lengths of each other (see
+//   parallelReach below), so a second grid of boxes that wide round the starts finds those.
 #include "track/segment_pairs.h"
 
 #include <algorithm>
@@ -17,6 +18,10 @@ constexpr double parallelLimit = 1.0 / 524288.0;          // 2^-19: the determin
 constexpr double boxWidening = 0.25;                      // of a segment's length; the angled case needs 0.231
 constexpr double directionTolerance = 2 * parallelLimit;  // radians between nearly parallel segments
 constexpr double cellPerMeanLength = 2.0;                 // side of a grid cell, in mean segment lengths
+constexpr double parallelReach = 17.0;  // of a segment's taxicab length: how far from its start the start
+                                        // of a segment it may be found crossing lies; the bound is 16.01
+constexpr double tinyComponent = 1.0 / 1099511627776.0;  // 2^-40: a plan step this small but not zero
+                                                         // may square below the floats' normal range
 
 namespace {
 
@@ -36,33 +41,27 @@ void addPair(std::vector<std::pair<int32_t, int32_t>>* pairs, int32_t n, int32_t
   pairs->push_back({i, j});
 }
 
-// Pairs whose widened boxes share a cell: each found once, in the cell that holds the lowest
-// corner of the two boxes' overlap.
-void addAngledPairs(const Vec3* waypoints, int32_t n, std::vector<std::pair<int32_t, int32_t>>* pairs) {
-  std::vector<TSegmentBox> boxes(static_cast<size_t>(n));
-  double totalLength = 0.0;
-  double minX = waypoints[0].x, maxX = minX, minZ = waypoints[0].z, maxZ = minZ;
-  for (int32_t s = 0; s < n; s++) {
-    Vec3 p = waypoints[s], q = waypoints[s + 1];
-    double length = planLength(double(q.x) - p.x, double(q.z) - p.z);
-    totalLength += length;
-    double widen = boxWidening * length + 1e-9 * (1.0 + std::fabs(p.x) + std::fabs(p.z));
-    boxes[size_t(s)] = {std::min<double>(p.x, q.x) - widen, std::min<double>(p.z, q.z) - widen,
-                        std::max<double>(p.x, q.x) + widen, std::max<double>(p.z, q.z) + widen};
+// Pairs of the given segments whose boxes overlap and that accept takes: each found once, in the
+// cell that holds the lowest corner of the two boxes' overlap. Cells are about cellSize, but no
+// more than a million: a few very large boxes then cover many cells instead of every small one
+// covering a few.
+template <class Accept>
+void addOverlappingPairs(const std::vector<TSegmentBox>& boxes, const std::vector<int32_t>& segments, double cellSize,
+                         int32_t n, Accept accept, std::vector<std::pair<int32_t, int32_t>>* pairs) {
+  if (segments.size() < 2) return;
+  double minX = INFINITY, minZ = INFINITY, maxX = -INFINITY, maxZ = -INFINITY;
+  for (int32_t s : segments) {
     minX = std::min(minX, boxes[size_t(s)].minX);
     minZ = std::min(minZ, boxes[size_t(s)].minZ);
     maxX = std::max(maxX, boxes[size_t(s)].maxX);
     maxZ = std::max(maxZ, boxes[size_t(s)].maxZ);
   }
-  // Cells about twice the mean length, but no more than a million: a few very long segments
-  // then cover many cells instead of every short one covering a few.
-  double cellSize = cellPerMeanLength * totalLength / n;
   cellSize = std::max({cellSize, (maxX - minX) / 1024.0, (maxZ - minZ) / 1024.0, 1e-9});
   auto cellOf = [&](double x, double z) {
     return (int64_t(std::floor((z - minZ) / cellSize)) << 32) | int64_t(std::floor((x - minX) / cellSize));
   };
   std::vector<std::pair<int64_t, int32_t>> filed;
-  for (int32_t s = 0; s < n; s++) {
+  for (int32_t s : segments) {
     const TSegmentBox& box = boxes[size_t(s)];
     int64_t first = cellOf(box.minX, box.minZ), last = cellOf(box.maxX, box.maxZ);
     for (int64_t row = first >> 32; row <= last >> 32; row++)
@@ -78,12 +77,45 @@ void addAngledPairs(const Vec3* waypoints, int32_t n, std::vector<std::pair<int3
         const TSegmentBox &p = boxes[size_t(filed[a].second)], &q = boxes[size_t(filed[b].second)];
         if (p.maxX < q.minX || q.maxX < p.minX || p.maxZ < q.minZ || q.maxZ < p.minZ) continue;
         if (cellOf(std::max(p.minX, q.minX), std::max(p.minZ, q.minZ)) != filed[from].first) continue;
-        addPair(pairs, n, filed[a].second, filed[b].second);
+        if (accept(filed[a].second, filed[b].second)) addPair(pairs, n, filed[a].second, filed[b].second);
       }
   }
 }
 
-// Pairs of nearly parallel segments whose lines lie close together.
+// Pairs whose plan boxes, widened, overlap.
+void addAngledPairs(const Vec3* waypoints, int32_t n, std::vector<std::pair<int32_t, int32_t>>* pairs) {
+  std::vector<TSegmentBox> boxes(static_cast<size_t>(n));
+  std::vector<int32_t> segments(static_cast<size_t>(n));
+  double totalLength = 0.0;
+  for (int32_t s = 0; s < n; s++) {
+    Vec3 p = waypoints[s], q = waypoints[s + 1];
+    double length = planLength(double(q.x) - p.x, double(q.z) - p.z);
+    totalLength += length;
+    double widen = boxWidening * length + 1e-9 * (1.0 + std::fabs(p.x) + std::fabs(p.z));
+    boxes[size_t(s)] = {std::min<double>(p.x, q.x) - widen, std::min<double>(p.z, q.z) - widen,
+                        std::max<double>(p.x, q.x) + widen, std::max<double>(p.z, q.z) + widen};
+    segments[size_t(s)] = s;
+  }
+  addOverlappingPairs(
+      boxes, segments, cellPerMeanLength * totalLength / n, n, [](int32_t, int32_t) { return true; }, pairs);
+}
+
+// Why nearly parallel segments far apart are never found crossing. With a, b the two segments'
+// plan steps and c the step from the start of the first to the start of the second, as the test
+// computes them in floats, and D = a x b exactly, T(p, q) = |p.z q.x| + |p.x q.z| and u the
+// floats' rounding (2^-24): the test reports only when both numerators are nonzero and smaller
+// than the determinant.
+// - A nonzero difference of two float products is at least 2^-25 of the larger, so
+//   T(c, b) and T(c, a) are below 4 (1 + 4u) (|D| / u + T(a, b)). As T(c, b) + T(c, a) is at least
+//   |c.x| (|a.z| + |b.z|) and T(a, b) at most (|a.z| + |b.z|) max(|a.x|, |b.x|), and the same with
+//   x and z swapped, |c| is below 8.001 (1 + r) times the taxicab lengths |a| + |b|, where
+//   r = |D| / (u T(a, b)).
+// - Exactly, D c = (c x b) a - (c x a) b, and each numerator is within the determinant's
+//   rounding and its own of the exact cross product; with the bound above, |c| is below
+//   5.0001 (1 + 1 / r) (|a| + |b|).
+// One of the two is at most 16.01 (|a| + |b|) whatever r is. Exactly parallel steps (D = 0) give a
+// zero determinant, which the test never reports. The bound assumes products in the floats'
+// normal range; a segment with a tinier nonzero step is paired with every other instead.
 void addParallelPairs(const Vec3* waypoints, int32_t n, std::vector<std::pair<int32_t, int32_t>>* pairs) {
   double minX = waypoints[0].x, maxX = minX, minZ = waypoints[0].z, maxZ = minZ, longest = 0.0;
   for (int32_t s = 0; s < n; s++) {
@@ -100,7 +132,8 @@ void addParallelPairs(const Vec3* waypoints, int32_t n, std::vector<std::pair<in
   // a segment's length the near-parallel allows, the rounding over the distance between them,
   // and the turn between their directions carried out to the centre.
   double offsetTolerance = 2 * parallelLimit * longest + 2 * directionTolerance * reach + 1e-6 * (1.0 + reach);
-  std::vector<TLine> lines;
+  std::vector<TLine> lines(static_cast<size_t>(n), {0.0, 0.0, -1});
+  std::vector<TLine> byDirection;
   for (int32_t s = 0; s < n; s++) {
     double dx = double(waypoints[s + 1].x) - waypoints[s].x, dz = double(waypoints[s + 1].z) - waypoints[s].z;
     if (dx == 0.0 && dz == 0.0) continue;
@@ -109,17 +142,56 @@ void addParallelPairs(const Vec3* waypoints, int32_t n, std::vector<std::pair<in
     if (direction >= pi) direction -= pi;
     double offset =
         -std::sin(direction) * (waypoints[s].x - centreX) + std::cos(direction) * (waypoints[s].z - centreZ);
-    lines.push_back({direction, offset, s});
+    lines[size_t(s)] = {direction, offset, s};
+    byDirection.push_back(lines[size_t(s)]);
   }
-  std::sort(lines.begin(), lines.end(), [](const TLine& a, const TLine& b) { return a.direction < b.direction; });
+  if (byDirection.size() < 2) return;
   // Directions just below pi meet those just above 0 once turned by pi, which flips the offset.
-  size_t count = lines.size();
-  for (size_t k = 0; k < count && lines[k].direction < directionTolerance; k++)
-    lines.push_back({lines[k].direction + pi, -lines[k].offset, lines[k].segment});
-  for (size_t a = 0; a < lines.size(); a++)
-    for (size_t b = a + 1; b < lines.size() && lines[b].direction - lines[a].direction <= directionTolerance; b++)
-      if (std::fabs(lines[b].offset - lines[a].offset) <= offsetTolerance)
-        addPair(pairs, n, lines[a].segment, lines[b].segment);
+  auto accept = [&](int32_t s, int32_t t) {
+    const TLine &p = lines[size_t(s)], &q = lines[size_t(t)];
+    if (p.segment < 0 || q.segment < 0) return false;
+    Vec2 a = planDelta(waypoints[s], waypoints[s + 1]), b = planDelta(waypoints[t], waypoints[t + 1]);
+    if (double(a.z) * b.x == double(a.x) * b.z) return false;  // exactly parallel
+    const TLine &low = p.direction <= q.direction ? p : q, &high = p.direction <= q.direction ? q : p;
+    if (high.direction - low.direction <= directionTolerance)
+      return std::fabs(high.offset - low.offset) <= offsetTolerance;
+    return low.direction < directionTolerance && (low.direction + pi) - high.direction <= directionTolerance &&
+           std::fabs(high.offset + low.offset) <= offsetTolerance;
+  };
+  // Only segments with another of nearly their direction can pair; in direction order, that
+  // other or one nearer lies next to them, or across the turn from pi back to 0.
+  std::sort(byDirection.begin(), byDirection.end(),
+            [](const TLine& a, const TLine& b) { return a.direction < b.direction; });
+  double lowest = byDirection.front().direction, highest = byDirection.back().direction;
+  std::vector<TSegmentBox> boxes(static_cast<size_t>(n));
+  std::vector<int32_t> nearby, anywhere;
+  double totalReach = 0.0;
+  for (size_t k = 0; k < byDirection.size(); k++) {
+    double d = byDirection[k].direction;
+    bool partnered = (k > 0 && d - byDirection[k - 1].direction <= directionTolerance) ||
+                     (k + 1 < byDirection.size() && byDirection[k + 1].direction - d <= directionTolerance) ||
+                     (d < directionTolerance && (d + pi) - highest <= directionTolerance) ||
+                     (lowest < directionTolerance && (lowest + pi) - d <= directionTolerance);
+    if (!partnered) continue;
+    int32_t s = byDirection[k].segment;
+    Vec2 step = planDelta(waypoints[s], waypoints[s + 1]);
+    bool tiny =
+        (step.x != 0.0f && std::fabs(step.x) < tinyComponent) || (step.z != 0.0f && std::fabs(step.z) < tinyComponent);
+    if (tiny) {
+      anywhere.push_back(s);
+      continue;
+    }
+    double x = waypoints[s].x, z = waypoints[s].z;
+    double r = parallelReach * (std::fabs(double(step.x)) + std::fabs(double(step.z))) +
+               1e-9 * (1.0 + std::fabs(x) + std::fabs(z));
+    boxes[size_t(s)] = {x - r, z - r, x + r, z + r};
+    totalReach += r;
+    nearby.push_back(s);
+  }
+  if (!nearby.empty()) addOverlappingPairs(boxes, nearby, 2 * totalReach / double(nearby.size()), n, accept, pairs);
+  for (int32_t s : anywhere)
+    for (const TLine& other : byDirection)
+      if (accept(s, other.segment)) addPair(pairs, n, s, other.segment);
 }
 
 }  // namespace
