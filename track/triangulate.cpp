@@ -50,10 +50,16 @@ struct TBox {
 // round the whole line is searched. Wrong signs against the two polygon edges' lines can add
 // points only near b, within a distance that grows as the edges' lines turn parallel; the box
 // round the triangle is widened by that. At a spike so sharp that those lines are parallel
-// within rounding, the points along it could block too, and every point is tested.
+// within rounding, the points along it could block too, and every point is tested. A long thin
+// ear, such as one reaching from the border's corner to the road, has a box far larger than
+// itself, over points that lie along the road beside it; so the triangle's own sides, moved out
+// by the widening, bound it too.
 struct TCornerReach {
-  TBox box;             // the triangle's plan box, widened
-  double lineX, lineZ;  // a, and the diagonal's direction c - a
+  TBox box;                                 // the triangle's plan box, widened
+  double sideX[3], sideZ[3], sideLimit[3];  // per side, unit outward normal and its limit:
+                                            // x sideX + z sideZ <= sideLimit near the triangle
+  bool sided;                               // false for a triangle too flat to tell its sides' outward normals
+  double lineX, lineZ;                      // a, and the diagonal's direction c - a
   double dirX, dirZ;
   double cX, cZ;
   double diagonalLength;
@@ -71,6 +77,20 @@ TCornerReach cornerReach(Vec3 a, Vec3 b, Vec3 c) {
                std::min({double(a.z), double(b.z), double(c.z)}) - widen,
                std::max({double(a.x), double(b.x), double(c.x)}) + widen,
                std::max({double(a.z), double(b.z), double(c.z)}) + widen};
+  // The ear turns right, so walked a, b, c its inside lies on one side of each of its sides, the
+  // side of positive area. A triangle whose area is lost in the rounding of this double
+  // arithmetic keeps its box only.
+  double area = abX * (double(c.z) - a.z) - abZ * (double(c.x) - a.x);
+  reach.sided = area > 1e-12 * abLength * planLength(double(c.x) - a.x, double(c.z) - a.z);
+  const Vec3 corners[3] = {a, b, c};
+  double scale = std::fabs(a.x) + std::fabs(a.z) + abLength + cbLength;
+  for (int k = 0; k < 3 && reach.sided; k++) {
+    Vec3 p = corners[k], q = corners[(k + 1) % 3];
+    double dx = double(q.x) - p.x, dz = double(q.z) - p.z, length = planLength(dx, dz);
+    reach.sideX[k] = dz / length;
+    reach.sideZ[k] = -dx / length;
+    reach.sideLimit[k] = reach.sideX[k] * p.x + reach.sideZ[k] * p.z + widen * std::sqrt(2.0) + 1e-9 * scale;
+  }
   reach.lineX = a.x;
   reach.lineZ = a.z;
   reach.dirX = double(c.x) - a.x;
@@ -83,6 +103,14 @@ TCornerReach cornerReach(Vec3 a, Vec3 b, Vec3 c) {
 
 bool inBox(const TBox& box, double x, double z) {
   return x >= box.minX && x <= box.maxX && z >= box.minZ && z <= box.maxZ;
+}
+
+// Whether (x, z) lies in the widened box and within the widening of the triangle's sides.
+bool nearTriangle(const TCornerReach& r, double x, double z) {
+  if (!inBox(r.box, x, z)) return false;
+  for (int k = 0; k < 3 && r.sided; k++)
+    if (x * r.sideX[k] + z * r.sideZ[k] > r.sideLimit[k]) return false;
+  return true;
 }
 
 // Whether (x, z) lies in the band round the diagonal's line: its distance from the line at most
@@ -157,6 +185,17 @@ bool bandMeetsStrip(const TCornerReach& r, const TStrip& s) {
 
 bool boxesMeet(const TBox& p, const TBox& q) {
   return p.minX <= q.maxX && q.minX <= p.maxX && p.minZ <= q.maxZ && q.minZ <= p.maxZ;
+}
+
+// Whether a box may hold a point near the triangle: it meets the widened box and has a corner
+// within each side's limit.
+bool boxNearTriangle(const TCornerReach& r, const TBox& box) {
+  if (!boxesMeet(box, r.box)) return false;
+  for (int k = 0; k < 3 && r.sided; k++)
+    if ((r.sideX[k] > 0.0 ? box.minX : box.maxX) * r.sideX[k] + (r.sideZ[k] > 0.0 ? box.minZ : box.maxZ) * r.sideZ[k] >
+        r.sideLimit[k])
+      return false;
+  return true;
 }
 
 // The polygon's points, in their order, under a binary tree of plan boxes over runs of at most
@@ -380,10 +419,10 @@ class TEarClipping {
       found = tree.blocker(
           corner,
           [&](const TBox& box, const TStrip& strip) {
-            return boxesMeet(box, reach.box) ||
+            return boxNearTriangle(reach, box) ||
                    (strip.usable ? bandMeetsStrip(reach, strip) : bandMeetsBox(reach, box));
           },
-          [&](Vec3 x) { return inBox(reach.box, x.x, x.z) || inBand(reach, x.x, x.z); }, ear, edges);
+          [&](Vec3 x) { return nearTriangle(reach, x.x, x.z) || inBand(reach, x.x, x.z); }, ear, edges);
     if (found < 0) return true;
     blockedBy[size_t(b)] = found;
     watchedCorner.push_back(b);
