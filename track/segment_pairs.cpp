@@ -35,6 +35,12 @@ struct TLine {
   int32_t segment;
 };
 
+// A segment's start along its line's direction, with its reach either way.
+struct TReachSpan {
+  double low, high;
+  int32_t segment;
+};
+
 void addPair(std::vector<std::pair<int32_t, int32_t>>* pairs, int32_t n, int32_t s, int32_t t) {
   int32_t i = std::max(s, t), j = std::min(s, t);
   if (i == j || j == i - 1 || (i == n - 1 && j == 0)) return;  // the same segment or neighbours
@@ -115,7 +121,7 @@ void addAngledPairs(const Vec3* waypoints, int32_t n, std::vector<std::pair<int3
 //   5.0001 (1 + 1 / r) (|a| + |b|).
 // One of the two is at most 16.01 (|a| + |b|) whatever r is. Exactly parallel steps (D = 0) give a
 // zero determinant, which the test never reports. The bound assumes products in the floats'
-// normal range; a segment with a tinier nonzero step is paired with every other instead.
+// normal range; a segment with a tinier nonzero step reaches along the whole line instead.
 void addParallelPairs(const Vec3* waypoints, int32_t n, std::vector<std::pair<int32_t, int32_t>>* pairs) {
   double minX = waypoints[0].x, maxX = minX, minZ = waypoints[0].z, maxZ = minZ, longest = 0.0;
   for (int32_t s = 0; s < n; s++) {
@@ -158,40 +164,53 @@ void addParallelPairs(const Vec3* waypoints, int32_t n, std::vector<std::pair<in
     return low.direction < directionTolerance && (low.direction + pi) - high.direction <= directionTolerance &&
            std::fabs(high.offset + low.offset) <= offsetTolerance;
   };
-  // Only segments with another of nearly their direction can pair; in direction order, that
-  // other or one nearer lies next to them, or across the turn from pi back to 0.
+  // Chains of directions, each within the tolerance of the one before, and in them chains of
+  // offsets: a pair accept may take lies in one, or across the turn from pi back to 0, so the
+  // lines just above 0 join the last chain turned by pi as well.
   std::sort(byDirection.begin(), byDirection.end(),
             [](const TLine& a, const TLine& b) { return a.direction < b.direction; });
-  double lowest = byDirection.front().direction, highest = byDirection.back().direction;
-  std::vector<TSegmentBox> boxes(static_cast<size_t>(n));
-  std::vector<int32_t> nearby, anywhere;
-  double totalReach = 0.0;
-  for (size_t k = 0; k < byDirection.size(); k++) {
-    double d = byDirection[k].direction;
-    bool partnered = (k > 0 && d - byDirection[k - 1].direction <= directionTolerance) ||
-                     (k + 1 < byDirection.size() && byDirection[k + 1].direction - d <= directionTolerance) ||
-                     (d < directionTolerance && (d + pi) - highest <= directionTolerance) ||
-                     (lowest < directionTolerance && (lowest + pi) - d <= directionTolerance);
-    if (!partnered) continue;
-    int32_t s = byDirection[k].segment;
-    Vec2 step = planDelta(waypoints[s], waypoints[s + 1]);
-    bool tiny =
-        (step.x != 0.0f && std::fabs(step.x) < tinyComponent) || (step.z != 0.0f && std::fabs(step.z) < tinyComponent);
-    if (tiny) {
-      anywhere.push_back(s);
-      continue;
+  for (size_t k = 0; k < byDirection.size() && byDirection[k].direction < directionTolerance; k++)
+    byDirection.push_back({byDirection[k].direction + pi, -byDirection[k].offset, byDirection[k].segment});
+  auto chains = [](std::vector<TLine>* lines, double TLine::*key, double tolerance, auto each) {
+    std::sort(lines->begin(), lines->end(), [key](const TLine& a, const TLine& b) { return a.*key < b.*key; });
+    for (size_t from = 0, to; from < lines->size(); from = to) {
+      for (to = from + 1; to < lines->size() && (*lines)[to].*key - (*lines)[to - 1].*key <= tolerance; to++) {
+      }
+      if (to - from >= 2) each(std::vector<TLine>(lines->begin() + long(from), lines->begin() + long(to)));
     }
-    double x = waypoints[s].x, z = waypoints[s].z;
-    double r = parallelReach * (std::fabs(double(step.x)) + std::fabs(double(step.z))) +
-               1e-9 * (1.0 + std::fabs(x) + std::fabs(z));
-    boxes[size_t(s)] = {x - r, z - r, x + r, z + r};
-    totalReach += r;
-    nearby.push_back(s);
-  }
-  if (!nearby.empty()) addOverlappingPairs(boxes, nearby, 2 * totalReach / double(nearby.size()), n, accept, pairs);
-  for (int32_t s : anywhere)
-    for (const TLine& other : byDirection)
-      if (accept(s, other.segment)) addPair(pairs, n, s, other.segment);
+  };
+  chains(&byDirection, &TLine::direction, directionTolerance, [&](std::vector<TLine> sameDirection) {
+    double alongX = std::cos(sameDirection.front().direction), alongZ = std::sin(sameDirection.front().direction);
+    chains(&sameDirection, &TLine::offset, offsetTolerance, [&](const std::vector<TLine>& sameLine) {
+      // Along the chain's direction, the starts of two segments that may cross lie no further
+      // apart than their reaches together: pairs of overlapping spans, swept in order of their
+      // lower ends.
+      std::vector<TReachSpan> spans;
+      for (const TLine& line : sameLine) {
+        int32_t s = line.segment;
+        Vec2 step = planDelta(waypoints[s], waypoints[s + 1]);
+        double x = waypoints[s].x, z = waypoints[s].z, along = x * alongX + z * alongZ;
+        double r = parallelReach * (std::fabs(double(step.x)) + std::fabs(double(step.z))) +
+                   1e-9 * (1.0 + std::fabs(x) + std::fabs(z));
+        bool tiny = (step.x != 0.0f && std::fabs(step.x) < tinyComponent) ||
+                    (step.z != 0.0f && std::fabs(step.z) < tinyComponent);
+        if (tiny) r = INFINITY;
+        spans.push_back({along - r, along + r, s});
+      }
+      std::sort(spans.begin(), spans.end(), [](const TReachSpan& a, const TReachSpan& b) { return a.low < b.low; });
+      std::vector<TReachSpan> open;
+      for (const TReachSpan& span : spans) {
+        size_t kept = 0;
+        for (const TReachSpan& other : open) {
+          if (other.high < span.low) continue;
+          open[kept++] = other;
+          if (accept(span.segment, other.segment)) addPair(pairs, n, span.segment, other.segment);
+        }
+        open.resize(kept);
+        open.push_back(span);
+      }
+    });
+  });
 }
 
 }  // namespace

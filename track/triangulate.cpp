@@ -19,7 +19,7 @@
 constexpr int32_t pointsPerLeaf = 16;                // consecutive polygon points under one box of the tree, at most
 constexpr double longEdgeFactor = 8;                 // an edge this many times the polygon's mean edge ends a run
 constexpr double floatRounding = 1.0 / 16777216.0;   // 2^-24, the relative error of one float operation
-constexpr double diagonalBand = 32 * floatRounding;  // widening of the diagonal's line per unit of distance
+constexpr double diagonalBand = 32 * floatRounding;  // of the products that round in the diagonal's side test
 constexpr double flatCorner = 16 * floatRounding;    // sine of the angle between the corner's edges below
                                                      // which the corner counts as straight or a spike
 
@@ -62,7 +62,6 @@ struct TCornerReach {
   double lineX, lineZ;                      // a, and the diagonal's direction c - a
   double dirX, dirZ;
   double cX, cZ;
-  double diagonalLength;
   bool everywhere;  // the spike case: test every remaining point
 };
 
@@ -97,7 +96,6 @@ TCornerReach cornerReach(Vec3 a, Vec3 b, Vec3 c) {
   reach.dirZ = double(c.z) - a.z;
   reach.cX = c.x;
   reach.cZ = c.z;
-  reach.diagonalLength = planLength(reach.dirX, reach.dirZ);
   return reach;
 }
 
@@ -113,12 +111,19 @@ bool nearTriangle(const TCornerReach& r, double x, double z) {
   return true;
 }
 
-// Whether (x, z) lies in the band round the diagonal's line: its distance from the line at most
-// diagonalBand times its distances (taxicab, which are never shorter) from a and from c.
+// Whether (x, z) lies in the band round the diagonal's line: the cross product of the diagonal
+// with the point's offset from a at most diagonalBand times the products that round in it and in
+// the same from c, each axis's offsets from a and from c times the diagonal's step along the other
+// axis. A diagonal along an axis, beside a straight road edge on that axis, thus keeps a narrow
+// band along the whole edge.
+double bandReach(const TCornerReach& r, double reachX, double reachZ) {
+  return diagonalBand * (std::fabs(r.dirZ) * reachX + std::fabs(r.dirX) * reachZ);
+}
+
 bool inBand(const TCornerReach& r, double x, double z) {
   double across = std::fabs(r.dirX * (z - r.lineZ) - r.dirZ * (x - r.lineX));
-  double reach = std::fabs(x - r.lineX) + std::fabs(z - r.lineZ) + std::fabs(x - r.cX) + std::fabs(z - r.cZ);
-  return across <= diagonalBand * r.diagonalLength * reach;
+  return across <=
+         bandReach(r, std::fabs(x - r.lineX) + std::fabs(x - r.cX), std::fabs(z - r.lineZ) + std::fabs(z - r.cZ));
 }
 
 // Whether a box may hold a point of the band: the line's cross product is linear over the box,
@@ -133,7 +138,7 @@ bool bandMeetsBox(const TCornerReach& r, const TBox& box) {
                            std::fabs(box.maxX - r.lineX) + std::fabs(box.maxX - r.cX));
   double reachZ = std::max(std::fabs(box.minZ - r.lineZ) + std::fabs(box.minZ - r.cZ),
                            std::fabs(box.maxZ - r.lineZ) + std::fabs(box.maxZ - r.cZ));
-  return nearest <= diagonalBand * r.diagonalLength * (reachX + reachZ);
+  return nearest <= bandReach(r, reachX, reachZ);
 }
 
 // A run of consecutive polygon points seen along its chord: centre, unit chord direction and
@@ -178,9 +183,8 @@ bool bandMeetsStrip(const TCornerReach& r, const TStrip& s) {
       std::max(0.0, atCentre - s.halfAlong * std::fabs(crossAlong) - s.halfAcross * std::fabs(crossAcross));
   double spreadX = s.halfAlong * std::fabs(s.alongX) + s.halfAcross * std::fabs(s.alongZ);
   double spreadZ = s.halfAlong * std::fabs(s.alongZ) + s.halfAcross * std::fabs(s.alongX);
-  double reach = std::fabs(s.centreX - r.lineX) + std::fabs(s.centreZ - r.lineZ) + std::fabs(s.centreX - r.cX) +
-                 std::fabs(s.centreZ - r.cZ) + 2 * (spreadX + spreadZ);
-  return nearest <= diagonalBand * r.diagonalLength * reach;
+  return nearest <= bandReach(r, std::fabs(s.centreX - r.lineX) + std::fabs(s.centreX - r.cX) + 2 * spreadX,
+                              std::fabs(s.centreZ - r.lineZ) + std::fabs(s.centreZ - r.cZ) + 2 * spreadZ);
 }
 
 bool boxesMeet(const TBox& p, const TBox& q) {
