@@ -265,11 +265,10 @@ class TPointTree {
   }
 
   // A remaining point but the corner's own three, where both nodeMayHold and pointMayBlock let it,
-  // that blocks; -1
-  // when none does.
+  // that blocks; -1 when none does.
   template <class NodeTest, class PointTest>
   int32_t blocker(const int32_t (&corner)[3], NodeTest nodeMayHold, PointTest pointMayBlock, const Vec3 (&ear)[3],
-                  const Vec2 (&edges)[4]) const {
+                  const Vec2 (&edges)[4]) {
     size_t stack[64];
     int depth = 0;
     stack[depth++] = 1;
@@ -285,6 +284,7 @@ class TPointTree {
       for (int32_t k = leafStart[leaf]; k < leafStart[leaf + 1]; k++) {
         if (!inPolygon[size_t(k)] || k == corner[0] || k == corner[1] || k == corner[2] || !pointMayBlock(points[k]))
           continue;
+        pointTests++;
         if (blocks(points[k], ear[0], ear[2], edges[0], edges[1], edges[2], edges[3])) return k;
       }
     }
@@ -299,6 +299,7 @@ class TPointTree {
   std::vector<TStrip> strips;
   std::vector<int32_t> remaining;
   std::vector<uint8_t> inPolygon;
+  int64_t pointTests = 0;  // points tested against a corner so far
 };
 
 // Counts over the points' first order (a Fenwick tree): how many are marked before a place,
@@ -487,7 +488,7 @@ class TEarClipping {
 
 }  // namespace
 
-std::vector<TCorners> cutGroundPolygon(const std::vector<Vec3>& polygon) {
+std::vector<TCorners> cutGroundPolygon(const std::vector<Vec3>& polygon, int64_t* pointTests) {
   int32_t n = int32_t(polygon.size());
   std::vector<TCorners> cut;
   cut.reserve(size_t(std::max(n - 2, 1)));
@@ -502,6 +503,7 @@ std::vector<TCorners> cutGroundPolygon(const std::vector<Vec3>& polygon) {
     TEarClipping clipping(polygon.data(), n);
     clipping.cut(addTriangle, points.data());
     n = clipping.remaining();
+    *pointTests += clipping.tree.pointTests;
     points[n] = points[0];
     points[n + 1] = points[1];
   }
@@ -518,4 +520,6 @@ void TTrack::addGroundTriangles(const std::vector<TCorners>& cut) {
   for (const TCorners& t : cut) triangles[triangleCount++] = new TTriangle(t.a, t.b, t.c, false);
 }
 
-void TTrack::triangulatePolygon(const std::vector<Vec3>& polygon) { addGroundTriangles(cutGroundPolygon(polygon)); }
+void TTrack::triangulatePolygon(const std::vector<Vec3>& polygon) {
+  addGroundTriangles(cutGroundPolygon(polygon, &groundPointTests));
+}
