@@ -44,11 +44,13 @@ struct TBox {
 };
 
 // Where points that block the corner a-b-c can lie. A sign of the blocking test is wrong only
-// for a point within about three roundings times its distance from a or c of the line the sign
-// is taken against. With every sign right, only points strictly inside the triangle block. A
-// wrong sign against the diagonal's line lets points anywhere along that line block, so the band
-// round the whole line is searched. Wrong signs against the two polygon edges' lines can add
-// points only near b, within a distance that grows as the edges' lines turn parallel; the box
+// for a point whose cross product with the line the sign is taken against is within about three
+// roundings of the products that round in it: the point's offset from a or c along each axis
+// times the line's step along the other. With every sign right, only points strictly inside the
+// triangle block. A wrong sign against the diagonal's line lets points anywhere along that line
+// block, so the band round the whole line is searched. Wrong signs against the two polygon
+// edges' lines can add points only near b, within a distance that grows as the edges' lines
+// turn parallel and with the products at b, which vanish for an edge along an axis; the box
 // round the triangle is widened by that. At a spike so sharp that those lines are parallel
 // within rounding, the points along it could block too, and every point is tested. A long thin
 // ear, such as one reaching from the border's corner to the road, has a box far larger than
@@ -71,7 +73,10 @@ TCornerReach cornerReach(Vec3 a, Vec3 b, Vec3 c) {
   double abLength = planLength(abX, abZ), cbLength = planLength(cbX, cbZ);
   double sine = std::fabs(abX * cbZ - abZ * cbX) / (abLength * cbLength);
   reach.everywhere = sine < flatCorner && abX * cbX + abZ * cbZ > 0.0;
-  double widen = 4 * floatRounding * (abLength + cbLength) / std::max(sine - 8 * floatRounding, 8 * floatRounding);
+  // The products at b, as distances from each edge's line; the error they allow grows by the
+  // same again with a point's offset from b, which the denominator takes in.
+  double atB = 2 * std::fabs(abX * abZ) / abLength + 2 * std::fabs(cbX * cbZ) / cbLength;
+  double widen = 4 * floatRounding * atB / std::max(sine - 12 * floatRounding, 4 * floatRounding);
   reach.box = {std::min({double(a.x), double(b.x), double(c.x)}) - widen,
                std::min({double(a.z), double(b.z), double(c.z)}) - widen,
                std::max({double(a.x), double(b.x), double(c.x)}) + widen,
