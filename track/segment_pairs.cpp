@@ -7,7 +7,8 @@
 // - Nearly parallel segments: rounding alone then decides, but only for segments close together
 //   along nearly one line. Their directions and the offsets of their lines from the track's
 //   centre agree, and their starts lie within a few of their lengths of each other (see
-//   parallelReach below), so a second grid of boxes that wide round the starts finds those.
+//   parallelReach below): chaining the lines by direction and then by offset, and sweeping each
+//   chain along its line, finds those.
 #include "track/segment_pairs.h"
 
 #include <algorithm>
@@ -47,27 +48,33 @@ void addPair(std::vector<std::pair<int32_t, int32_t>>* pairs, int32_t n, int32_t
   pairs->push_back({i, j});
 }
 
-// Pairs of the given segments whose boxes overlap and that accept takes: each found once, in the
-// cell that holds the lowest corner of the two boxes' overlap. Cells are about cellSize, but no
-// more than a million: a few very large boxes then cover many cells instead of every small one
-// covering a few.
-template <class Accept>
-void addOverlappingPairs(const std::vector<TSegmentBox>& boxes, const std::vector<int32_t>& segments, double cellSize,
-                         int32_t n, Accept accept, std::vector<std::pair<int32_t, int32_t>>* pairs) {
-  if (segments.size() < 2) return;
-  double minX = INFINITY, minZ = INFINITY, maxX = -INFINITY, maxZ = -INFINITY;
-  for (int32_t s : segments) {
+// Pairs whose widened boxes share a cell: each found once, in the cell that holds the lowest
+// corner of the two boxes' overlap.
+void addAngledPairs(const Vec3* waypoints, int32_t n, std::vector<std::pair<int32_t, int32_t>>* pairs) {
+  std::vector<TSegmentBox> boxes(static_cast<size_t>(n));
+  double totalLength = 0.0;
+  double minX = waypoints[0].x, maxX = minX, minZ = waypoints[0].z, maxZ = minZ;
+  for (int32_t s = 0; s < n; s++) {
+    Vec3 p = waypoints[s], q = waypoints[s + 1];
+    double length = planLength(double(q.x) - p.x, double(q.z) - p.z);
+    totalLength += length;
+    double widen = boxWidening * length + 1e-9 * (1.0 + std::fabs(p.x) + std::fabs(p.z));
+    boxes[size_t(s)] = {std::min<double>(p.x, q.x) - widen, std::min<double>(p.z, q.z) - widen,
+                        std::max<double>(p.x, q.x) + widen, std::max<double>(p.z, q.z) + widen};
     minX = std::min(minX, boxes[size_t(s)].minX);
     minZ = std::min(minZ, boxes[size_t(s)].minZ);
     maxX = std::max(maxX, boxes[size_t(s)].maxX);
     maxZ = std::max(maxZ, boxes[size_t(s)].maxZ);
   }
+  // Cells about twice the mean length, but no more than a million: a few very long segments
+  // then cover many cells instead of every short one covering a few.
+  double cellSize = cellPerMeanLength * totalLength / n;
   cellSize = std::max({cellSize, (maxX - minX) / 1024.0, (maxZ - minZ) / 1024.0, 1e-9});
   auto cellOf = [&](double x, double z) {
     return (int64_t(std::floor((z - minZ) / cellSize)) << 32) | int64_t(std::floor((x - minX) / cellSize));
   };
   std::vector<std::pair<int64_t, int32_t>> filed;
-  for (int32_t s : segments) {
+  for (int32_t s = 0; s < n; s++) {
     const TSegmentBox& box = boxes[size_t(s)];
     int64_t first = cellOf(box.minX, box.minZ), last = cellOf(box.maxX, box.maxZ);
     for (int64_t row = first >> 32; row <= last >> 32; row++)
@@ -83,27 +90,9 @@ void addOverlappingPairs(const std::vector<TSegmentBox>& boxes, const std::vecto
         const TSegmentBox &p = boxes[size_t(filed[a].second)], &q = boxes[size_t(filed[b].second)];
         if (p.maxX < q.minX || q.maxX < p.minX || p.maxZ < q.minZ || q.maxZ < p.minZ) continue;
         if (cellOf(std::max(p.minX, q.minX), std::max(p.minZ, q.minZ)) != filed[from].first) continue;
-        if (accept(filed[a].second, filed[b].second)) addPair(pairs, n, filed[a].second, filed[b].second);
+        addPair(pairs, n, filed[a].second, filed[b].second);
       }
   }
-}
-
-// Pairs whose plan boxes, widened, overlap.
-void addAngledPairs(const Vec3* waypoints, int32_t n, std::vector<std::pair<int32_t, int32_t>>* pairs) {
-  std::vector<TSegmentBox> boxes(static_cast<size_t>(n));
-  std::vector<int32_t> segments(static_cast<size_t>(n));
-  double totalLength = 0.0;
-  for (int32_t s = 0; s < n; s++) {
-    Vec3 p = waypoints[s], q = waypoints[s + 1];
-    double length = planLength(double(q.x) - p.x, double(q.z) - p.z);
-    totalLength += length;
-    double widen = boxWidening * length + 1e-9 * (1.0 + std::fabs(p.x) + std::fabs(p.z));
-    boxes[size_t(s)] = {std::min<double>(p.x, q.x) - widen, std::min<double>(p.z, q.z) - widen,
-                        std::max<double>(p.x, q.x) + widen, std::max<double>(p.z, q.z) + widen};
-    segments[size_t(s)] = s;
-  }
-  addOverlappingPairs(
-      boxes, segments, cellPerMeanLength * totalLength / n, n, [](int32_t, int32_t) { return true; }, pairs);
 }
 
 // Why nearly parallel segments far apart are never found crossing. With a, b the two segments'
