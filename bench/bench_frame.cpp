@@ -105,7 +105,7 @@ void TrackDraw(benchmark::State& state, bool solid, bool culled) {
   displayFlags |= drawSolid;
 }
 
-void tracks(benchmark::internal::Benchmark* b) { b->Arg(0)->Arg(1)->Arg(2)->Arg(1000)->Arg(10000); }
+void tracks(benchmark::internal::Benchmark* b) { b->Arg(0)->Arg(1)->Arg(2)->Arg(1000)->Arg(10000)->Arg(100000); }
 
 }  // namespace
 

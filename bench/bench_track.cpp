@@ -15,6 +15,7 @@
 
 #include "bench/bench_race.h"
 #include "bench/reference/plain_track.h"
+#include "track/segment_pairs.h"
 #include "track/track.h"
 #include "track/triangle.h"
 
@@ -32,12 +33,17 @@ const TTrack& loadedTrack(int64_t argument) {
   return *track;
 }
 
+// With the work of the crossing rule and the ear clipping per waypoint, which must not grow with
+// the track.
 void LoadTrack(benchmark::State& state) {
   std::string path = benchTrackPath(state.range(0));
   for (auto _ : state) {
     TTrack track;
     if (track.load(path.c_str()) != loadOk) state.SkipWithError("track refused");
     benchmark::DoNotOptimize(track.triangleCount);
+    state.counters["crossingPairs"] =
+        double(segmentPairsThatMayCross(track.waypoints, track.waypointCount).size()) / track.waypointCount;
+    state.counters["groundPointTests"] = double(track.groundPointTests) / track.waypointCount;
   }
 }
 

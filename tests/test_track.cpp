@@ -13,6 +13,7 @@
 #include "bench/reference/plain_track.h"
 #include "geometry/random.h"
 #include "tests/test_support.h"
+#include "track/segment_pairs.h"
 #include "track/triangle.h"
 
 namespace {
@@ -170,14 +171,17 @@ void expectAsPlainScans(const std::string& text, std::mt19937& random) {
   for (auto [x, z] : {std::pair{0.0f, NAN}, {50.0f, NAN}, {NAN, 0.0f}, {INFINITY, -INFINITY}}) expectSame(x, z);
 }
 
-// Generated tracks of every size, some with straights and more decimals, and the shipped ones,
-// whose roads never come near themselves; then every test track that loads: slight turns,
-// overlapping roads, hairpins, far out at a million, slivers.
+// Generated tracks of every size, some with straights and more decimals, shapes of long straights
+// along the axes and turned, and the shipped ones, whose roads never come near themselves; then
+// every test track that loads: slight turns, overlapping roads, hairpins, far out at a million,
+// slivers.
 TEST(TrackMesh, TracksTileTheMapAndAnswerAsThePlainScans) {
   std::vector<std::string> texts;
   for (uint32_t seed = 0; seed < 200; seed++)
     texts.push_back(
         trackFileText(generatedWaypoints(8 + int32_t(seed * 37 % 300), seed, seed % 3 == 0), 2 + 3 * (seed % 2)));
+  for (TTrackShape shape : {shapeSquare, shapeThinRectangle, shapeComb})
+    for (double angle : {0.0, 0.5}) texts.push_back(trackFileText(shapedWaypoints(shape, 250, angle)));
   for (const std::string& path : tracksIn(ZARVANTO_TRACKS_DIR)) texts.push_back(fileText(path));
   size_t sound = texts.size();
   for (const std::string& path : tracksIn(ZARVANTO_TEST_TRACKS)) texts.push_back(fileText(path));
@@ -189,6 +193,24 @@ TEST(TrackMesh, TracksTileTheMapAndAnswerAsThePlainScans) {
     ASSERT_GT(track.triangleCount, 0);
     if (i < sound) expectSoundMesh(track);
     expectAsPlainScans(texts[i], random);
+  }
+}
+
+// The work of the crossing rule (the pairs it tests) and of the ear clipping (the points it tests
+// against corners) grows with the waypoints as on a circle on long straights too: per waypoint,
+// at most a quarter more at 8,000 than at 1,000, or one more. A search that reaches along a whole
+// straight, or a band widened, makes it grow with their square.
+TEST(TrackLoad, WorkGrowsInProportionOnStraightsAsOnACircle) {
+  for (TTrackShape shape : {shapeCircle, shapeSquare, shapeThinRectangle, shapeComb}) {
+    double pairs[2], groundTests[2];
+    for (int k = 0; k < 2; k++) {
+      TTrack track;
+      ASSERT_EQ(loadFrom(trackFileText(shapedWaypoints(shape, k == 0 ? 1000 : 8000)), &track), loadOk);
+      pairs[k] = double(segmentPairsThatMayCross(track.waypoints, track.waypointCount).size()) / track.waypointCount;
+      groundTests[k] = double(track.groundPointTests) / track.waypointCount;
+    }
+    EXPECT_LE(pairs[1], 1.25 * pairs[0] + 1) << shape;
+    EXPECT_LE(groundTests[1], 1.25 * groundTests[0] + 1) << shape;
   }
 }
 

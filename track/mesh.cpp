@@ -52,10 +52,10 @@ void closeGroundPolygon(std::vector<Vec3>* points) {
 
 // Starts cutting a large ground polygon into cut on a thread of its own. Not joinable for a
 // small polygon, or where no thread could be started: then the caller cuts it itself.
-std::thread cutAside(const std::vector<Vec3>& points, std::vector<TCorners>* cut) {
+std::thread cutAside(const std::vector<Vec3>& points, std::vector<TCorners>* cut, int64_t* pointTests) {
   if (points.size() < size_t(groundPointsWorthAThread)) return {};
   try {
-    return std::thread([&points, cut] { *cut = cutGroundPolygon(points); });
+    return std::thread([&points, cut, pointTests] { *cut = cutGroundPolygon(points, pointTests); });
   } catch (const std::system_error&) {
     return {};
   }
@@ -139,7 +139,8 @@ void TTrack::buildMesh() {
   // infield. Its triangles are made here afterwards, so the ground draws its shades from the
   // generator in the same order as when cut one polygon after the other.
   std::vector<TCorners> outerCut;
-  std::thread outerCutter = cutAside(o.outer, &outerCut);
+  int64_t outerTests = 0;
+  std::thread outerCutter = cutAside(o.outer, &outerCut, &outerTests);
 
   // The road: two triangles per leg, and a wedge on the outer side of each turn.
   for (int32_t i = 0; i < n; i++) {
@@ -159,6 +160,7 @@ void TTrack::buildMesh() {
   if (outerCutter.joinable()) {
     outerCutter.join();
     addGroundTriangles(outerCut);
+    groundPointTests += outerTests;
   } else {
     triangulatePolygon(o.outer);
   }

@@ -25,6 +25,7 @@ TTrack::TTrack()
       triangles(nullptr),
       infieldStart(0),
       outerStart(0),
+      groundPointTests(0),
       trianglesDrawn(0),
       outlineWidth(0),
       outlineHeight(0) {}
@@ -38,6 +39,7 @@ TTrack::~TTrack() {
 void TTrack::clearTriangles() {
   triangleGrid.clear();
   inView.clear();
+  groundPointTests = 0;
   if (triangles == nullptr) return;
   for (int32_t i = 0; i < triangleCount; i++) delete triangles[i];
   std::free(triangles);

@@ -73,8 +73,8 @@ struct TCorners {
 // Cuts a clockwise polygon as TTrack::triangulatePolygon does and returns the triangles' corners
 // in its order, without making them: the triangles draw their shades from the game's generator,
 // which only the thread that made the race may do, while the cutting touches nothing shared and
-// may run on any thread.
-std::vector<TCorners> cutGroundPolygon(const std::vector<Vec3>& polygon);
+// may run on any thread. Adds the points it tested against a corner to *pointTests.
+std::vector<TCorners> cutGroundPolygon(const std::vector<Vec3>& polygon, int64_t* pointTests);
 
 // The road's edges and the ground round it, before any triangle is made.
 struct TRoadOutline {
@@ -100,6 +100,8 @@ class TTrack {
   int32_t outerStart;                    // index of the first outer ground triangle
   TTriangleGrid triangleGrid;            // the triangles by plan cell, for findTriangle; built with the mesh
   mutable TWaypointHash waypointHash;    // the waypoints read so far by cell, for the distance rule
+  int64_t groundPointTests;              // points the ear clipping tested against a corner since the
+                                         // mesh was cleared: its work, for the benchmarks
   mutable std::vector<uint64_t> inView;  // one bit per triangle, set while a solid frame picks what
                                          // it draws; sized with the mesh so drawing never allocates
   mutable int32_t trianglesDrawn;        // by the last solid frame, for the tests and benchmarks

@@ -19,7 +19,7 @@
 constexpr int32_t pointsPerLeaf = 16;                // consecutive polygon points under one box of the tree, at most
 constexpr double longEdgeFactor = 8;                 // an edge this many times the polygon's mean edge ends a run
 constexpr double floatRounding = 1.0 / 16777216.0;   // 2^-24, the relative error of one float operation
-constexpr double diagonalBand = 32 * floatRounding;  // widening of the diagonal's line per unit of distance
+constexpr double diagonalBand = 32 * floatRounding;  // of the products that round in the diagonal's side test
 constexpr double flatCorner = 16 * floatRounding;    // sine of the angle between the corner's edges below
                                                      // which the corner counts as straight or a spike
 
@@ -44,19 +44,26 @@ struct TBox {
 };
 
 // Where points that block the corner a-b-c can lie. A sign of the blocking test is wrong only
-// for a point within about three roundings times its distance from a or c of the line the sign
-// is taken against. With every sign right, only points strictly inside the triangle block. A
-// wrong sign against the diagonal's line lets points anywhere along that line block, so the band
-// round the whole line is searched. Wrong signs against the two polygon edges' lines can add
-// points only near b, within a distance that grows as the edges' lines turn parallel; the box
+// for a point whose cross product with the line the sign is taken against is within about three
+// roundings of the products that round in it: the point's offset from a or c along each axis
+// times the line's step along the other. With every sign right, only points strictly inside the
+// triangle block. A wrong sign against the diagonal's line lets points anywhere along that line
+// block, so the band round the whole line is searched. Wrong signs against the two polygon
+// edges' lines can add points only near b, within a distance that grows as the edges' lines
+// turn parallel and with the products at b, which vanish for an edge along an axis; the box
 // round the triangle is widened by that. At a spike so sharp that those lines are parallel
-// within rounding, the points along it could block too, and every point is tested.
+// within rounding, the points along it could block too, and every point is tested. A long thin
+// ear, such as one reaching from the border's corner to the road, has a box far larger than
+// itself, over points that lie along the road beside it; so the triangle's own sides, moved out
+// by the widening, bound it too.
 struct TCornerReach {
-  TBox box;             // the triangle's plan box, widened
-  double lineX, lineZ;  // a, and the diagonal's direction c - a
+  TBox box;                                 // the triangle's plan box, widened
+  double sideX[3], sideZ[3], sideLimit[3];  // per side, unit outward normal and its limit:
+                                            // x sideX + z sideZ <= sideLimit near the triangle
+  bool sided;                               // false for a triangle too flat to tell its sides' outward normals
+  double lineX, lineZ;                      // a, and the diagonal's direction c - a
   double dirX, dirZ;
   double cX, cZ;
-  double diagonalLength;
   bool everywhere;  // the spike case: test every remaining point
 };
 
@@ -66,18 +73,34 @@ TCornerReach cornerReach(Vec3 a, Vec3 b, Vec3 c) {
   double abLength = planLength(abX, abZ), cbLength = planLength(cbX, cbZ);
   double sine = std::fabs(abX * cbZ - abZ * cbX) / (abLength * cbLength);
   reach.everywhere = sine < flatCorner && abX * cbX + abZ * cbZ > 0.0;
-  double widen = 4 * floatRounding * (abLength + cbLength) / std::max(sine - 8 * floatRounding, 8 * floatRounding);
+  // The products at b, as distances from each edge's line; the error they allow grows by the
+  // same again with a point's offset from b, which the denominator takes in.
+  double atB = 2 * std::fabs(abX * abZ) / abLength + 2 * std::fabs(cbX * cbZ) / cbLength;
+  double widen = 4 * floatRounding * atB / std::max(sine - 12 * floatRounding, 4 * floatRounding);
   reach.box = {std::min({double(a.x), double(b.x), double(c.x)}) - widen,
                std::min({double(a.z), double(b.z), double(c.z)}) - widen,
                std::max({double(a.x), double(b.x), double(c.x)}) + widen,
                std::max({double(a.z), double(b.z), double(c.z)}) + widen};
+  // The ear turns right, so walked a, b, c its inside lies on one side of each of its sides, the
+  // side of positive area. A triangle whose area is lost in the rounding of this double
+  // arithmetic keeps its box only.
+  double area = abX * (double(c.z) - a.z) - abZ * (double(c.x) - a.x);
+  reach.sided = area > 1e-12 * abLength * planLength(double(c.x) - a.x, double(c.z) - a.z);
+  const Vec3 corners[3] = {a, b, c};
+  double scale = std::fabs(a.x) + std::fabs(a.z) + abLength + cbLength;
+  for (int k = 0; k < 3 && reach.sided; k++) {
+    Vec3 p = corners[k], q = corners[(k + 1) % 3];
+    double dx = double(q.x) - p.x, dz = double(q.z) - p.z, length = planLength(dx, dz);
+    reach.sideX[k] = dz / length;
+    reach.sideZ[k] = -dx / length;
+    reach.sideLimit[k] = reach.sideX[k] * p.x + reach.sideZ[k] * p.z + widen * std::sqrt(2.0) + 1e-9 * scale;
+  }
   reach.lineX = a.x;
   reach.lineZ = a.z;
   reach.dirX = double(c.x) - a.x;
   reach.dirZ = double(c.z) - a.z;
   reach.cX = c.x;
   reach.cZ = c.z;
-  reach.diagonalLength = planLength(reach.dirX, reach.dirZ);
   return reach;
 }
 
@@ -85,12 +108,27 @@ bool inBox(const TBox& box, double x, double z) {
   return x >= box.minX && x <= box.maxX && z >= box.minZ && z <= box.maxZ;
 }
 
-// Whether (x, z) lies in the band round the diagonal's line: its distance from the line at most
-// diagonalBand times its distances (taxicab, which are never shorter) from a and from c.
+// Whether (x, z) lies in the widened box and within the widening of the triangle's sides.
+bool nearTriangle(const TCornerReach& r, double x, double z) {
+  if (!inBox(r.box, x, z)) return false;
+  for (int k = 0; k < 3 && r.sided; k++)
+    if (x * r.sideX[k] + z * r.sideZ[k] > r.sideLimit[k]) return false;
+  return true;
+}
+
+// Whether (x, z) lies in the band round the diagonal's line: the cross product of the diagonal
+// with the point's offset from a at most diagonalBand times the products that round in it and in
+// the same from c, each axis's offsets from a and from c times the diagonal's step along the other
+// axis. A diagonal along an axis, beside a straight road edge on that axis, thus keeps a narrow
+// band along the whole edge.
+double bandReach(const TCornerReach& r, double reachX, double reachZ) {
+  return diagonalBand * (std::fabs(r.dirZ) * reachX + std::fabs(r.dirX) * reachZ);
+}
+
 bool inBand(const TCornerReach& r, double x, double z) {
   double across = std::fabs(r.dirX * (z - r.lineZ) - r.dirZ * (x - r.lineX));
-  double reach = std::fabs(x - r.lineX) + std::fabs(z - r.lineZ) + std::fabs(x - r.cX) + std::fabs(z - r.cZ);
-  return across <= diagonalBand * r.diagonalLength * reach;
+  return across <=
+         bandReach(r, std::fabs(x - r.lineX) + std::fabs(x - r.cX), std::fabs(z - r.lineZ) + std::fabs(z - r.cZ));
 }
 
 // Whether a box may hold a point of the band: the line's cross product is linear over the box,
@@ -105,7 +143,7 @@ bool bandMeetsBox(const TCornerReach& r, const TBox& box) {
                            std::fabs(box.maxX - r.lineX) + std::fabs(box.maxX - r.cX));
   double reachZ = std::max(std::fabs(box.minZ - r.lineZ) + std::fabs(box.minZ - r.cZ),
                            std::fabs(box.maxZ - r.lineZ) + std::fabs(box.maxZ - r.cZ));
-  return nearest <= diagonalBand * r.diagonalLength * (reachX + reachZ);
+  return nearest <= bandReach(r, reachX, reachZ);
 }
 
 // A run of consecutive polygon points seen along its chord: centre, unit chord direction and
@@ -150,13 +188,23 @@ bool bandMeetsStrip(const TCornerReach& r, const TStrip& s) {
       std::max(0.0, atCentre - s.halfAlong * std::fabs(crossAlong) - s.halfAcross * std::fabs(crossAcross));
   double spreadX = s.halfAlong * std::fabs(s.alongX) + s.halfAcross * std::fabs(s.alongZ);
   double spreadZ = s.halfAlong * std::fabs(s.alongZ) + s.halfAcross * std::fabs(s.alongX);
-  double reach = std::fabs(s.centreX - r.lineX) + std::fabs(s.centreZ - r.lineZ) + std::fabs(s.centreX - r.cX) +
-                 std::fabs(s.centreZ - r.cZ) + 2 * (spreadX + spreadZ);
-  return nearest <= diagonalBand * r.diagonalLength * reach;
+  return nearest <= bandReach(r, std::fabs(s.centreX - r.lineX) + std::fabs(s.centreX - r.cX) + 2 * spreadX,
+                              std::fabs(s.centreZ - r.lineZ) + std::fabs(s.centreZ - r.cZ) + 2 * spreadZ);
 }
 
 bool boxesMeet(const TBox& p, const TBox& q) {
   return p.minX <= q.maxX && q.minX <= p.maxX && p.minZ <= q.maxZ && q.minZ <= p.maxZ;
+}
+
+// Whether a box may hold a point near the triangle: it meets the widened box and has a corner
+// within each side's limit.
+bool boxNearTriangle(const TCornerReach& r, const TBox& box) {
+  if (!boxesMeet(box, r.box)) return false;
+  for (int k = 0; k < 3 && r.sided; k++)
+    if ((r.sideX[k] > 0.0 ? box.minX : box.maxX) * r.sideX[k] + (r.sideZ[k] > 0.0 ? box.minZ : box.maxZ) * r.sideZ[k] >
+        r.sideLimit[k])
+      return false;
+  return true;
 }
 
 // The polygon's points, in their order, under a binary tree of plan boxes over runs of at most
@@ -222,11 +270,10 @@ class TPointTree {
   }
 
   // A remaining point but the corner's own three, where both nodeMayHold and pointMayBlock let it,
-  // that blocks; -1
-  // when none does.
+  // that blocks; -1 when none does.
   template <class NodeTest, class PointTest>
   int32_t blocker(const int32_t (&corner)[3], NodeTest nodeMayHold, PointTest pointMayBlock, const Vec3 (&ear)[3],
-                  const Vec2 (&edges)[4]) const {
+                  const Vec2 (&edges)[4]) {
     size_t stack[64];
     int depth = 0;
     stack[depth++] = 1;
@@ -242,6 +289,7 @@ class TPointTree {
       for (int32_t k = leafStart[leaf]; k < leafStart[leaf + 1]; k++) {
         if (!inPolygon[size_t(k)] || k == corner[0] || k == corner[1] || k == corner[2] || !pointMayBlock(points[k]))
           continue;
+        pointTests++;
         if (blocks(points[k], ear[0], ear[2], edges[0], edges[1], edges[2], edges[3])) return k;
       }
     }
@@ -256,6 +304,7 @@ class TPointTree {
   std::vector<TStrip> strips;
   std::vector<int32_t> remaining;
   std::vector<uint8_t> inPolygon;
+  int64_t pointTests = 0;  // points tested against a corner so far
 };
 
 // Counts over the points' first order (a Fenwick tree): how many are marked before a place,
@@ -380,10 +429,10 @@ class TEarClipping {
       found = tree.blocker(
           corner,
           [&](const TBox& box, const TStrip& strip) {
-            return boxesMeet(box, reach.box) ||
+            return boxNearTriangle(reach, box) ||
                    (strip.usable ? bandMeetsStrip(reach, strip) : bandMeetsBox(reach, box));
           },
-          [&](Vec3 x) { return inBox(reach.box, x.x, x.z) || inBand(reach, x.x, x.z); }, ear, edges);
+          [&](Vec3 x) { return nearTriangle(reach, x.x, x.z) || inBand(reach, x.x, x.z); }, ear, edges);
     if (found < 0) return true;
     blockedBy[size_t(b)] = found;
     watchedCorner.push_back(b);
@@ -444,7 +493,7 @@ class TEarClipping {
 
 }  // namespace
 
-std::vector<TCorners> cutGroundPolygon(const std::vector<Vec3>& polygon) {
+std::vector<TCorners> cutGroundPolygon(const std::vector<Vec3>& polygon, int64_t* pointTests) {
   int32_t n = int32_t(polygon.size());
   std::vector<TCorners> cut;
   cut.reserve(size_t(std::max(n - 2, 1)));
@@ -459,6 +508,7 @@ std::vector<TCorners> cutGroundPolygon(const std::vector<Vec3>& polygon) {
     TEarClipping clipping(polygon.data(), n);
     clipping.cut(addTriangle, points.data());
     n = clipping.remaining();
+    *pointTests += clipping.tree.pointTests;
     points[n] = points[0];
     points[n + 1] = points[1];
   }
@@ -475,4 +525,6 @@ void TTrack::addGroundTriangles(const std::vector<TCorners>& cut) {
   for (const TCorners& t : cut) triangles[triangleCount++] = new TTriangle(t.a, t.b, t.c, false);
 }
 
-void TTrack::triangulatePolygon(const std::vector<Vec3>& polygon) { addGroundTriangles(cutGroundPolygon(polygon)); }
+void TTrack::triangulatePolygon(const std::vector<Vec3>& polygon) {
+  addGroundTriangles(cutGroundPolygon(polygon, &groundPointTests));
+}

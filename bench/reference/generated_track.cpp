@@ -11,6 +11,8 @@ constexpr double meanSpacing = 25.0;   // units between waypoints along the loop
 constexpr double spacingJitter = 0.2;  // share of a step the angle of a waypoint may move
 constexpr double inwardShare = 0.12;   // waypoints pulled inwards
 constexpr double hillHeight = 15.0;    // units, the larger wave of the hills
+constexpr double shapeSpacing = 20.0;  // units between the waypoints of a shaped track
+constexpr double fingerGap = 40.0;     // units between a comb's neighbouring straights
 
 namespace {
 
@@ -38,6 +40,40 @@ std::vector<TFileWaypoint> generatedWaypoints(int32_t count, uint32_t seed, bool
         loop.push_back({(p.east + w.east) / 2, (p.north + w.north) / 2, (p.height + w.height) / 2});
     }
     loop.push_back(w);
+  }
+  return loop;
+}
+
+std::vector<TFileWaypoint> shapedWaypoints(TTrackShape shape, int32_t count, double angle) {
+  const double twoPi = 6.283185307179586, length = count * shapeSpacing;
+  std::vector<TFileWaypoint> loop;
+  if (shape == shapeCircle) {
+    for (int32_t i = 0; i < count; i++)
+      loop.push_back({length / twoPi * std::cos(-twoPi * i / count), length / twoPi * std::sin(-twoPi * i / count), 0});
+    return loop;
+  }
+  // Corners in driving order, east and north: up the west side first is clockwise.
+  std::vector<std::pair<double, double>> corners;
+  if (shape == shapeComb) {
+    double finger = std::max(2 * fingerGap, (length - 32 * fingerGap) / 16);
+    for (int k = 0; k < 8; k++)
+      for (auto [east, north] : {std::pair{0.0, 0.0}, {0.0, finger}, {fingerGap, finger}, {fingerGap, 0.0}})
+        corners.push_back({2 * k * fingerGap + east, north});
+    corners.push_back({15 * fingerGap, -fingerGap});
+    corners.push_back({0, -fingerGap});
+  } else {
+    double ratio = shape == shapeSquare ? 1.0 : 0.01, width = length / (2 * (1 + ratio));
+    corners = {{0, 0}, {0, ratio * width}, {width, ratio * width}, {width, 0}};
+  }
+  for (size_t k = 0; k < corners.size(); k++) {
+    auto [fromEast, fromNorth] = corners[k];
+    auto [toEast, toNorth] = corners[(k + 1) % corners.size()];
+    int32_t steps = std::max(1, int32_t(std::round(std::hypot(toEast - fromEast, toNorth - fromNorth) / shapeSpacing)));
+    for (int32_t j = 0; j < steps; j++) {
+      double east = fromEast + (toEast - fromEast) * j / steps, north = fromNorth + (toNorth - fromNorth) * j / steps;
+      loop.push_back(
+          {east * std::cos(angle) - north * std::sin(angle), east * std::sin(angle) + north * std::cos(angle), 0});
+    }
   }
   return loop;
 }
