@@ -4,10 +4,12 @@
 #include <GL/glut.h>
 #include <SDL.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "app/game.h"
@@ -56,13 +58,20 @@ void openGamepads() {
   SDL_LogSetOutputFunction([](void*, int, SDL_LogPriority, const char*) {}, nullptr);
   if (SDL_Init(SDL_INIT_GAMECONTROLLER) != 0) return;
   sdlOpen = true;
-  // SDL has read its own database and SDL_GAMECONTROLLERCONFIG; the player's file comes last, so
-  // it wins for a pad it names. No file is the usual case and says nothing.
+  pollGamepadsWhileStopped();
+  // SDL has read its own database and SDL_GAMECONTROLLERCONFIG, which keeps the upper hand; the
+  // player's file adds the pads neither knows. No file is the usual case and says nothing.
   std::string path = mappingsPath();
   struct stat status;
-  if (!path.empty() && stat(path.c_str(), &status) == 0 && SDL_GameControllerAddMappingsFromFile(path.c_str()) < 0)
-    std::fprintf(stderr, "Gamepad mappings in %s ignored: %s\n", path.c_str(), SDL_GetError());
-  pollGamepadsWhileStopped();
+  if (path.empty() || stat(path.c_str(), &status) != 0) return;
+  const char* why = S_ISREG(status.st_mode) ? nullptr : "not a file";
+  if (why == nullptr && access(path.c_str(), R_OK) != 0) why = std::strerror(errno);
+  if (why == nullptr) {
+    int added = SDL_GameControllerAddMappingsFromFile(path.c_str());
+    if (added < 0) why = SDL_GetError();
+    if (added == 0) why = "no mapping for this system in it";
+  }
+  if (why != nullptr) std::fprintf(stderr, "Gamepad mappings in %s ignored: %s\n", path.c_str(), why);
 }
 
 static Gamepad* findGamepad(SDL_JoystickID id) {

@@ -60,6 +60,14 @@ class Play : public ::testing::Test {
     track = nullptr;
     holdGameClock(-1);
   }
+  // A step on the level outer ground, then one where a slope just steep enough lies under the car.
+  void crash() {
+    player->position = {-40.0f, 0.0f, -50.0f};
+    idle();
+    player->triangle->slopeAngle = float(crashPitch);
+    idle();
+    player->triangle->slopeAngle = 0.0f;
+  }
   // Distance the player covers northwards in one idle step taken at the given clock.
   float stepAt(int64_t milliseconds) {
     holdGameClock(milliseconds);
@@ -177,11 +185,7 @@ TEST_F(Play, RStandsARacingCarAtTheLastWaypointReachedFacingTheNextOnly) {
 TEST_F(Play, RAfterACrashRacesOnFromTheRescueWithTheCrashInTheLap) {
   setPause(stateRunning);
   player->waypointIndex = track->waypointCount;  // on the last leg, back to the start
-  player->position = {-40.0f, 0.0f, -50.0f};
-  idle();
-  player->triangle->slopeAngle = float(crashPitch);
-  idle();
-  player->triangle->slopeAngle = 0.0f;
+  crash();
   ASSERT_EQ(pauseState, stateCrashed);
   holdGameClock(11000);  // ten seconds crashed
   keyboard('r', 0, 0);
@@ -404,11 +408,7 @@ TEST_F(Pad, ButtonsStepTheSpeedPauseResumeAndStartANewRaceAfterACrashThatRumbles
     press(pad, SDL_CONTROLLER_BUTTON_START);
     EXPECT_EQ(pauseState, state);
   }
-  player->position = {-40.0f, 0.0f, -50.0f};
-  idle();
-  player->triangle->slopeAngle = float(crashPitch);
-  idle();
-  player->triangle->slopeAngle = 0.0f;
+  crash();
   EXPECT_EQ(pauseState, stateCrashed);
   EXPECT_EQ(rumbled, 0xffff);
   press(pad, SDL_CONTROLLER_BUTTON_START);
