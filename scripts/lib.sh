@@ -81,7 +81,7 @@ zv_sanitizer_env() {
   rm -f "$dir"/report.*
   export ASAN_OPTIONS="log_path=$dir/report:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1"
   export UBSAN_OPTIONS="log_path=$dir/report:print_stacktrace=1"
-  export LSAN_OPTIONS="log_path=$dir/report"
+  export LSAN_OPTIONS="log_path=$dir/report:suppressions=$ZARVANTO_ROOT/sanitize/lsan-suppressions.txt:print_suppressions=0"
 }
 
 # Prints every report written under the folder; fails if there was one.
