@@ -32,6 +32,16 @@ void printHelp() {
       "  m               sound off / on\n"
       "  g               the record lap's ghost: hide / show\n"
       "\n"
+      "Gamepads, plugged in at any time (pulling one out pauses the race):\n"
+      "  left stick      steer while the car moves\n"
+      "  A / X           one step faster / slower (the right / left trigger too)\n"
+      "  B               stop\n"
+      "  Y               back to the last waypoint reached, as r\n"
+      "  Start           pause / resume; after a crash, a new race\n"
+      "  Back            help text\n"
+      "  LB / RB         head-up display / track overview\n"
+      "  D-pad           up / down: camera; left / right: the car the camera follows\n"
+      "\n"
       "Exit status: 0 after Esc, 1 when the track or the opponents are refused.\n",
       maxOpponents, maxOpponents);
 }

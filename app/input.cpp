@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "app/game.h"
+#include "app/gamepad.h"
 #include "app/time_trial.h"
 #include "camera/camera.h"
 #include "cars/player.h"
@@ -83,6 +84,8 @@ void specialKey(int key, int, int) {
 
 void passiveMotion(int x, int) {
   if (pauseState != stateRunning || player->speed == 0.0f) return;
-  int offset = windowWidth / 2 - x;  // whole pixels, the half width truncated
-  player->turnRate = float(offset * pi / 180.0 * steeringRate);
+  player->turnRate = pointerTurnRate(windowWidth / 2 - x);  // whole pixels, the half width truncated
+  stickSteers = false;
 }
+
+float pointerTurnRate(int offset) { return float(offset * pi / 180.0 * steeringRate); }

@@ -7,3 +7,5 @@ void keyboard(unsigned char key, int x, int y);
 void specialKey(int key, int x, int y);
 // Mouse movement with no button held: the pointer's distance from the centre column steers.
 void passiveMotion(int x, int y);
+// Radians per second of turn, left positive, for a pointer this many pixels left of the centre column.
+float pointerTurnRate(int offset);

@@ -8,6 +8,7 @@
 
 #include "app/clock.h"
 #include "app/game.h"
+#include "app/gamepad.h"
 #include "app/time_trial.h"
 #include "camera/camera.h"
 #include "cars/player.h"
@@ -62,6 +63,8 @@ void stepRace() {
   handleRaceEvents();
   // After the events, so a lap closed in this step is sampled as the next lap's start.
   stepTimeTrial(now);
+  // Last, as the keys act between steps: a button that pauses or starts a new race ends the step.
+  pollGamepads();
 }
 
 // The head-up display's message for a waypoint or a lap.
@@ -78,6 +81,7 @@ void handleRaceEvents() {
     showRaceEvent(event);
     playRaceEvent(event);
     keepRaceEvent(event);
+    rumbleRaceEvent(event);
   }
   clearRaceEvents();
 }
@@ -93,6 +97,7 @@ void setPause(uint8_t mode) {
   }
   pauseState = mode;
   applySoundState(mode);
+  pollGamepadsWhileStopped();
 }
 
 void restartRace() {

@@ -9,6 +9,7 @@
 
 #include "app/desktop.h"
 #include "app/game.h"
+#include "app/gamepad.h"
 #include "app/help.h"
 #include "app/input.h"
 #include "render/render.h"
@@ -79,6 +80,7 @@ int main(int argc, char** argv) {
   initGame(argc, argv);
   // Only a game that starts opens the sound device, so a refused start leaves it alone.
   openSound(muted);
+  openGamepads();
   // Registered only now, so a failed start-up never runs the clean-up.
   std::atexit(cleanUpGame);
   printBanner();

@@ -1,5 +1,6 @@
 // Creating a race and releasing the game at exit.
 #include "app/game.h"
+#include "app/gamepad.h"
 #include "app/time_trial.h"
 #include "camera/camera.h"
 #include "cars/opponent.h"
@@ -22,6 +23,7 @@ void createRace() {
 void cleanUpGame() {
   closeSound();
   closeTimeTrial();
+  closeGamepads();
   for (int32_t i = 0; i < carCount; i++) delete cars[i];
   delete[] cars;
   cars = nullptr;

@@ -7,6 +7,7 @@ Usage:
   game_runs.py racing GAME SWAP_COUNTER TRACKS_DIR [RUNS]
   game_runs.py sound GAME SWAP_COUNTER TRACKS_DIR [RUNS]
   game_runs.py ghost GAME SWAP_COUNTER TRACKS_DIR [RUNS]
+  game_runs.py gamepad GAME SWAP_COUNTER TRACKS_DIR [RUNS]
 
 GAME is the game binary, SWAP_COUNTER the zarvanto_swap_counter library preloaded into it to
 count its frames, TRACKS_DIR the shipped tracks (the game runs there and loads Default.tck) and
@@ -28,6 +29,11 @@ ghost: the racing run with no record of the track and with one whose ghost drive
 of the player, in view all the time, the two taking turns; prints the medians of each and the
 difference in the share of one core. The record is written where the track tool says the game
 looks for it, in a home of the benchmark's own.
+
+gamepad: the racing run as where SDL can't start (libzarvanto_no_gamepads.so, beside SWAP_COUNTER,
+preloaded too: SDL_Init fails, so no pad is ever read) and as the game ships, SDL's game-controller
+subsystem started and its events read every step, the two taking turns; prints the medians of each
+and the difference in the share of one core.
 """
 import math
 import os
@@ -239,6 +245,14 @@ def ghost(game, counter, tracks_dir, runs):
                  "The ghost", 1)
 
 
+def gamepad(game, counter, tracks_dir, runs):
+    no_pads = os.path.join(os.path.dirname(counter), "libzarvanto_no_gamepads.so")
+    side_by_side(game, counter, tracks_dir, runs,
+                 [("no pads (SDL can't start)", {"LD_PRELOAD": counter + ":" + no_pads}, lambda: None),
+                  ("pads read every step", None, lambda: None)],
+                 "Reading the pads", 1)
+
+
 def main():
     if len(sys.argv) >= 6 and sys.argv[1] == "startup":
         startup(sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5], int(sys.argv[6]) if len(sys.argv) > 6 else 11,
@@ -249,6 +263,8 @@ def main():
         sound(sys.argv[2], sys.argv[3], sys.argv[4], int(sys.argv[5]) if len(sys.argv) > 5 else 6)
     elif len(sys.argv) >= 5 and sys.argv[1] == "ghost":
         ghost(sys.argv[2], sys.argv[3], sys.argv[4], int(sys.argv[5]) if len(sys.argv) > 5 else 6)
+    elif len(sys.argv) >= 5 and sys.argv[1] == "gamepad":
+        gamepad(sys.argv[2], sys.argv[3], sys.argv[4], int(sys.argv[5]) if len(sys.argv) > 5 else 6)
     else:
         sys.exit(__doc__)
 

@@ -15,6 +15,7 @@ ZARVANTO_PACKAGES=(
   libpugixml-dev nlohmann-json3-dev  # the track tool reads GPX and GeoJSON routes
   libgeographiclib-dev   # and lays their latitudes and longitudes flat
   nettle-dev             # SHA-256 names a track's kept record by its content
+  libsdl2-dev            # game controllers
   python3-mapbox-earcut  # scripts/bench: the ear clipping timed against earcut
   python3-numpy          # the sound test reads the recorded spectrum
   # The installed game's checks: the menu entry, the AppStream data, the
@@ -24,7 +25,7 @@ ZARVANTO_PACKAGES=(
 
 # What scripts/package needs and no more: the build, and dpkg's tools that
 # set the flags and find the libraries the programs link.
-ZARVANTO_PACKAGE_BUILD=(cmake make g++ freeglut3-dev libglu1-mesa-dev libopenal-dev libx11-dev libpng-dev libpugixml-dev nlohmann-json3-dev libgeographiclib-dev nettle-dev dpkg-dev file)
+ZARVANTO_PACKAGE_BUILD=(cmake make g++ freeglut3-dev libglu1-mesa-dev libopenal-dev libx11-dev libpng-dev libpugixml-dev nlohmann-json3-dev libgeographiclib-dev nettle-dev libsdl2-dev dpkg-dev file)
 
 zv_say() { printf '==> %s\n' "$*"; }
 zv_die() { printf 'error: %s\n' "$*" >&2; exit 1; }
@@ -80,7 +81,7 @@ zv_sanitizer_env() {
   rm -f "$dir"/report.*
   export ASAN_OPTIONS="log_path=$dir/report:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1"
   export UBSAN_OPTIONS="log_path=$dir/report:print_stacktrace=1"
-  export LSAN_OPTIONS="log_path=$dir/report"
+  export LSAN_OPTIONS="log_path=$dir/report:suppressions=$ZARVANTO_ROOT/sanitize/lsan-suppressions.txt:print_suppressions=0"
 }
 
 # Prints every report written under the folder; fails if there was one.

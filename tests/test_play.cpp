@@ -2,6 +2,7 @@
 // window and the game clock held: the frame time, pause bookkeeping, crash, restart, the keys, the
 // mouse and the projection the window keeps.
 #include <GL/glut.h>
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -15,6 +16,7 @@
 
 #include "app/clock.h"
 #include "app/game.h"
+#include "app/gamepad.h"
 #include "app/input.h"
 #include "app/time_trial.h"
 #include "camera/camera.h"
@@ -50,12 +52,21 @@ class Play : public ::testing::Test {
   }
   void TearDown() override {
     setPause(statePaused);
+    closeGamepads();
     for (int32_t i = 0; i < carCount; i++) delete cars[i];
     delete[] cars;
     delete camera;
     delete track;
     track = nullptr;
     holdGameClock(-1);
+  }
+  // A step on the level outer ground, then one where a slope just steep enough lies under the car.
+  void crash() {
+    player->position = {-40.0f, 0.0f, -50.0f};
+    idle();
+    player->triangle->slopeAngle = float(crashPitch);
+    idle();
+    player->triangle->slopeAngle = 0.0f;
   }
   // Distance the player covers northwards in one idle step taken at the given clock.
   float stepAt(int64_t milliseconds) {
@@ -174,11 +185,7 @@ TEST_F(Play, RStandsARacingCarAtTheLastWaypointReachedFacingTheNextOnly) {
 TEST_F(Play, RAfterACrashRacesOnFromTheRescueWithTheCrashInTheLap) {
   setPause(stateRunning);
   player->waypointIndex = track->waypointCount;  // on the last leg, back to the start
-  player->position = {-40.0f, 0.0f, -50.0f};
-  idle();
-  player->triangle->slopeAngle = float(crashPitch);
-  idle();
-  player->triangle->slopeAngle = 0.0f;
+  crash();
   ASSERT_EQ(pauseState, stateCrashed);
   holdGameClock(11000);  // ten seconds crashed
   keyboard('r', 0, 0);
@@ -330,6 +337,88 @@ TEST(TimeTrial, ARecordThatCannotBeReadIsLeftAsItIs) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(), path + ": not a Zarvanto record, left as it is\n");
   EXPECT_EQ((std::stringstream() << std::ifstream(path).rdbuf()).str(), "garbage\n");
   std::ofstream(path, std::ios::trunc) << kept;  // for the game's journey that shows it
+}
+
+// Pads as SDL attaches them in process: virtual, with the standard layout SDL maps by itself. Each
+// test opens SDL's pads as start-up does; the race's tear-down closes them as the exit does.
+class Pad : public Play {
+ protected:
+  // The pad, as the game opens it at its next poll.
+  SDL_Joystick* attach() {
+    SDL_VirtualJoystickDesc pad{};
+    pad.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+    pad.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+    pad.naxes = SDL_CONTROLLER_AXIS_MAX;
+    pad.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+    pad.userdata = this;
+    pad.Rumble = [](void* test, Uint16 low, Uint16) { return static_cast<Pad*>(test)->rumbled = low, 0; };
+    SDL_Joystick* joystick = SDL_JoystickOpen(SDL_JoystickAttachVirtualEx(&pad));
+    pollGamepads();
+    return joystick;
+  }
+  // Pressed and let go, seen by the poll that follows each: the step's, or the timer's while stopped.
+  void press(SDL_Joystick* pad, SDL_GameControllerButton button) {
+    for (Uint8 down : {1, 0}) {
+      SDL_JoystickSetVirtualButton(pad, button, down);
+      pollGamepads();
+    }
+  }
+  int rumbled = -1;  // the heavy motor's strength asked for last; -1 before any
+};
+
+TEST_F(Pad, TheStickSteersBeyondItsDeadZoneUpToTheMouseAtTheEdgeAndOnlyWhenMovedLast) {
+  openGamepads();
+  SDL_Joystick* pad = attach();
+  press(pad, SDL_CONTROLLER_BUTTON_A);  // resumes at 5 a second
+  auto steer = [&](int travel) {
+    SDL_JoystickSetVirtualAxis(pad, SDL_CONTROLLER_AXIS_LEFTX, Sint16(travel));
+    idle();
+    return player->turnRate;
+  };
+  const float edge = float(250 * pi / 180.0 * 0.5);  // the mouse at the edge of the 500-pixel window
+  EXPECT_FLOAT_EQ(steer(-32768), edge);
+  passiveMotion(200, 0);
+  EXPECT_FLOAT_EQ(steer(-32768), float(50 * pi / 180.0 * 0.5)) << "the mouse steered last, the stick held";
+  EXPECT_NEAR(steer(18022), -edge / 4, 1e-4f) << "half the travel beyond the dead zone, to the right";
+  EXPECT_EQ(steer(3200), 0.0f) << "in the dead zone";
+  // Reading a steered pad every step takes no memory, in SDL either.
+  int held = SDL_GetNumAllocations();
+  for (int i = 0; i < 200; i++) steer(i * 300 - 30000);
+  EXPECT_EQ(SDL_GetNumAllocations(), held);
+}
+
+// Any pad drives, one plugged in while racing at once; pulling one out pauses the race.
+TEST_F(Pad, ButtonsStepTheSpeedPauseResumeAndStartANewRaceAfterACrashThatRumbles) {
+  openGamepads();
+  SDL_Joystick* pad = attach();
+  for (auto [button, speed] : {std::pair{SDL_CONTROLLER_BUTTON_A, 5},
+                               {SDL_CONTROLLER_BUTTON_A, 10},
+                               {SDL_CONTROLLER_BUTTON_X, 5},
+                               {SDL_CONTROLLER_BUTTON_B, 0},
+                               {SDL_CONTROLLER_BUTTON_A, 5}}) {
+    press(pad, button);
+    EXPECT_EQ(player->speed, speed) << int(button);
+  }
+  for (int pull : {32767, -32768, 8000, -32768}) {  // the right trigger pulled twice, the second time past half way
+    SDL_JoystickSetVirtualAxis(pad, SDL_CONTROLLER_AXIS_TRIGGERRIGHT, Sint16(pull));
+    pollGamepads();
+  }
+  EXPECT_EQ(player->speed, 20.0f);
+  for (uint8_t state : {statePaused, stateRunning}) {
+    press(pad, SDL_CONTROLLER_BUTTON_START);
+    EXPECT_EQ(pauseState, state);
+  }
+  crash();
+  EXPECT_EQ(pauseState, stateCrashed);
+  EXPECT_EQ(rumbled, 0xffff);
+  press(pad, SDL_CONTROLLER_BUTTON_START);
+  EXPECT_EQ(pauseState, statePaused) << "a new race";
+  SDL_Joystick* second = attach();
+  press(second, SDL_CONTROLLER_BUTTON_A);
+  EXPECT_EQ(player->speed, 5.0f) << "a pad plugged in while racing";
+  SDL_JoystickDetachVirtual(SDL_NumJoysticks() - 2);  // the first pad: virtual pads come last, as attached
+  idle();
+  EXPECT_EQ(pauseState, statePaused) << "a pad pulled out";
 }
 
 }  // namespace

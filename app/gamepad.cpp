@@ -1,0 +1,201 @@
+// Game controllers: SDL's events turned into the game's keys and steering.
+#include "app/gamepad.h"
+
+#include <GL/glut.h>
+#include <SDL.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "app/game.h"
+#include "app/input.h"
+#include "camera/camera.h"
+#include "cars/player.h"
+#include "events/race_events.h"
+
+constexpr int maxGamepads = 8;               // pads driving at once; one more is left alone
+constexpr float stickDeadZone = 0.1f;        // fraction of the stick's travel that steers nothing
+constexpr int triggerPress = 16384;          // trigger travel (of 32767) that counts as a press
+constexpr int triggerRelease = 8192;         // and as letting go, lower so a resting finger doesn't repeat
+constexpr unsigned pollPeriod = 50;          // milliseconds between polls while the game does not run
+constexpr Uint16 crashRumbleLow = 0xffff;    // strength of the heavy motor on a crash, of 0xffff
+constexpr Uint16 crashRumbleHigh = 0x8000;   // and of the light one
+constexpr Uint32 crashRumbleDuration = 400;  // milliseconds
+
+constexpr unsigned char keyEnter = 13;
+constexpr unsigned char keySpace = 32;
+
+struct Gamepad {
+  SDL_GameController* controller;  // open pad, or nullptr for a free slot
+  SDL_JoystickID id;               // SDL's instance id, as removal events name the pad
+  bool triggerHeld[2];             // left and right trigger past triggerPress, not yet let go
+};
+
+static bool sdlOpen = false;
+static bool timerArmed = false;
+static Gamepad gamepads[maxGamepads];
+static float stickTravel = 0.0f;  // the left stick's last position, -1 left to 1 right, from any pad
+
+bool stickSteers = false;
+
+// $XDG_CONFIG_HOME/zarvanto/gamecontrollerdb.txt, else under ~/.config; "" with no absolute folder.
+static std::string mappingsPath() {
+  for (auto [variable, below] : {std::pair{"XDG_CONFIG_HOME", ""}, {"HOME", "/.config"}}) {
+    const char* value = std::getenv(variable);
+    if (value != nullptr && value[0] == '/') return std::string(value) + below + "/zarvanto/gamecontrollerdb.txt";
+  }
+  return "";
+}
+
+void openGamepads() {
+  // SDL only reads pads here: the game's own signals, window and output stay as they are.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  SDL_LogSetOutputFunction([](void*, int, SDL_LogPriority, const char*) {}, nullptr);
+  if (SDL_Init(SDL_INIT_GAMECONTROLLER) != 0) return;
+  sdlOpen = true;
+  pollGamepadsWhileStopped();
+  // SDL has read its own database and SDL_GAMECONTROLLERCONFIG, which keeps the upper hand; the
+  // player's file adds the pads neither knows. No file is the usual case and says nothing.
+  std::string path = mappingsPath();
+  struct stat status;
+  if (path.empty() || stat(path.c_str(), &status) != 0) return;
+  const char* why = S_ISREG(status.st_mode) ? nullptr : "not a file";
+  if (why == nullptr && access(path.c_str(), R_OK) != 0) why = std::strerror(errno);
+  if (why == nullptr) {
+    int added = SDL_GameControllerAddMappingsFromFile(path.c_str());
+    if (added < 0) why = SDL_GetError();
+    if (added == 0) why = "no mapping for this system in it";
+  }
+  if (why != nullptr) std::fprintf(stderr, "Gamepad mappings in %s ignored: %s\n", path.c_str(), why);
+}
+
+static Gamepad* findGamepad(SDL_JoystickID id) {
+  for (Gamepad& pad : gamepads)
+    if (pad.controller != nullptr && pad.id == id) return &pad;
+  return nullptr;
+}
+
+static void addGamepad(int deviceIndex) {
+  // A pad that a new mapping turns into a controller is announced again.
+  if (findGamepad(SDL_JoystickGetDeviceInstanceID(deviceIndex)) != nullptr) return;
+  for (Gamepad& pad : gamepads) {
+    if (pad.controller != nullptr) continue;
+    pad.controller = SDL_GameControllerOpen(deviceIndex);
+    if (pad.controller != nullptr) pad.id = SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(pad.controller));
+    return;
+  }
+}
+
+static void removeGamepad(SDL_JoystickID id) {
+  Gamepad* pad = findGamepad(id);
+  if (pad == nullptr) return;
+  SDL_GameControllerClose(pad->controller);
+  *pad = Gamepad{};
+  stickTravel = 0.0f;
+  if (pauseState == stateRunning) keyboard('p', 0, 0);
+}
+
+// The followed car, counted from the player, moved on by step and wrapped round.
+static void followNextCar(int step) {
+  int i = carCount - 1;
+  while (i > 0 && cars[i] != camera->car) i--;
+  keyboard(static_cast<unsigned char>('0' + (i + step + carCount) % carCount), 0, 0);
+}
+
+static void pressButton(uint8_t button) {
+  switch (button) {
+    case SDL_CONTROLLER_BUTTON_A: specialKey(GLUT_KEY_UP, 0, 0); break;
+    case SDL_CONTROLLER_BUTTON_X: specialKey(GLUT_KEY_DOWN, 0, 0); break;
+    case SDL_CONTROLLER_BUTTON_B: keyboard(keySpace, 0, 0); break;
+    case SDL_CONTROLLER_BUTTON_Y: keyboard('r', 0, 0); break;
+    case SDL_CONTROLLER_BUTTON_START: keyboard(pauseState == stateCrashed ? keyEnter : 'p', 0, 0); break;
+    case SDL_CONTROLLER_BUTTON_BACK: specialKey(GLUT_KEY_F1, 0, 0); break;
+    case SDL_CONTROLLER_BUTTON_LEFTSHOULDER: specialKey(GLUT_KEY_F2, 0, 0); break;
+    case SDL_CONTROLLER_BUTTON_RIGHTSHOULDER: specialKey(GLUT_KEY_F3, 0, 0); break;
+    case SDL_CONTROLLER_BUTTON_DPAD_UP: specialKey(GLUT_KEY_F5 + (camera->mode + 1) % 4, 0, 0); break;
+    case SDL_CONTROLLER_BUTTON_DPAD_DOWN: specialKey(GLUT_KEY_F5 + (camera->mode + 3) % 4, 0, 0); break;
+    case SDL_CONTROLLER_BUTTON_DPAD_LEFT: followNextCar(-1); break;
+    case SDL_CONTROLLER_BUTTON_DPAD_RIGHT: followNextCar(1); break;
+    default: break;
+  }
+}
+
+static void moveAxis(SDL_JoystickID id, uint8_t axis, int value) {
+  if (axis == SDL_CONTROLLER_AXIS_LEFTX) {
+    stickTravel = value < 0 ? float(value) / 32768.0f : float(value) / 32767.0f;
+    stickSteers = true;
+    return;
+  }
+  if (axis != SDL_CONTROLLER_AXIS_TRIGGERLEFT && axis != SDL_CONTROLLER_AXIS_TRIGGERRIGHT) return;
+  Gamepad* pad = findGamepad(id);
+  if (pad == nullptr) return;
+  bool& held = pad->triggerHeld[axis == SDL_CONTROLLER_AXIS_TRIGGERRIGHT];
+  if (!held && value >= triggerPress) {
+    held = true;
+    specialKey(axis == SDL_CONTROLLER_AXIS_TRIGGERRIGHT ? GLUT_KEY_UP : GLUT_KEY_DOWN, 0, 0);
+  } else if (held && value <= triggerRelease) {
+    held = false;
+  }
+}
+
+// Squared beyond the dead zone, so the first part of the travel gives the small corrections, and
+// full travel turns as sharply as the mouse at the window's edge.
+static float stickTurnRate() {
+  float beyond = (std::abs(stickTravel) - stickDeadZone) / (1.0f - stickDeadZone);
+  if (beyond <= 0.0f) return 0.0f;
+  float rate = pointerTurnRate(windowWidth / 2) * beyond * beyond;
+  return stickTravel < 0.0f ? rate : -rate;  // left of centre turns left, as the mouse does
+}
+
+void pollGamepads() {
+  if (!sdlOpen) return;
+  SDL_Event event;
+  while (SDL_PollEvent(&event)) {
+    switch (event.type) {
+      case SDL_CONTROLLERDEVICEADDED: addGamepad(event.cdevice.which); break;
+      case SDL_CONTROLLERDEVICEREMOVED: removeGamepad(event.cdevice.which); break;
+      case SDL_CONTROLLERBUTTONDOWN: pressButton(event.cbutton.button); break;
+      case SDL_CONTROLLERAXISMOTION: moveAxis(event.caxis.which, event.caxis.axis, event.caxis.value); break;
+      default: break;
+    }
+  }
+  if (stickSteers && pauseState == stateRunning && player->speed != 0.0f) player->turnRate = stickTurnRate();
+}
+
+void pollGamepadsWhileStopped() {
+  if (!sdlOpen || timerArmed || pauseState == stateRunning) return;
+  timerArmed = true;
+  glutTimerFunc(
+      pollPeriod,
+      [](int) {
+        timerArmed = false;
+        if (pauseState == stateRunning) return;  // the step polls again
+        pollGamepads();
+        pollGamepadsWhileStopped();
+      },
+      0);
+}
+
+void rumbleRaceEvent(const RaceEvent& event) {
+  if (event.kind != eventCrash) return;
+  for (Gamepad& pad : gamepads)
+    if (pad.controller != nullptr)
+      SDL_GameControllerRumble(pad.controller, crashRumbleLow, crashRumbleHigh, crashRumbleDuration);
+}
+
+void closeGamepads() {
+  if (!sdlOpen) return;
+  for (Gamepad& pad : gamepads) {
+    if (pad.controller != nullptr) SDL_GameControllerClose(pad.controller);
+    pad = Gamepad{};
+  }
+  SDL_Quit();
+  sdlOpen = false;
+  stickSteers = false;
+  stickTravel = 0.0f;
+}
