@@ -2,6 +2,7 @@
 // reviewed references there, and its command line's exit statuses.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/reference/generated_track.h"
 #include "records/record.h"
 #include "tests/test_support.h"
 #include "tools/check_report.h"
@@ -58,6 +60,23 @@ TEST(TrackTool, ShippedTracksHaveNoCrashSlope) {
     TTrackCheck check = checkTrackFile(path);
     EXPECT_TRUE(check.accepted()) << checkText(check);
     EXPECT_TRUE(check.crashSlopes.empty()) << checkText(check);
+  }
+}
+
+// The stretch of road each crash slope is by, looked for among nearby runs of the centre line
+// only, is the first nearest of all on a long hilly track, as a scan of every segment finds it.
+TEST(TrackTool, CrashSlopesAreByTheFirstNearestStretch) {
+  TTrackCheck check = checkTrackText("hills.tck", trackFileText(generatedWaypoints(600, 7)));
+  const Vec3* w = check.track->waypoints;
+  ASSERT_GE(check.crashSlopes.size(), 100u);
+  for (const TSlope& s : check.crashSlopes) {
+    std::vector<double> d;
+    for (int i = 0; i < check.track->waypointCount; i++) {
+      double dx = double(w[i + 1].x) - w[i].x, dz = double(w[i + 1].z) - w[i].z, x = s.at.east, z = -s.at.north;
+      double t = std::clamp(((x - w[i].x) * dx + (z - w[i].z) * dz) / (dx * dx + dz * dz), 0.0, 1.0);
+      d.push_back(std::hypot(x - (w[i].x + t * dx), z - (w[i].z + t * dz)));
+    }
+    EXPECT_EQ(s.segment, std::min_element(d.begin(), d.end()) - d.begin() + 1) << s.triangle;
   }
 }
 

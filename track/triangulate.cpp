@@ -151,7 +151,8 @@ bool bandMeetsBox(const TCornerReach& r, const TBox& box) {
 // its plan box, turned to the axes, is a wide square.
 struct TStrip {
   double centreX, centreZ, alongX, alongZ, halfAlong, halfAcross;
-  bool usable;  // false for a run whose ends coincide, which has no chord
+  double spreadX, spreadZ;  // half its extent along x and along z
+  bool usable;              // false for a run whose ends coincide, which has no chord
 };
 
 TStrip stripOf(const Vec3* points, int32_t from, int32_t to) {
@@ -176,6 +177,8 @@ TStrip stripOf(const Vec3* points, int32_t from, int32_t to) {
   double margin = 1e-9 * (scale + (highA - lowA));
   strip.halfAlong = (highA - lowA) / 2 + margin;
   strip.halfAcross = (highC - lowC) / 2 + margin;
+  strip.spreadX = strip.halfAlong * std::fabs(strip.alongX) + strip.halfAcross * std::fabs(strip.alongZ);
+  strip.spreadZ = strip.halfAlong * std::fabs(strip.alongZ) + strip.halfAcross * std::fabs(strip.alongX);
   strip.usable = true;
   return strip;
 }
@@ -186,10 +189,8 @@ bool bandMeetsStrip(const TCornerReach& r, const TStrip& s) {
   double atCentre = std::fabs(r.dirX * (s.centreZ - r.lineZ) - r.dirZ * (s.centreX - r.lineX));
   double nearest =
       std::max(0.0, atCentre - s.halfAlong * std::fabs(crossAlong) - s.halfAcross * std::fabs(crossAcross));
-  double spreadX = s.halfAlong * std::fabs(s.alongX) + s.halfAcross * std::fabs(s.alongZ);
-  double spreadZ = s.halfAlong * std::fabs(s.alongZ) + s.halfAcross * std::fabs(s.alongX);
-  return nearest <= bandReach(r, std::fabs(s.centreX - r.lineX) + std::fabs(s.centreX - r.cX) + 2 * spreadX,
-                              std::fabs(s.centreZ - r.lineZ) + std::fabs(s.centreZ - r.cZ) + 2 * spreadZ);
+  return nearest <= bandReach(r, std::fabs(s.centreX - r.lineX) + std::fabs(s.centreX - r.cX) + 2 * s.spreadX,
+                              std::fabs(s.centreZ - r.lineZ) + std::fabs(s.centreZ - r.cZ) + 2 * s.spreadZ);
 }
 
 bool boxesMeet(const TBox& p, const TBox& q) {
@@ -270,13 +271,27 @@ class TPointTree {
   }
 
   // A remaining point but the corner's own three, where both nodeMayHold and pointMayBlock let it,
-  // that blocks; -1 when none does.
+  // that blocks; -1 when none does. Any blocker will do, as the corner is tested again once the
+  // one found or a neighbour is cut off; so the search starts where one most likely lies, at the
+  // leaf of the corner's point b, and widens up the tree to the other half under each of b's
+  // ancestors in turn, never testing the nodes on b's own path.
   template <class NodeTest, class PointTest>
-  int32_t blocker(const int32_t (&corner)[3], NodeTest nodeMayHold, PointTest pointMayBlock, const Vec3 (&ear)[3],
-                  const Vec2 (&edges)[4]) {
+  int32_t blocker(const int32_t (&corner)[3], int32_t b, NodeTest nodeMayHold, PointTest pointMayBlock,
+                  const Vec3 (&ear)[3], const Vec2 (&edges)[4]) {
+    size_t from = size_t(firstLeaf + pointLeaf[size_t(b)]);
+    int32_t found = blockerUnder(from, corner, nodeMayHold, pointMayBlock, ear, edges);
+    for (; found < 0 && from > 1; from /= 2)
+      found = blockerUnder(from ^ 1, corner, nodeMayHold, pointMayBlock, ear, edges);
+    return found;
+  }
+
+  // The same among the points under one node.
+  template <class NodeTest, class PointTest>
+  int32_t blockerUnder(size_t top, const int32_t (&corner)[3], NodeTest& nodeMayHold, PointTest& pointMayBlock,
+                       const Vec3 (&ear)[3], const Vec2 (&edges)[4]) {
     size_t stack[64];
     int depth = 0;
-    stack[depth++] = 1;
+    stack[depth++] = top;
     while (depth > 0) {
       size_t node = stack[--depth];
       if (remaining[node] == 0 || !nodeMayHold(boxes[node], strips[node])) continue;
@@ -424,10 +439,10 @@ class TEarClipping {
     int32_t found;
     if (reach.everywhere)
       found = tree.blocker(
-          corner, [](const TBox&, const TStrip&) { return true; }, [](Vec3) { return true; }, ear, edges);
+          corner, b, [](const TBox&, const TStrip&) { return true; }, [](Vec3) { return true; }, ear, edges);
     else
       found = tree.blocker(
-          corner,
+          corner, b,
           [&](const TBox& box, const TStrip& strip) {
             return boxNearTriangle(reach, box) ||
                    (strip.usable ? bandMeetsStrip(reach, strip) : bandMeetsBox(reach, box));
