@@ -292,7 +292,9 @@ void openChooser() {
   std::string shipped = shippedTracksFolder();
   listTracks(shipped, &chooserEntries);
   std::string own = playerTracksFolder();
+  size_t shippedCount = chooserEntries.size();
   if (!own.empty()) listTracks(own, &chooserEntries);
+  for (size_t i = shippedCount; i < chooserEntries.size(); i++) chooserEntries[i].own = true;
   std::string last;
   readSettings(&last);
   shapeLoader = new std::thread(loadShapes);

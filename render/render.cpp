@@ -279,7 +279,9 @@ static void drawChooserDetails() {
   glColor3fv(newRecordText);
   drawLine(fitted(entry.title.c_str(), 30, false, cut), 0.02f, 0.26f, largeFont);
   glColor3fv(overlayText);
-  drawLine(fitted(entry.path.c_str(), 48, true, cut), 0.02f, 0.21f, smallFont);
+  std::snprintf(line, sizeof line, "%s, %s", fitted(std::strrchr(entry.path.c_str(), '/') + 1, 40, true, cut),
+                entry.own ? "one of yours" : "shipped");
+  drawLine(line, 0.02f, 0.21f, smallFont);
   if (!entry.message.empty()) {
     glColor3fv(refusedText);
     drawLine(entry.message.c_str(), 0.02f, 0.17f, smallFont);
