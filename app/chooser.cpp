@@ -299,10 +299,10 @@ void openChooser() {
   readSettings(&last);
   shapeLoader = new std::thread(loadShapes);
   // The track the player raced last, else the one the game races when no file is named.
-  std::string shippedDefault = shipped + "/Default.tck";
   int32_t chosen = 0;
-  for (size_t i = 0; i < chooserEntries.size(); i++)
-    if (chooserEntries[i].path == (last.empty() ? shippedDefault : last)) chosen = int32_t(i);
+  for (const std::string& wanted : {shipped + "/Default.tck", last})
+    for (size_t i = 0; i < chooserEntries.size(); i++)
+      if (chooserEntries[i].path == wanted) chosen = int32_t(i);
   choosing = true;
   select(chosen);
 }
