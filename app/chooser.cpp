@@ -77,15 +77,13 @@ static void readTitle(ChooserEntry* entry) {
   }
   char head[titleReadBytes];
   size_t size = 0;
-  for (ssize_t got = 1; size < sizeof head && got > 0; size += size_t(got > 0 ? got : 0)) {
-    got = read(descriptor, head + size, sizeof head - size);
-    if (got < 0) {
-      close(descriptor);
-      entry->message = oneLine(loadFailureMessage(loadCantOpen, false));
-      return;
-    }
-  }
+  ssize_t got = 0;
+  while (size < sizeof head && (got = read(descriptor, head + size, sizeof head - size)) > 0) size += size_t(got);
   close(descriptor);
+  if (got < 0) {
+    entry->message = oneLine(loadFailureMessage(loadCantOpen, false));
+    return;
+  }
   auto lineEnd = [&](const char* from) {
     return static_cast<const char*>(std::memchr(from, '\n', size_t(head + size - from)));
   };
