@@ -22,7 +22,7 @@ constexpr float chooserOpponentsX(float aspect) { return -0.38f * aspect + 0.15f
 
 struct ChooserEntry {
   std::string path;            // the track file
-  bool own = false;            // in the player\'s tracks, not the shipped ones
+  bool own = false;            // in the player's tracks, not the shipped ones
   std::string title;           // its second line; the file's name when it has none
   std::string message;         // why the game refuses it, one line; empty while it may be raced
   bool judged = false;         // read whole and judged by the game's rules
