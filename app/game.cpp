@@ -10,8 +10,10 @@
 #include <thread>
 
 #include "app/clock.h"
-#include "track/load_message.h"
 #include "app/time_trial.h"
+#include "geometry/random.h"
+#include "sound/sound.h"
+#include "track/load_message.h"
 #include "track/track.h"
 
 TTrack* track = nullptr;
@@ -38,9 +40,8 @@ int32_t savedWindowHeight = 0;
 bool fullScreen = false;
 bool windowVisible = true;
 
-uint8_t displayFlags = showHeadUp | showOverview | drawSolid;
+uint8_t displayFlags = startDisplayFlags;
 
-static const char muteOption[] = "--mute";
 static const char usageMessage[] = "Usage: Zarvanto [track file] [opponents 1..%d]\n";
 
 int readOpponentArgument(const char* text) {
@@ -58,10 +59,10 @@ int readOpponentArgument(const char* text) {
   return int(negative ? -value : value);
 }
 
-bool takeMuteOption(int* argc, char** argv) {
+bool takeOption(int* argc, char** argv, const char* option) {
   int kept = 1;
   for (int i = 1; i < *argc; i++)
-    if (std::strcmp(argv[i], muteOption) != 0) argv[kept++] = argv[i];
+    if (std::strcmp(argv[i], option) != 0) argv[kept++] = argv[i];
   bool found = kept < *argc;
   argv[kept] = nullptr;
   *argc = kept;
@@ -115,6 +116,10 @@ void initGame(int argc, char** argv) {
     carCount = int32_t(count);
   }
 
+  beginRace();
+}
+
+void beginRace() {
   cars = new TCar*[carCount]();
   createRace();
 
@@ -124,6 +129,31 @@ void initGame(int argc, char** argv) {
   pauseStartTime = lapStartTime;
   pausedTime = 0.0f;
   openTimeTrial();
+}
+
+bool startChosenRace(const char* fileName, int32_t opponents, std::string* message) {
+  // The generator as a fresh game has it, so the ground's shades and the opponents' places are
+  // those the command line gives this track.
+  setGameRandState(1);
+  track = new TTrack();
+  int8_t result = track->load(fileName);
+  if (result != loadOk) {
+    *message = loadFailureMessage(result, false);
+    delete track;
+    track = nullptr;
+    return false;
+  }
+  carCount = opponents + 1;
+  // What an earlier race from the chooser changed is put back as a game starts it.
+  pauseState = statePaused;
+  bestLapTime = std::numeric_limits<float>::max();
+  messageText[0] = '\0';
+  messageTime = 0.0f;
+  displayFlags = startDisplayFlags;
+  ghostShown = true;
+  beginRace();
+  openSound(soundMuted);
+  return true;
 }
 
 void printBanner() {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 class TTrack;
 class TCar;
@@ -16,6 +17,7 @@ enum : uint8_t { stateRunning = 0, statePaused = 1, stateCrashed = 2 };
 
 // Bits of displayFlags.
 enum : uint8_t { showHelp = 1, showHeadUp = 2, showOverview = 4, drawSolid = 8 };
+constexpr uint8_t startDisplayFlags = showHeadUp | showOverview | drawSolid;
 
 extern TTrack* track;     // the one track, owned by the shell
 extern TCar** cars;       // carCount cars; element 0 is the player
@@ -47,21 +49,28 @@ extern uint8_t displayFlags;  // showHelp | showHeadUp | showOverview | drawSoli
 // The opponents argument read as atoi reads it (blanks, a sign, digits up to the first
 // non-digit, none giving 0), but held within the int range instead of overflowing.
 int readOpponentArgument(const char* text);
-// Takes every "--mute" out of the command line, wherever it stands, so the track file and the
-// opponents keep their places; true if there was one.
-bool takeMuteOption(int* argc, char** argv);
+// Takes every copy of the option ("--mute", "--choose") out of the command line, wherever it
+// stands, so the track file and the opponents keep their places; true if there was one.
+bool takeOption(int* argc, char** argv, const char* option);
 // Starts loading the track on a thread of its own before GLUT has read the command line, when
 // no argument can be one of GLUT's options. initGame then takes its result.
 void startLoadingTrack(int argc, char** argv);
 // Start-up after the window exists: the track, the opponents, the cars and the clock. On a
 // failure it prints its message and ends the process with status 1.
 void initGame(int argc, char** argv);
+// The race on the loaded track with carCount cars, as every start makes it: the cars, the clock
+// and the time trial.
+void beginRace();
+// A race from the chooser: the same track and cars the command line makes of that file and that
+// many opponents, then the sound. False with the game's message when the track is refused.
+bool startChosenRace(const char* fileName, int32_t opponents, std::string* message);
+// Closes the sound and the time trial and releases the cars, the camera and the track.
+void releaseRace();
 // The three-line banner of a successful start.
 void printBanner();
 // Fills the car array with the player and the opponents, coloured by index, and makes the camera.
 void createRace();
-// Closes the sound device, waits for a record being written, and releases the cars, their array and
-// the track at process exit.
+// At process exit: the chooser's work stopped, then the race released as releaseRace does.
 void cleanUpGame();
 
 // While the game runs (GLUT idle callback): one simulation step, then a frame asked for.

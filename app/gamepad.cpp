@@ -159,12 +159,15 @@ void pollGamepads() {
     switch (event.type) {
       case SDL_CONTROLLERDEVICEADDED: addGamepad(event.cdevice.which); break;
       case SDL_CONTROLLERDEVICEREMOVED: removeGamepad(event.cdevice.which); break;
-      case SDL_CONTROLLERBUTTONDOWN: pressButton(event.cbutton.button); break;
-      case SDL_CONTROLLERAXISMOTION: moveAxis(event.caxis.which, event.caxis.axis, event.caxis.value); break;
       default: break;
     }
+    // Between races, in the chooser, the pad's buttons and stick have no race to act on.
+    if (player == nullptr) continue;
+    if (event.type == SDL_CONTROLLERBUTTONDOWN) pressButton(event.cbutton.button);
+    if (event.type == SDL_CONTROLLERAXISMOTION) moveAxis(event.caxis.which, event.caxis.axis, event.caxis.value);
   }
-  if (stickSteers && pauseState == stateRunning && player->speed != 0.0f) player->turnRate = stickTurnRate();
+  if (player != nullptr && stickSteers && pauseState == stateRunning && player->speed != 0.0f)
+    player->turnRate = stickTurnRate();
 }
 
 void pollGamepadsWhileStopped() {

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "app/chooser.h"
 #include "app/game.h"
 #include "app/gamepad.h"
 #include "app/time_trial.h"
@@ -22,6 +23,10 @@ static void redisplayIfStopped() {
 }
 
 void keyboard(unsigned char key, int, int) {
+  if (choosing) {
+    chooserKeyboard(key);
+    return;
+  }
   if (key >= 'A' && key <= 'Z') key += 32;
   switch (key) {
     case 'f':
@@ -51,7 +56,10 @@ void keyboard(unsigned char key, int, int) {
       if (pauseState == stateCrashed) setPause(stateRunning);
       if (pauseState == stateRunning) player->rescue();
       break;
-    case keyEscape: std::exit(0);  // the exit clean-up releases the game
+    case keyEscape:
+      if (!raceFromChooser) std::exit(0);  // the exit clean-up releases the game
+      returnToChooser();
+      return;
     case keySpace:
       if (pauseState == stateRunning) player->changeSpeed(0);
       break;
@@ -63,6 +71,10 @@ void keyboard(unsigned char key, int, int) {
 }
 
 void specialKey(int key, int, int) {
+  if (choosing) {
+    chooserSpecialKey(key);
+    return;
+  }
   switch (key) {
     case GLUT_KEY_F1: displayFlags ^= showHelp; break;
     case GLUT_KEY_F2: displayFlags ^= showHeadUp; break;

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/chooser.h"
 #include "app/desktop.h"
 #include "app/game.h"
 #include "app/gamepad.h"
@@ -57,9 +58,10 @@ int main(int argc, char** argv) {
     printVersion();
     return 0;
   }
-  bool muted = takeMuteOption(&argc, argv);
+  bool muted = takeOption(&argc, argv, "--mute");
+  bool choose = takeOption(&argc, argv, "--choose");
   // Reaching the display takes GLUT about as long as a large track takes to load: both at once.
-  startLoadingTrack(argc, argv);
+  if (!choose) startLoadingTrack(argc, argv);
   glutInit(&argc, argv);
   glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
   glutInitWindowPosition(120, 60);
@@ -77,9 +79,16 @@ int main(int argc, char** argv) {
   // No idle callback yet: the game starts paused, and the step runs only while it runs.
 
   glEnable(GL_DEPTH_TEST);
-  initGame(argc, argv);
-  // Only a game that starts opens the sound device, so a refused start leaves it alone.
-  openSound(muted);
+  if (choose) {
+    // Each race from the chooser opens the sound for itself.
+    soundMuted = muted;
+    glutMouseFunc(chooserMouse);
+    openChooser();
+  } else {
+    initGame(argc, argv);
+    // Only a game that starts opens the sound device, so a refused start leaves it alone.
+    openSound(muted);
+  }
   openGamepads();
   // Registered only now, so a failed start-up never runs the clean-up.
   std::atexit(cleanUpGame);

@@ -1,4 +1,5 @@
-// Creating a race and releasing the game at exit.
+// Creating a race and releasing it, at the chooser and at exit.
+#include "app/chooser.h"
 #include "app/game.h"
 #include "app/gamepad.h"
 #include "app/time_trial.h"
@@ -20,13 +21,21 @@ void createRace() {
   camera = new TCamera(player);
 }
 
-void cleanUpGame() {
+void releaseRace() {
   closeSound();
   closeTimeTrial();
-  closeGamepads();
-  for (int32_t i = 0; i < carCount; i++) delete cars[i];
+  for (int32_t i = 0; cars != nullptr && i < carCount; i++) delete cars[i];
   delete[] cars;
   cars = nullptr;
+  player = nullptr;
+  delete camera;
+  camera = nullptr;
   delete track;
   track = nullptr;
+}
+
+void cleanUpGame() {
+  closeChooser();
+  closeGamepads();
+  releaseRace();
 }

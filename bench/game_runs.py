@@ -8,6 +8,7 @@ Usage:
   game_runs.py sound GAME SWAP_COUNTER TRACKS_DIR [RUNS]
   game_runs.py ghost GAME SWAP_COUNTER TRACKS_DIR [RUNS]
   game_runs.py gamepad GAME SWAP_COUNTER TRACKS_DIR [RUNS]
+  game_runs.py chooser GAME SWAP_COUNTER TRACKS_DIR [RUNS]
 
 GAME is the game binary, SWAP_COUNTER the zarvanto_swap_counter library preloaded into it to
 count its frames, TRACKS_DIR the shipped tracks (the game runs there and loads Default.tck) and
@@ -34,6 +35,10 @@ gamepad: the racing run as where SDL can't start (libzarvanto_no_gamepads.so, be
 preloaded too: SDL_Init fails, so no pad is ever read) and as the game ships, SDL's game-controller
 subsystem started and its events read every step, the two taking turns; prints the medians of each
 and the difference in the share of one core.
+chooser: with 1,000 tracks (the shipped ones under new titles) in the player's folder, the exec to
+the chooser's first frame against the exec to the default race's first frame, taking turns; then
+the game's CPU time per frame shown while the Down key walks the list at 50 keys a second, against
+the same while racing. Prints the medians and the ratios.
 """
 import math
 import os
@@ -253,6 +258,75 @@ def gamepad(game, counter, tracks_dir, runs):
                  "Reading the pads", 1)
 
 
+PLAYER_TRACKS = 1000
+BROWSE_KEYS = 500  # Down keys typed 20 ms apart: 10 s of browsing
+
+
+def chooser_env(data):
+    return {"XDG_DATA_HOME": data, "XDG_CONFIG_HOME": data}
+
+
+def browsing_once(game, counter, tracks_dir, data):
+    process, _ = start(game, counter, tracks_dir, ["--choose"], chooser_env(data))
+    try:
+        process.stdout.readline()
+        window = window_of(process)
+        time.sleep(SETTLE_SECONDS)
+        swaps0, cpu0 = read_record()[0], cpu_seconds(process.pid)
+        subprocess.run(["xdotool", "windowfocus", "--sync", window, "key", "--delay", "20", "--repeat",
+                        str(BROWSE_KEYS), "Down"], check=True, timeout=60)
+        time.sleep(0.5)  # the last shape comes in
+        swaps1, cpu1 = read_record()[0], cpu_seconds(process.pid)
+        type_keys(window, "Escape")
+        process.wait(timeout=5)
+        return 1000 * (cpu1 - cpu0) / max(1, swaps1 - swaps0), swaps1 - swaps0
+    finally:
+        stop(process)
+
+
+def chooser(game, counter, tracks_dir, runs):
+    data = tempfile.mkdtemp(prefix="zarvanto-bench-data-")
+    folder = os.path.join(data, "zarvanto", "tracks")
+    os.makedirs(folder)
+    shipped = sorted(f for f in os.listdir(tracks_dir) if f.endswith(".tck"))
+    for k in range(PLAYER_TRACKS):
+        with open(os.path.join(tracks_dir, shipped[k % len(shipped)])) as source:
+            lines = source.read().split("\n", 2)
+        with open(os.path.join(folder, "track-%04d.tck" % k), "w") as out:
+            out.write("#Track\nTrack %04d\n%s" % (k, lines[2]))
+    frames = {"race": [], "chooser": []}
+    for _ in range(runs):
+        frames["race"].append(startup_once(game, counter, tracks_dir, [])[1])
+        process, began = start(game, counter, tracks_dir, ["--choose"], chooser_env(data))
+        try:
+            process.stdout.readline()
+            while read_record()[0] == 0:
+                if process.poll() is not None:
+                    sys.exit("no frame shown by the chooser")
+                time.sleep(0.001)
+            frames["chooser"].append((read_record()[1] - began) / 1e6)
+        finally:
+            stop(process)
+    race_ms, chooser_ms = statistics.median(frames["race"]), statistics.median(frames["chooser"])
+    print("| start | exec to first frame ms | runs |")
+    print("|---|---:|---:|")
+    print("| race on Default.tck | %.1f | %d |" % (race_ms, runs))
+    print("| chooser, %d tracks of the player's | %.1f | %d |" % (PLAYER_TRACKS, chooser_ms, runs))
+    print("\nChooser / race: %.2f (target below 1.5: %s)"
+          % (chooser_ms / race_ms, "met" if chooser_ms / race_ms < 1.5 else "MISSED"))
+    racing_runs = [racing_once(game, counter, tracks_dir) for _ in range(3)]
+    race_frame = statistics.median(10 * cpu / fps for fps, cpu in racing_runs)  # ms of CPU a frame
+    browsing = [browsing_once(game, counter, tracks_dir, data) for _ in range(3)]
+    browse_frame = statistics.median(b[0] for b in browsing)
+    print("\n| frame | CPU ms per frame shown | frames |")
+    print("|---|---:|---:|")
+    print("| racing Default.tck, 7 opponents | %.2f | %s |" % (race_frame, ", ".join("%.0f fps" % r[0] for r in racing_runs)))
+    print("| browsing %d tracks, Down every 20 ms | %.2f | %s |" % (PLAYER_TRACKS, browse_frame,
+                                                              ", ".join(str(b[1]) for b in browsing)))
+    print("\nBrowsing / racing: %.2f (target at most 1: %s)"
+          % (browse_frame / race_frame, "met" if browse_frame <= race_frame else "MISSED"))
+
+
 def main():
     if len(sys.argv) >= 6 and sys.argv[1] == "startup":
         startup(sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5], int(sys.argv[6]) if len(sys.argv) > 6 else 11,
@@ -261,6 +335,8 @@ def main():
         racing(sys.argv[2], sys.argv[3], sys.argv[4], int(sys.argv[5]) if len(sys.argv) > 5 else 3)
     elif len(sys.argv) >= 5 and sys.argv[1] == "sound":
         sound(sys.argv[2], sys.argv[3], sys.argv[4], int(sys.argv[5]) if len(sys.argv) > 5 else 6)
+    elif len(sys.argv) >= 5 and sys.argv[1] == "chooser":
+        chooser(sys.argv[2], sys.argv[3], sys.argv[4], int(sys.argv[5]) if len(sys.argv) > 5 else 11)
     elif len(sys.argv) >= 5 and sys.argv[1] == "ghost":
         ghost(sys.argv[2], sys.argv[3], sys.argv[4], int(sys.argv[5]) if len(sys.argv) > 5 else 6)
     elif len(sys.argv) >= 5 and sys.argv[1] == "gamepad":

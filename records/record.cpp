@@ -88,16 +88,6 @@ void appendFloat(std::string* text, float value, char after) {
 
 std::string errorText(int error) { return std::strerror(error); }
 
-// Each missing folder of the path, private to the player as the data folders are.
-bool makeFolders(const std::string& folder) {
-  size_t slash = 0;
-  do {
-    slash = folder.find('/', slash + 1);
-    if (mkdir(folder.substr(0, slash).c_str(), 0700) != 0 && errno != EEXIST) return false;
-  } while (slash != std::string::npos);
-  return true;
-}
-
 bool writeAll(int descriptor, const std::string& text) {
   for (size_t done = 0; done < text.size();) {
     ssize_t wrote = write(descriptor, text.data() + done, text.size() - done);
@@ -121,6 +111,15 @@ bool readAll(int descriptor, std::string* text) {
 }
 
 }  // namespace
+
+bool makeFolders(const std::string& folder) {
+  size_t slash = 0;
+  do {
+    slash = folder.find('/', slash + 1);
+    if (mkdir(folder.substr(0, slash).c_str(), 0700) != 0 && errno != EEXIST) return false;
+  } while (slash != std::string::npos);
+  return true;
+}
 
 std::string trackKey(const TTrack& track) {
   sha256_ctx context;
@@ -148,17 +147,32 @@ std::string trackKey(const TTrack& track) {
   return key;
 }
 
-std::string recordsFolder() {
-  // Data folders must be absolute: a relative one would follow wherever the game was started.
-  for (auto [variable, below] : {std::pair{"XDG_DATA_HOME", ""}, {"HOME", "/.local/share"}}) {
-    const char* value = std::getenv(variable);
+// An unset, empty or relative variable is passed over: a relative folder would follow wherever
+// the game was started.
+static std::string playerFolder(const char* variable, const char* belowHome) {
+  for (auto [name, below] : {std::pair{variable, ""}, {"HOME", belowHome}}) {
+    const char* value = std::getenv(name);
     if (value == nullptr || value[0] != '/') continue;
     std::string folder = value;
     while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
     if (folder == "/") folder.clear();
-    return folder + below + "/zarvanto/records";
+    return folder + below + "/zarvanto";
   }
   return "";
+}
+
+std::string playerDataFolder() { return playerFolder("XDG_DATA_HOME", "/.local/share"); }
+
+std::string playerConfigFolder() { return playerFolder("XDG_CONFIG_HOME", "/.config"); }
+
+std::string playerTracksFolder() {
+  std::string folder = playerDataFolder();
+  return folder.empty() ? "" : folder + "/tracks";
+}
+
+std::string recordsFolder() {
+  std::string folder = playerDataFolder();
+  return folder.empty() ? "" : folder + "/records";
 }
 
 std::string recordPath(const std::string& folder, const std::string& key) {
@@ -270,6 +284,43 @@ std::string formatRecord(const std::string& key, const LapRecord& record) {
   return text;
 }
 
+bool replaceFile(const std::string& path, const std::string& text, std::string* why) {
+  size_t slash = path.rfind('/');
+  std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  if (!makeFolders(folder)) {
+    *why = "its folder can't be made: " + errorText(errno);
+    return false;
+  }
+  std::string temporary = path + ".XXXXXX";
+  int descriptor = mkstemp(&temporary[0]);
+  if (descriptor < 0) {
+    *why = errorText(errno);
+    return false;
+  }
+  bool written = writeAll(descriptor, text) && fsync(descriptor) == 0;
+  int error = errno;
+  if (close(descriptor) != 0 && written) {
+    written = false;
+    error = errno;
+  }
+  if (written && std::rename(temporary.c_str(), path.c_str()) != 0) {
+    written = false;
+    error = errno;
+  }
+  if (!written) {
+    unlink(temporary.c_str());
+    *why = errorText(error);
+    return false;
+  }
+  // The rename itself reaches the disk with the folder.
+  int folderDescriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folderDescriptor >= 0) {
+    fsync(folderDescriptor);
+    close(folderDescriptor);
+  }
+  return true;
+}
+
 bool writeRecord(const std::string& path, const std::string& key, const LapRecord& record, std::string* message) {
   auto fail = [&](const std::string& why) {
     *message = path + ": the new record can't be written: " + why;
@@ -283,33 +334,7 @@ bool writeRecord(const std::string& path, const std::string& key, const LapRecor
   LapRecord check;
   if (parseRecord(text.data(), text.size(), key, &check, &why) != recordRead)
     return fail("it would not read back (" + why + ")");
-  size_t slash = path.rfind('/');
-  std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-  if (!makeFolders(folder)) return fail("its folder can't be made: " + errorText(errno));
-  std::string temporary = path + ".XXXXXX";
-  int descriptor = mkstemp(&temporary[0]);
-  if (descriptor < 0) return fail(errorText(errno));
-  bool written = writeAll(descriptor, text) && fsync(descriptor) == 0;
-  int error = errno;
-  if (close(descriptor) != 0 && written) {
-    written = false;
-    error = errno;
-  }
-  if (written && std::rename(temporary.c_str(), path.c_str()) != 0) {
-    written = false;
-    error = errno;
-  }
-  if (!written) {
-    unlink(temporary.c_str());
-    return fail(errorText(error));
-  }
-  // The rename itself reaches the disk with the folder.
-  int folderDescriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folderDescriptor >= 0) {
-    fsync(folderDescriptor);
-    close(folderDescriptor);
-  }
-  return true;
+  return replaceFile(path, text, &why) || fail(why);
 }
 
 void formatTime(float seconds, char text[16]) {

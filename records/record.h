@@ -34,9 +34,20 @@ struct LapRecord {
 // The track as loaded, known by its content: the hex SHA-256 of its title and the bits of every
 // waypoint's x, y and z. A renamed or copied track keeps its key; any edit gives a new one.
 std::string trackKey(const TTrack& track);
-// $XDG_DATA_HOME/zarvanto/records, else $HOME/.local/share/zarvanto/records; an unset, empty or
-// relative XDG_DATA_HOME is passed over, and so is a relative HOME. "" when neither gives a place.
+// The player's own folders: $XDG_DATA_HOME/zarvanto, else $HOME/.local/share/zarvanto, and
+// $XDG_CONFIG_HOME/zarvanto, else $HOME/.config/zarvanto. An unset, empty or relative variable is
+// passed over, and so is a relative HOME. "" when neither gives a place.
+std::string playerDataFolder();
+std::string playerConfigFolder();
+// The player's own tracks and the kept records, in the data folder; "" when it has no place.
+std::string playerTracksFolder();
 std::string recordsFolder();
+// Makes each missing folder of the path, private to the player as the data folders are.
+bool makeFolders(const std::string& folder);
+// Makes the file's folder as needed, writes text to a new file beside path and renames it over
+// path, so what was there stays whole until the new text is safely on disk. On failure *why says
+// why and no temporary file is left.
+bool replaceFile(const std::string& path, const std::string& text, std::string* why);
 // folder/key.rec; "" when the folder is "", which reads as no record and is never written.
 std::string recordPath(const std::string& folder, const std::string& key);
 

@@ -1,12 +1,15 @@
-// The frame and its overlays: pause banner, help text, head-up display and track overview.
+// The frame and its overlays: pause banner, help text, head-up display and track overview; and
+// the chooser, drawn as an overlay over the selected track's overview.
 #include "render/render.h"
 
 #include <GL/glut.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
+#include "app/chooser.h"
 #include "app/clock.h"
 #include "app/game.h"
 #include "app/time_trial.h"
@@ -25,7 +28,8 @@ static void* const smallFont = GLUT_BITMAP_HELVETICA_10;
 static void* const largeFont = GLUT_BITMAP_HELVETICA_18;
 
 static const GLfloat overlayText[3] = {0.8f, 0.4f, 0.8f};
-static const GLfloat newRecordText[3] = {1.0f, 0.9f, 0.2f};
+static const GLfloat newRecordText[3] = {1.0f, 0.9f, 0.2f};  // also the chooser's selection
+static const GLfloat refusedText[3] = {1.0f, 0.35f, 0.25f};  // a track the game refuses
 
 void drawTime(float seconds) {
   char text[16];
@@ -220,8 +224,8 @@ static void endOverlay() {
 // track it covers far fewer pixels than that. Drawn alone once for each size of the window, in a
 // framebuffer of its own where there is one, and read back, it is kept as rectangles of the pixels
 // it covers. Before the frame's clear, as it draws in the window where there is none.
-static void readOverview() {
-  if (track->outlineWidth == windowWidth && track->outlineHeight == windowHeight) return;
+static void readOverview(const TTrack* shown) {
+  if (shown->outlineWidth == windowWidth && shown->outlineHeight == windowHeight) return;
   // A reshape still on its way: the pixels to read are not all in the window yet.
   if (windowWidth != glutGet(GLUT_WINDOW_WIDTH) || windowHeight != glutGet(GLUT_WINDOW_HEIGHT)) return;
   static std::vector<uint8_t> covered;
@@ -232,21 +236,115 @@ static void readOverview() {
   glClear(GL_COLOR_BUFFER_BIT);
   // Nothing is kept for this size yet, so the outline is drawn as lines.
   beginOverlay();
-  track->drawOverview();
+  shown->drawOverview();
   endOverlay();
   glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadPixels(0, 0, windowWidth, windowHeight, GL_RED, GL_UNSIGNED_BYTE, covered.data());
   glPopClientAttrib();
   endOffscreen(&offscreen);
-  track->keepOverview(covered.data(), windowWidth, windowHeight);
+  shown->keepOverview(covered.data(), windowWidth, windowHeight);
+}
+
+// The chooser's lines, each from the overlay plane's x at aspect 1.
+static void drawLine(const char* text, float x, float y, void* font) {
+  glRasterPos2f(x * aspectRatio, y);
+  drawString(text, font);
+}
+
+// At most room characters of text, "..." where it is cut: a title keeps its start, a path its end.
+static const char* fitted(const char* text, size_t room, bool keepEnd, char (&kept)[64]) {
+  size_t length = std::strlen(text);
+  if (length <= room) return text;
+  if (keepEnd)
+    std::snprintf(kept, sizeof kept, "...%s", text + length - (room - 3));
+  else
+    std::snprintf(kept, sizeof kept, "%.*s...", int(room - 3), text);
+  return kept;
+}
+
+static void drawChooserDetails() {
+  static const char* const keys[] = {"up / down, wheel, click - a track", "page up / down, home / end",
+                                     "left / right, click - opponents",   "Enter - race",
+                                     "Esc - quit; in a race, back here",  "F1 - these keys"};
+  char line[128], cut[64];
+  if (chooserHelp) {
+    glColor3fv(overlayText);
+    for (size_t i = 0; i < sizeof keys / sizeof keys[0]; i++)
+      drawLine(keys[i], 0.02f, 0.26f - 0.04f * float(i), smallFont);
+    return;
+  }
+  if (chooserSelected < 0) return;
+  const ChooserEntry& entry = chooserEntries[size_t(chooserSelected)];
+  glColor3fv(newRecordText);
+  drawLine(fitted(entry.title.c_str(), 30, false, cut), 0.02f, 0.26f, largeFont);
+  glColor3fv(overlayText);
+  std::snprintf(line, sizeof line, "%s, %s", fitted(std::strrchr(entry.path.c_str(), '/') + 1, 40, true, cut),
+                entry.own ? "one of yours" : "shipped");
+  drawLine(line, 0.02f, 0.21f, smallFont);
+  if (!entry.message.empty()) {
+    glColor3fv(refusedText);
+    drawLine(entry.message.c_str(), 0.02f, 0.17f, smallFont);
+    return;
+  }
+  if (!entry.judged) {
+    drawLine("reading the track...", 0.02f, 0.17f, smallFont);
+    return;
+  }
+  std::snprintf(line, sizeof line, "%.0f units round, %d waypoints", double(entry.length), int(entry.waypoints));
+  drawLine(line, 0.02f, 0.17f, smallFont);
+  if (!entry.recordKept) return;
+  drawLine("record: ", 0.02f, 0.13f, smallFont);
+  drawTime(entry.recordLapTime);
+}
+
+static void drawChooser() {
+  makeGlyphs();
+  bool shaped = chooserShape != nullptr && !chooserHelp && windowWidth > 0 && windowHeight > 0;
+  if (shaped) readOverview(chooserShape);
+  glClearColor(0.1f, 0.12f, 0.16f, 0.0f);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  beginOverlay();
+  if (shaped) {
+    chooserShape->drawOverview();
+    glLoadIdentity();
+    glTranslatef(0.0f, 0.0f, -1.0f);
+  }
+  glColor3fv(overlayText);
+  drawLine("CHOOSE A TRACK", -0.38f, 0.35f, largeFont);
+  if (chooserEntries.empty()) drawLine("no tracks found", -0.38f, chooserListTop, smallFont);
+  char cut[64];
+  for (int32_t row = 0; row < chooserRows && chooserFirstRow + row < int32_t(chooserEntries.size()); row++) {
+    const ChooserEntry& entry = chooserEntries[size_t(chooserFirstRow + row)];
+    bool selected = chooserFirstRow + row == chooserSelected;
+    glColor3fv(selected ? newRecordText : entry.message.empty() ? overlayText : refusedText);
+    glRasterPos2f(-0.38f * aspectRatio, chooserListTop - float(row) * chooserRowStep);
+    drawString(fitted(entry.title.c_str(), 32, false, cut), smallFont);
+  }
+  drawChooserDetails();
+  glColor3fv(overlayText);
+  drawLine("opponents:", -0.38f, chooserOpponentsLine, smallFont);
+  for (int32_t count = 0; count <= maxOpponents; count++) {
+    char digit[2] = {char('0' + count), '\0'};
+    glColor3fv(count == chooserOpponents ? newRecordText : overlayText);
+    glRasterPos2f(chooserOpponentsX(aspectRatio) + float(count) * chooserOpponentStep, chooserOpponentsLine);
+    drawString(digit, count == chooserOpponents ? largeFont : smallFont);
+  }
+  glColor3fv(overlayText);
+  drawLine("Enter - race   Esc - quit   F1 - keys", -0.38f, -0.37f, smallFont);
+  endOverlay();
+  glutSwapBuffers();
 }
 
 void display() {
   if (!windowVisible) return;
+  if (choosing) {
+    drawChooser();
+    return;
+  }
   float a = aspectRatio;
   makeGlyphs();
-  if ((displayFlags & showOverview) && windowWidth > 0 && windowHeight > 0) readOverview();
+  if ((displayFlags & showOverview) && windowWidth > 0 && windowHeight > 0) readOverview(track);
 
   setBackground();
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The installed game: installs into a scratch DESTDIR, checks the menu entry, the AppStream data and
 # the manual pages, asks both programs their version, then starts the game as the menu entry does,
-# from its own folder, waits for a drawn frame, checks that the window carries the class the entry
+# from its own folder, on its chooser, waits for a drawn frame, checks that the window carries the class the entry
 # names, and quits with Escape.
 # Usage: test_install.sh BUILD_DIR INSTALL_PREFIX VERSION
 set -euxo pipefail
@@ -12,7 +12,8 @@ share="$root$2/share" && entry="$share/applications/org.example.zarvanto.desktop
 # Each checker prints nothing when it finds nothing; AppStream's says so in a line of its own.
 [[ -z "$(desktop-file-validate "$entry"; appstreamcli validate --no-net "$share"/metainfo/* | grep '^[A-Z]: '; man --warnings -l "$share"/man/man6/* 2>&1 >/dev/null)" ]]
 [[ "$("$root$2"/games/zarvanto --version) $("$root$2"/games/zarvanto-track --version)" == "zarvanto $3 zarvanto-track $3" ]]
-(cd "$root$(sed -n 's/^Path=//p' "$entry")" && HOME="$root" XDG_DATA_HOME="$root" exec "$root$(sed -n 's/^Exec=//p' "$entry")" >"$root/out") & game=$!
+read -r program options <<<"$(sed -n 's/^Exec=//p' "$entry")" && [[ $options == --choose ]]
+(cd "$root$(sed -n 's/^Path=//p' "$entry")" && HOME="$root" XDG_DATA_HOME="$root" XDG_CONFIG_HOME="$root" exec "$root$program" $options >"$root/out") & game=$!
 # The game starts paused, so its first frame stays; a window of one colour has not drawn it yet.
 until id="$(xdotool search --onlyvisible --name '^Zarvanto$' | head -n 1)" && [[ -n $id ]] &&
   (($(import -silent -window "$id" ppm:- | convert - -format %k info:) > 1)); do kill -0 "$game"; sleep 0.2; done
@@ -21,3 +22,5 @@ class="$(sed -n 's/^StartupWMClass=//p' "$entry")"
 xdotool windowfocus --sync "$id" key Escape
 wait "$game"
 [[ "$(head -n 1 "$root/out")" == "Zarvanto by Iveldor" ]]
+# The chooser it opened listed the installed tracks, and kept the one it showed first.
+[[ "$(head -n 1 "$root/zarvanto/chooser")" == "track $root$2/share/games/zarvanto/tracks/Default.tck" ]]

@@ -290,7 +290,6 @@ float timedLaps(const std::vector<int64_t>& millisecondsPerWaypoint, int32_t gho
   }
   setPause(statePaused);
   cleanUpGame();  // waits for the record being written
-  delete camera;
   holdGameClock(-1);
   return recordAtStart;
 }

@@ -153,4 +153,17 @@ TEST(TrackTool, RecordsListsTheKeptLapsAndShowsATracksOwn) {
             shown + folder + "/bad.rec: a record of a later version of the game (record format 2), left as it is\n");
 }
 
+TEST(TrackTool, ImportWithoutOutputWritesIntoThePlayersTracksAndNeverOverwrites) {
+  std::string home = writeTrackFile("import-home", ""),
+              route = writeTrackFile("loop.csv", "0,0\n0,300\n300,300\n300,0\n");
+  std::filesystem::remove(home);
+  std::string tool = "HOME=" + home + " XDG_DATA_HOME= " + ZARVANTO_TRACK_TOOL + " import " + route, output;
+  std::string folder = home + "/.local/share/zarvanto/tracks/";
+  for (std::string name : {"loop.tck", "loop 2.tck"}) {
+    ASSERT_EQ(runCommand(tool, &output), 0) << output;
+    EXPECT_EQ(output.substr(output.rfind("wrote ")), "wrote " + folder + name + "\n");
+    EXPECT_EQ(fileText(folder + name).substr(0, 12), "#Track\nloop\n");
+  }
+}
+
 }  // namespace

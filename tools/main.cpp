@@ -1,6 +1,7 @@
 // zarvanto-track: checks track files, draws their maps and makes tracks from routes for track
 // authors.
 #include <dirent.h>
+#include <fcntl.h>
 #include <getopt.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,11 +27,13 @@ namespace {
 constexpr int exitAccepted = 0;
 constexpr int exitRefused = 1;
 constexpr int exitUsage = 2;
+constexpr size_t maxTrackNameBytes = 200;  // of a title in a file name, leaving room for a number
+constexpr int maxTrackNameNumber = 9999;   // numbered names tried before giving up
 
 const char usage[] =
     "Usage: zarvanto-track check [--json] FILE...\n"
     "       zarvanto-track map FILE [-o MAP.svg]\n"
-    "       zarvanto-track import ROUTE -o TRACK.tck [--title TEXT] [--spacing UNITS]\n"
+    "       zarvanto-track import ROUTE [-o TRACK.tck] [--title TEXT] [--spacing UNITS]\n"
     "                             [--scale UNITS-PER-METRE] [--height-scale FACTOR] [--close]\n"
     "                             [--keep-heights]\n"
     "       zarvanto-track records [TRACK.tck]\n";
@@ -45,11 +48,13 @@ const char help[] =
     "  check --json FILE...  the same as JSON\n"
     "  map FILE [-o MAP.svg] the track from above as SVG, faults marked in red;\n"
     "                        standard output without -o\n"
-    "  import ROUTE -o TRACK.tck\n"
+    "  import ROUTE [-o TRACK.tck]\n"
     "                        a track from a GPX route, a GeoJSON line or a CSV table of\n"
     "                        metres, written only when the game accepts it; heights\n"
     "                        are smoothed, then evened out where the ground would\n"
-    "                        crash the car\n"
+    "                        crash the car. Without -o it goes into the player's\n"
+    "                        tracks ($XDG_DATA_HOME/zarvanto/tracks), named from its\n"
+    "                        title, a number added rather than replace a track there\n"
     "  import --keep-heights ROUTE -o TRACK.tck\n"
     "                        the smoothed heights kept, and the crash slopes listed\n"
     "  records [TRACK.tck]   the record lap kept for every track, or for this one\n"
@@ -138,6 +143,23 @@ bool writeTrack(const std::string& path, const std::string& text) {
   return written;
 }
 
+// A new, empty file in the folder named from the title, made so that no other takes its name: the
+// first of "TITLE.tck", "TITLE 2.tck", ... that is not there yet. False when none can be made.
+bool reserveTrackFile(const std::string& folder, const std::string& title, std::string* path) {
+  std::string name;
+  for (char c : title.substr(0, maxTrackNameBytes)) name += c == '/' || (c >= 0 && c < ' ') || c == 0x7f ? '_' : c;
+  while (!name.empty() && (static_cast<unsigned char>(name.back()) & 0xc0) == 0x80) name.pop_back();
+  if (name.empty() || name[0] == '.') name.insert(0, "_");
+  if (!makeFolders(folder)) return false;
+  for (int number = 1; number <= maxTrackNameNumber; number++) {
+    *path = folder + "/" + name + (number == 1 ? "" : " " + std::to_string(number)) + ".tck";
+    int descriptor = open(path->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (descriptor >= 0) return close(descriptor) == 0;
+    if (errno != EEXIST) return false;
+  }
+  return false;
+}
+
 bool parseOption(const std::string& text, double low, double* value) {
   char* end = nullptr;
   *value = std::strtod(text.c_str(), &end);
@@ -178,7 +200,16 @@ int import(int argc, char** argv) {
   }
   // A route is read from a file: "-" names no standard input here.
   std::string input = optind + 1 == argc ? argv[optind] : "";
-  if (input.empty() || input[0] == '-' || output.empty()) return usageError();
+  if (input.empty() || input[0] == '-') return usageError();
+  // Without -o the track goes to the player's own, where the game's chooser finds it.
+  std::string folder = output.empty() ? playerTracksFolder() : "";
+  if (output.empty()) {
+    if (folder.empty()) {
+      std::fprintf(stderr, "zarvanto-track: no -o, and neither XDG_DATA_HOME nor HOME names an absolute folder\n");
+      return exitUsage;
+    }
+    output = folder;
+  }
   std::string text;
   if (!readInput(input, &text)) {
     std::fprintf(stderr, "zarvanto-track: can't read %s\n", input.c_str());
@@ -195,8 +226,13 @@ int import(int argc, char** argv) {
     std::printf("nothing written to %s\n", output.c_str());
     return exitRefused;
   }
+  if (!folder.empty() && !reserveTrackFile(folder, made.title, &output)) {
+    std::fprintf(stderr, "zarvanto-track: can't write a track into %s: %s\n", folder.c_str(), std::strerror(errno));
+    return exitUsage;
+  }
   if (!writeTrack(output, made.trackText)) {
     std::fprintf(stderr, "zarvanto-track: can't write %s\n", output.c_str());
+    if (!folder.empty()) std::remove(output.c_str());
     return exitUsage;
   }
   std::printf("wrote %s\n", output.c_str());

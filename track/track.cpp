@@ -97,7 +97,7 @@ bool inTrackRange(Vec3 p) {
 
 }  // namespace
 
-int8_t TTrack::load(const char* fileName, TLoadDetail* detail) {
+int8_t TTrack::load(const char* fileName, TLoadDetail* detail, bool meshing) {
   std::vector<char> bytes;
   if (!readFile(fileName, &bytes)) {
     if (detail != nullptr) {
@@ -106,10 +106,10 @@ int8_t TTrack::load(const char* fileName, TLoadDetail* detail) {
     }
     return loadCantOpen;
   }
-  return loadText(bytes.data(), bytes.size(), detail);
+  return loadText(bytes.data(), bytes.size(), detail, meshing);
 }
 
-int8_t TTrack::loadText(const char* text, size_t size, TLoadDetail* detail) {
+int8_t TTrack::loadText(const char* text, size_t size, TLoadDetail* detail, bool meshing) {
   auto refuse = [detail](int8_t result, TLoadFault fault, int32_t line) {
     if (detail != nullptr) {
       detail->fault = fault;
@@ -213,7 +213,7 @@ int8_t TTrack::loadText(const char* text, size_t size, TLoadDetail* detail) {
     return refuse(loadCrossing, faultCrossing, 0);
   if (!passesClockwiseRule(detail != nullptr ? &detail->turnSum : nullptr))
     return refuse(loadNotClockwise, faultNotClockwise, 0);
-  buildMesh();
+  if (meshing) buildMesh();
   return loadOk;
 }
 

@@ -119,10 +119,11 @@ class TTrack {
   // Deletes every triangle and the array.
   void clearTriangles();
   // Reads, checks and meshes a track file; one of the load results above. With detail, also
-  // says which fault refused it and where.
-  int8_t load(const char* fileName, TLoadDetail* detail = nullptr);
+  // says which fault refused it and where. Without meshing, the track is read and judged alone:
+  // it draws nothing from the game's generator and may be loaded on any thread.
+  int8_t load(const char* fileName, TLoadDetail* detail = nullptr, bool meshing = true);
   // The same for the size bytes of a track file's text already in memory; never loadCantOpen.
-  int8_t loadText(const char* text, size_t size, TLoadDetail* detail = nullptr);
+  int8_t loadText(const char* text, size_t size, TLoadDetail* detail = nullptr, bool meshing = true);
 
   // The track rules, each true when it holds. The distance rule checks a new point against
   // every waypoint stored so far; the others run once every waypoint and the closing copy are in.

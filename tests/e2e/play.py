@@ -42,7 +42,8 @@ class Game:
         # The game keeps records in the player's home: a fresh one of the test's own, unless the
         # test names the one whose records it wants.
         self.home = tempfile.TemporaryDirectory()
-        env = dict(os.environ, HOME=self.home.name, XDG_DATA_HOME=data_home or self.home.name)
+        env = dict(os.environ, HOME=self.home.name, XDG_DATA_HOME=data_home or self.home.name,
+                   XDG_CONFIG_HOME=self.home.name)
         self.process = subprocess.Popen([GAME, *args], cwd=folder, env=env, stdout=subprocess.PIPE,
                                         stderr=subprocess.PIPE, text=True)
         deadline = time.monotonic() + WAIT
@@ -204,6 +205,43 @@ class Journeys(unittest.TestCase):
         game = self.play(TRACKS, "Default.tck", "3", data_home=os.environ["ZARVANTO_RECORD_HOME"])
         game.shows("record")
         game.quit(self)
+
+    def test_chooser_races_as_the_command_line_and_escape_comes_back_to_it(self):
+        game = self.play(TRACKS, "Hills.tck", "2")
+        first = game.wait_for("the first frame", lambda shot: shot.getbbox() is not None and game.still(shot))
+        game.quit(self)
+        game = self.play(self.folder.name, "--choose")
+        game.keys("Up", *["Left"] * 5)  # from the Default track and seven opponents
+        chooser = game.shows("chooser")
+        game.keys("Return")
+        game.wait_for("the command line's first frame", lambda shot: differing(shot, first) == 0)
+        game.keys("Escape")
+        game.wait_for("the chooser again", lambda shot: differing(shot, chooser) == 0)
+        game.quit(self)
+
+    def test_chooser_lists_what_it_can_of_a_bad_folder(self):
+        # Left out: a folder, a pipe, links that lead nowhere or loop, a file of another name. Listed
+        # with why: bytes, nothing, a file too large to read, text that is no track, a track the
+        # rules refuse. Running as root, the tests can make no file that can't be read.
+        data = tempfile.TemporaryDirectory()
+        self.addCleanup(data.cleanup)
+        tracks = os.path.join(data.name, "zarvanto", "tracks")
+        os.makedirs(os.path.join(tracks, "folder.tck"))
+        os.mkfifo(os.path.join(tracks, "pipe.tck"))
+        os.symlink("gone", os.path.join(tracks, "gone.tck"))
+        os.symlink("loop.tck", os.path.join(tracks, "loop.tck"))
+        for name, content in [("bytes.tck", bytes(range(256))), ("nothing.tck", b""), ("notes.tck", b"laps\n"),
+                              ("other.txt", b"#Track\nOther\n" + SQUARE.encode()),
+                              ("crossing.tck", b"#Track\nCrossing\n0 0 0\n100 100 0\n100 0 0\n0 100 0\n")]:
+            with open(os.path.join(tracks, name), "wb") as f:
+                f.write(content)
+        with open(os.path.join(tracks, "huge.tck"), "wb") as f:
+            f.truncate(65 << 20)
+        game = self.play(self.folder.name, "--choose", data_home=data.name)
+        game.keys("Down")  # past the shipped Default track, the first of the player's
+        game.shows("refused")
+        game.quit(self)
+
 
 if __name__ == "__main__":
     unittest.main(argv=[sys.argv[0], *sys.argv[3:]])
