@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "app/game.h"
+#include "app/worker.h"
 #include "records/record.h"
 #include "render/render.h"
 #include "track/load_message.h"
@@ -307,14 +308,7 @@ void openChooser() {
 
 void closeChooser() {
   if (shapeLoader == nullptr) return;
-  {
-    std::lock_guard<std::mutex> hold(shapeLock);
-    shapeStopping = true;
-  }
-  shapeRequested.notify_one();
-  shapeLoader->join();
-  delete shapeLoader;
-  shapeLoader = nullptr;
+  stopWorker(&shapeLoader, &shapeLock, &shapeRequested, &shapeStopping);
   delete resultShape;
   resultShape = nullptr;
   delete chooserShape;

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "app/game.h"
+#include "app/worker.h"
 #include "cars/player.h"
 #include "records/record.h"
 #include "track/track.h"
@@ -102,15 +103,7 @@ void openTimeTrial() {
 void closeTimeTrial() {
   recordKept = false;
   ghostPlaced = false;
-  if (saver == nullptr) return;
-  {
-    std::lock_guard<std::mutex> hold(saveLock);
-    saverStopping = true;
-  }
-  saveWanted.notify_one();
-  saver->join();
-  delete saver;
-  saver = nullptr;
+  stopWorker(&saver, &saveLock, &saveWanted, &saverStopping);
 }
 
 void stepTimeTrial(float now) {
