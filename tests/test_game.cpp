@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "app/game.h"
+#include "events/race_events.h"
 #include "ghost/ghost.h"
 #include "records/record.h"
 
@@ -56,6 +57,16 @@ TEST(Ghost, StandsOnItsSamplesAndBetweenThem) {
   EXPECT_FALSE(ghostPoseAt(lap, 3, -0.01f, &pose));
   EXPECT_FALSE(ghostPoseAt(lap, 3, 1.51f, &pose));
   EXPECT_FALSE(ghostPoseAt(lap, 0, 0.0f, &pose));
+}
+
+// A step that reports more than the list holds keeps its first events and its newest.
+TEST(RaceEventList, AFullListKeepsTheNewestInItsLastPlace) {
+  clearRaceEvents();
+  for (int32_t i = 0; i < maxRaceEvents + 2; i++) reportRaceEvent(eventWaypointReached, i, 0.0f, 0.0f);
+  EXPECT_EQ(raceEvents.count, maxRaceEvents);
+  EXPECT_EQ(raceEvents.list[0].waypoint, 0);
+  EXPECT_EQ(raceEvents.list[maxRaceEvents - 1].waypoint, maxRaceEvents + 1);
+  clearRaceEvents();
 }
 
 }  // namespace

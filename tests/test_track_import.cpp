@@ -117,6 +117,26 @@ TEST(ImportLoops, HeightsStartAtZeroKeepTheirRiseAndScale) {
     EXPECT_NEAR(steep.check.waypoints[i].at.height, 2.5 * plain.check.waypoints[i].at.height, 0.03);
 }
 
+// Points recorded without a height take theirs along the road from the nearest that have one,
+// as if they had been recorded on the straight slope between them.
+TEST(ImportLoops, MissingHeightsAreTakenAlongTheRoad) {
+  TPoints points = arc(40, 250.0, 0.0, -2.0 * pi);
+  for (size_t i = 0; i < points.size(); i++) points[i].height = 20.0 - 2.0 * std::fabs(double(i % 20) - 10.0);
+  std::string full = gpx(points), sparse;
+  size_t k = 0;
+  for (size_t at = 0, end; (end = full.find('\n', at)) != std::string::npos; at = end + 1) {
+    std::string line = full.substr(at, end + 1 - at);
+    if (line.find("<trkpt") != std::string::npos && k++ % 10 != 0)
+      line = std::regex_replace(line, std::regex("<ele>.*</ele>"), "");
+    sparse += line;
+  }
+  TImportOptions kept = {"", 20.0, 1.0, 1.0, false, true};
+  TImport all = import(full, kept), some = import(sparse, kept);
+  ASSERT_EQ(some.status, importWritten);
+  for (size_t i = 0; i < all.check.waypoints.size(); i++)
+    EXPECT_NEAR(some.check.waypoints[i].at.height, all.check.waypoints[i].at.height, 0.01) << i;
+}
+
 // 60 m up in the first 8 % of an oval, then down again over the rest.
 TMetres steepClimb(double t) {
   double s = -t / (2.0 * pi);
@@ -194,6 +214,7 @@ TEST(ImportRefusals, OpenRouteIsRefusedWithItsGapUnlessClosedOrSparselyRecorded)
   TImport sparse = import(gpx(arc(27, 295.0, 0.0, -2.0 * pi * 27 / 28)));
   EXPECT_EQ(sparse.status, importWritten) << importText(sparse, "sparse");
   EXPECT_NEAR(sparse.gap, 66.0, 0.5);
+  EXPECT_NE(importText(sparse, "sparse").find("joined by a straight road"), std::string::npos);
 }
 
 TEST(ImportRefusals, CrossingIsToldAtTheRoutesOwnPlace) {
