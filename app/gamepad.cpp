@@ -7,8 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -17,6 +17,7 @@
 #include "camera/camera.h"
 #include "cars/player.h"
 #include "events/race_events.h"
+#include "records/record.h"
 
 constexpr int maxGamepads = 8;               // pads driving at once; one more is left alone
 constexpr float stickDeadZone = 0.1f;        // fraction of the stick's travel that steers nothing
@@ -26,9 +27,6 @@ constexpr unsigned pollPeriod = 50;          // milliseconds between polls while
 constexpr Uint16 crashRumbleLow = 0xffff;    // strength of the heavy motor on a crash, of 0xffff
 constexpr Uint16 crashRumbleHigh = 0x8000;   // and of the light one
 constexpr Uint32 crashRumbleDuration = 400;  // milliseconds
-
-constexpr unsigned char keyEnter = 13;
-constexpr unsigned char keySpace = 32;
 
 struct Gamepad {
   SDL_GameController* controller;  // open pad, or nullptr for a free slot
@@ -43,15 +41,6 @@ static float stickTravel = 0.0f;  // the left stick's last position, -1 left to 
 
 bool stickSteers = false;
 
-// $XDG_CONFIG_HOME/zarvanto/gamecontrollerdb.txt, else under ~/.config; "" with no absolute folder.
-static std::string mappingsPath() {
-  for (auto [variable, below] : {std::pair{"XDG_CONFIG_HOME", ""}, {"HOME", "/.config"}}) {
-    const char* value = std::getenv(variable);
-    if (value != nullptr && value[0] == '/') return std::string(value) + below + "/zarvanto/gamecontrollerdb.txt";
-  }
-  return "";
-}
-
 void openGamepads() {
   // SDL only reads pads here: the game's own signals, window and output stay as they are.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
@@ -61,9 +50,11 @@ void openGamepads() {
   pollGamepadsWhileStopped();
   // SDL has read its own database and SDL_GAMECONTROLLERCONFIG, which keeps the upper hand; the
   // player's file adds the pads neither knows. No file is the usual case and says nothing.
-  std::string path = mappingsPath();
+  std::string folder = playerConfigFolder();
+  if (folder.empty()) return;
+  std::string path = folder + "/gamecontrollerdb.txt";
   struct stat status;
-  if (path.empty() || stat(path.c_str(), &status) != 0) return;
+  if (stat(path.c_str(), &status) != 0) return;
   const char* why = S_ISREG(status.st_mode) ? nullptr : "not a file";
   if (why == nullptr && access(path.c_str(), R_OK) != 0) why = std::strerror(errno);
   if (why == nullptr) {

@@ -15,8 +15,6 @@
 
 constexpr double steeringRate = 0.5;  // degrees per second of turn for each pixel off the centre column
 
-enum : unsigned char { keyEnter = 13, keyEscape = 27, keySpace = 32 };
-
 // While paused or crashed no idle step asks for frames, so a key must show its own change.
 static void redisplayIfStopped() {
   if (pauseState != stateRunning) glutPostRedisplay();

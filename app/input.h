@@ -1,6 +1,9 @@
 // Keyboard and mouse: GLUT callbacks that turn the player's input into changes of the game.
 #pragma once
 
+// Codes of the ordinary keys the game names by their action.
+constexpr unsigned char keyEnter = 13, keyEscape = 27, keySpace = 32;
+
 // Ordinary keys; the pointer position is ignored.
 void keyboard(unsigned char key, int x, int y);
 // Function and arrow keys; the pointer position is ignored.
