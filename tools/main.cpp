@@ -146,9 +146,10 @@ bool writeTrack(const std::string& path, const std::string& text) {
 // A new, empty file in the folder named from the title, made so that no other takes its name: the
 // first of "TITLE.tck", "TITLE 2.tck", ... that is not there yet. False when none can be made.
 bool reserveTrackFile(const std::string& folder, const std::string& title, std::string* path) {
-  std::string name;
-  for (char c : title.substr(0, maxTrackNameBytes)) name += c == '/' || (c >= 0 && c < ' ') || c == 0x7f ? '_' : c;
-  while (!name.empty() && (static_cast<unsigned char>(name.back()) & 0xc0) == 0x80) name.pop_back();
+  // The title is already one line of printable text; only a slash can't stand in a name.
+  std::string name = title;
+  cutAtCharacter(&name, maxTrackNameBytes);
+  std::replace(name.begin(), name.end(), '/', '_');
   if (name.empty() || name[0] == '.') name.insert(0, "_");
   if (!makeFolders(folder)) return false;
   for (int number = 1; number <= maxTrackNameNumber; number++) {
@@ -243,7 +244,8 @@ int import(int argc, char** argv) {
 void printRecord(const LapRecord& record, const std::string& path) {
   char time[16];
   formatTime(record.lapTime, time);
-  std::printf("%s: %s, driven %s\n  %s\n", record.title.c_str(), time, record.date.c_str(), path.c_str());
+  std::printf("%s: %s, driven %s\n  %s\n", printable(record.title, false).c_str(), time,
+              printable(record.date, false).c_str(), path.c_str());
 }
 
 // The record files in the folder, sorted; false when the folder is there but can't be listed.
@@ -275,15 +277,17 @@ int records(int argc, char** argv) {
   }
   LapRecord record;
   if (arguments.size() == 1) {
-    TTrackCheck checked = checkTrackFile(arguments[0]);
-    if (!checked.accepted()) {
-      std::fputs(checkText(checked).c_str(), stdout);
+    // Its key needs the track read and judged, not meshed; a refused one gets the full report.
+    TTrack track;
+    if (track.load(arguments[0].c_str(), nullptr, false) != loadOk) {
+      std::fputs(checkText(checkTrackFile(arguments[0])).c_str(), stdout);
       return exitRefused;
     }
-    std::string key = trackKey(*checked.track), path = recordPath(folder, key);
+    std::string key = trackKey(track), path = recordPath(folder, key);
     RecordRead read = readRecord(path, key, &record, &message);
     if (read == recordRead) printRecord(record, path);
-    if (read == recordNone) std::printf("%s: no record kept\n  %s\n", checked.track->title, path.c_str());
+    if (read == recordNone)
+      std::printf("%s: no record kept\n  %s\n", printable(track.title, false).c_str(), path.c_str());
     if (read == recordRefused) std::printf("%s\n", message.c_str());
     return read == recordRefused ? exitRefused : exitAccepted;
   }

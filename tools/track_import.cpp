@@ -83,11 +83,7 @@ std::string fitTitle(std::string title) {
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
   size_t start = title.find_first_not_of(' '), end = title.find_last_not_of(' ');
   title = start == std::string::npos ? "" : title.substr(start, end - start + 1);
-  if (title.size() > size_t(maxTitleLength)) {
-    size_t cut = size_t(maxTitleLength);
-    while (cut > 0 && (static_cast<unsigned char>(title[cut]) & 0xc0) == 0x80) cut--;
-    title.resize(cut);
-  }
+  cutAtCharacter(&title, size_t(maxTitleLength));
   return title.empty() ? "Imported track" : title;
 }
 
@@ -444,6 +440,12 @@ bool findCrossing(const TImport& import, TCrossing* crossing) {
 }
 
 }  // namespace
+
+void cutAtCharacter(std::string* text, size_t bytes) {
+  if (text->size() <= bytes) return;
+  while (bytes > 0 && (static_cast<unsigned char>((*text)[bytes]) & 0xc0) == 0x80) bytes--;
+  text->resize(bytes);
+}
 
 bool projectRoute(const TRoute& route, std::vector<TPlanePoint>* plane, std::string* problem) {
   plane->clear();

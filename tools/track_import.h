@@ -34,6 +34,8 @@ struct TImportOptions {
   bool keepHeights = false;                 // write the smoothed heights even where the ground crashes the car
 };
 
+// Cuts text to at most bytes, never inside a UTF-8 character.
+void cutAtCharacter(std::string* text, size_t bytes);
 // A place on the input: between two of its points.
 struct TRouteSpot {
   size_t from, to;  // input points, from 0
