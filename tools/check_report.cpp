@@ -218,11 +218,11 @@ void refusedJson(TJson* json, const TTrackCheck& check) {
 
 }  // namespace
 
-std::string formatNumber(double value) {
+std::string formatNumber(double value, int decimals) {
   if (!std::isfinite(value)) return value > 0 ? "inf" : (value < 0 ? "-inf" : "nan");
   // As long as it takes: a number cut short would lose digits that trimming then misreads.
-  std::string s(size_t(std::snprintf(nullptr, 0, "%.2f", value)), '\0');
-  std::snprintf(s.data(), s.size() + 1, "%.2f", value);
+  std::string s(size_t(std::snprintf(nullptr, 0, "%.*f", decimals, value)), '\0');
+  std::snprintf(s.data(), s.size() + 1, "%.*f", decimals, value);
   while (s.back() == '0') s.pop_back();
   if (s.back() == '.') s.pop_back();
   return s == "-0" ? "0" : s;

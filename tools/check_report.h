@@ -7,8 +7,9 @@
 
 #include "tools/track_check.h"
 
-// A number as the reports print it: at most two decimals, no trailing zeros, "-0" as "0".
-std::string formatNumber(double value);
+// A number as the reports print it: at most two decimals (or as many as asked), no trailing
+// zeros, "-0" as "0".
+std::string formatNumber(double value, int decimals = 2);
 // The number a report shows, read back: what a reader of the report takes it for.
 double shownNumber(double value);
 

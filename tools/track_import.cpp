@@ -178,22 +178,12 @@ void thinRoute(const std::vector<TPlanePoint>& plane, double scale, double spaci
   }
 }
 
-// A height as the track file holds it: finer than the plan's places, no trailing zeros, no "-0".
-std::string heightText(double height) {
-  char text[400];  // room for the largest double written out in full
-  std::snprintf(text, sizeof text, "%.*f", heightDecimals, height);
-  std::string out = text;
-  while (out.back() == '0') out.pop_back();
-  if (out.back() == '.') out.pop_back();
-  return out == "-0" ? "0" : out;
-}
-
 // The would-be track file: the title, then each waypoint's place and height in units.
 std::string trackFileText(const TImport& import, const std::vector<double>& heights) {
   std::string text = "#Track\n" + import.title + "\n";
   for (size_t i = 0; i < import.places.size(); i++)
     text += formatNumber(import.places[i].east) + " " + formatNumber(import.places[i].north) + " " +
-            heightText(heights[i]) + "\n";
+            formatNumber(heights[i], heightDecimals) + "\n";
   return text;
 }
 
