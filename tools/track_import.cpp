@@ -291,10 +291,10 @@ bool easeSlope(const TWatched& t, double limitAngle, std::vector<double>* height
 }
 
 // The check's crash slopes added to those watched, each triangle once.
-void watchCrashSlopes(const TTrackCheck& check, std::vector<bool>* seen, std::vector<TWatched>* watched) {
+void watchCrashSlopes(const TTrackCheck& check, const TEdgeOwners& owners, std::vector<bool>* seen,
+                      std::vector<TWatched>* watched) {
   const TTrack& track = *check.track;
   seen->resize(size_t(track.triangleCount), false);
-  TEdgeOwners owners(track);
   for (const TSlope& slope : check.crashSlopes) {
     if ((*seen)[size_t(slope.triangle)]) continue;
     (*seen)[size_t(slope.triangle)] = true;
@@ -350,17 +350,21 @@ void evenHeights(TImport* import, const std::vector<double>& kept, const std::st
   std::vector<TWatched> watched;
   double limit = evenedSlopeDegrees * radiansPerDegree;
   size_t work = std::min(maxEveningEases, evenEasesPerWaypoint * kept.size());
-  for (int round = 0; round < maxEveningRounds && import->check.accepted() && !import->check.crashSlopes.empty();
-       round++) {
-    watchCrashSlopes(import->check, &seen, &watched);
-    easeWatched(watched, limit, &heights, &work);
-    if (work == 0) break;
-    std::string text = trackFileText(*import, heights);
-    TTrackCheck check = checkTrackText(outputName, text);
-    if (!check.accepted()) break;
-    import->check = std::move(check);
-    import->trackText = text;
-    import->heights = heights;
+  if (import->check.accepted()) {
+    // Only the heights change from round to round: the road's edges keep their places.
+    TEdgeOwners owners(*import->check.track);
+    for (int round = 0; round < maxEveningRounds && import->check.accepted() && !import->check.crashSlopes.empty();
+         round++) {
+      watchCrashSlopes(import->check, owners, &seen, &watched);
+      easeWatched(watched, limit, &heights, &work);
+      if (work == 0) break;
+      std::string text = trackFileText(*import, heights);
+      TTrackCheck check = checkTrackText(outputName, text);
+      if (!check.accepted()) break;
+      import->check = std::move(check);
+      import->trackText = text;
+      import->heights = heights;
+    }
   }
   if (import->check.accepted() && !import->check.crashSlopes.empty()) {
     std::vector<double> flat(kept.size(), 0.0);
