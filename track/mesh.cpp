@@ -1,7 +1,7 @@
 // The road and ground mesh: an 8-unit road along the centre line with a wedge on the outer side
 // of every turn, the infield inside the loop and the ground out to a border around the track.
+#include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -142,16 +142,20 @@ void TTrack::buildMesh() {
   int64_t outerTests = 0;
   std::thread outerCutter = cutAside(o.outer, &outerCut, &outerTests);
 
+  // Room for the whole mesh at once: a polygon of m points gives m - 2 triangles, and at least one.
+  int32_t roadCount = 0;
+  for (int32_t i = 0; i < n; i++) roadCount += o.cornerFlags[i] != 0 ? 3 : 2;
+  auto groundCount = [](const std::vector<Vec3>& polygon) { return std::max(int32_t(polygon.size()) - 2, 1); };
+  reserveTriangles(roadCount + groundCount(o.infield) + groundCount(o.outer));
+
   // The road: two triangles per leg, and a wedge on the outer side of each turn.
   for (int32_t i = 0; i < n; i++) {
-    int32_t added = o.cornerFlags[i] != 0 ? 3 : 2;
-    triangles = static_cast<TTriangle**>(std::realloc(triangles, sizeof(TTriangle*) * size_t(triangleCount + added)));
     if (o.cornerFlags[i] & leftEdgeOpen)
-      triangles[triangleCount++] = new TTriangle(o.leftEnd[i], o.rightEnd[i], o.leftStart[i], true);
+      addTriangle(o.leftEnd[i], o.rightEnd[i], o.leftStart[i], true);
     else if (o.cornerFlags[i] & rightEdgeOpen)
-      triangles[triangleCount++] = new TTriangle(o.leftEnd[i], o.rightEnd[i], o.rightStart[i], true);
-    triangles[triangleCount++] = new TTriangle(o.rightStart[i], o.leftStart[i], o.leftEnd[i + 1], true);
-    triangles[triangleCount++] = new TTriangle(o.rightStart[i], o.rightEnd[i + 1], o.leftEnd[i + 1], true);
+      addTriangle(o.leftEnd[i], o.rightEnd[i], o.rightStart[i], true);
+    addTriangle(o.rightStart[i], o.leftStart[i], o.leftEnd[i + 1], true);
+    addTriangle(o.rightStart[i], o.rightEnd[i + 1], o.leftEnd[i + 1], true);
   }
 
   infieldStart = triangleCount;

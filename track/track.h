@@ -95,7 +95,9 @@ class TTrack {
   Vec3 centre;                           // (minCorner + maxCorner) / 2
   int32_t margin;                        // half the larger plan extent, truncated: the ground border's width
   int32_t triangleCount;                 // entries in triangles
-  TTriangle** triangles;                 // road, then infield ground, then outer ground; each owned; null while empty
+  TTriangle** triangles;                 // road, then infield ground, then outer ground; null while empty
+  TTriangle* triangleBlock;              // every triangle, in the order of triangles, in one owned block
+  int32_t triangleRoom;                  // triangles the block and the array have room for
   int32_t infieldStart;                  // index of the first infield triangle: the road comes before it
   int32_t outerStart;                    // index of the first outer ground triangle
   TTriangleGrid triangleGrid;            // the triangles by plan cell, for findTriangle; built with the mesh
@@ -116,8 +118,12 @@ class TTrack {
   TTrack(const TTrack&) = delete;
   TTrack& operator=(const TTrack&) = delete;
 
-  // Deletes every triangle and the array.
+  // Releases every triangle and the array.
   void clearTriangles();
+  // Makes room for count triangles in all, so a mesh of known size is allocated once.
+  void reserveTriangles(int32_t count);
+  // Appends a triangle, growing the block and the array when they are full.
+  void addTriangle(Vec3 a, Vec3 b, Vec3 c, bool isRoad);
   // Reads, checks and meshes a track file; one of the load results above. With detail, also
   // says which fault refused it and where. Without meshing, the track is read and judged alone:
   // it draws nothing from the game's generator and may be loaded on any thread.

@@ -535,9 +535,8 @@ std::vector<TCorners> cutGroundPolygon(const std::vector<Vec3>& polygon, int64_t
 }
 
 void TTrack::addGroundTriangles(const std::vector<TCorners>& cut) {
-  triangles =
-      static_cast<TTriangle**>(std::realloc(triangles, sizeof(TTriangle*) * (size_t(triangleCount) + cut.size())));
-  for (const TCorners& t : cut) triangles[triangleCount++] = new TTriangle(t.a, t.b, t.c, false);
+  reserveTriangles(triangleCount + int32_t(cut.size()));
+  for (const TCorners& t : cut) addTriangle(t.a, t.b, t.c, false);
 }
 
 void TTrack::triangulatePolygon(const std::vector<Vec3>& polygon) {

@@ -64,11 +64,7 @@ void plainTriangulatePolygon(TTrack* track, const std::vector<Vec3>& polygon) {
   std::vector<Vec3> array(polygon.size() + 2);
   std::copy(polygon.begin(), polygon.end(), array.begin());
   Vec3* points = array.data();
-  auto addTriangle = [track](Vec3 a, Vec3 b, Vec3 c) {
-    track->triangles =
-        static_cast<TTriangle**>(std::realloc(track->triangles, sizeof(TTriangle*) * size_t(track->triangleCount + 1)));
-    track->triangles[track->triangleCount++] = new TTriangle(a, b, c, false);
-  };
+  auto addTriangle = [track](Vec3 a, Vec3 b, Vec3 c) { track->addTriangle(a, b, c, false); };
   points[n] = points[0];
   points[n + 1] = points[1];
   int32_t i = 0;
