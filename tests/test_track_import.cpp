@@ -249,7 +249,7 @@ TEST(ImportRefusals, HostileInputGetsAMessageAndNoTrack) {
       {"0,0\nnan,0\n", "\"nan\" is not a number"},
       {"0,0\n1e999,0\n", "\"1e999\" is not a number"},
       {"0,0\n0,zero\n", "line 2: \"zero\""},
-      {"0,0\n1e300,0\n-1e300,0\n0,0\n", "more than 10000 waypoints"},
+      {"0,0\n1e300,0\n-1e300,0\n0,0\n", "more than 100000 waypoints"},
       {"0,0\n0,15\n15,15\n", "round; at --spacing 20 a track needs 60"},
       {std::string("x\0y", 3), "binary"},
       {"<gpx><trk><trkseg><trkpt lat=\"abc\" lon=\"0\"/></trkseg></trk></gpx>", "point 1: lat \"abc\""},
