@@ -87,26 +87,26 @@ struct TRoadOutline {
 
 class TTrack {
  public:
-  char* title;                           // second line of the file, owned; null until read
-  int32_t waypointCount;                 // waypoints read
-  Vec3* waypoints;                       // waypointCount + 1 points, the last a copy of the first; owned
-  Vec3 minCorner;                        // smallest x, y, z over the waypoints, per axis
-  Vec3 maxCorner;                        // largest x, y, z
-  Vec3 centre;                           // (minCorner + maxCorner) / 2
-  int32_t margin;                        // half the larger plan extent, truncated: the ground border's width
-  int32_t triangleCount;                 // entries in triangles
-  TTriangle** triangles;                 // road, then infield ground, then outer ground; null while empty
-  TTriangle* triangleBlock;              // every triangle, in the order of triangles, in one owned block
-  int32_t triangleRoom;                  // triangles the block and the array have room for
-  int32_t infieldStart;                  // index of the first infield triangle: the road comes before it
-  int32_t outerStart;                    // index of the first outer ground triangle
-  TTriangleGrid triangleGrid;            // the triangles by plan cell, for findTriangle; built with the mesh
-  mutable TWaypointHash waypointHash;    // the waypoints read so far by cell, for the distance rule
-  int64_t groundPointTests;              // points the ear clipping tested against a corner since the
-                                         // mesh was cleared: its work, for the benchmarks
-  mutable std::vector<uint64_t> inView;  // one bit per triangle, set while a solid frame picks what
-                                         // it draws; sized with the mesh so drawing never allocates
-  mutable int32_t trianglesDrawn;        // by the last solid frame, for the tests and benchmarks
+  char* title;                              // second line of the file, owned; null until read
+  int32_t waypointCount;                    // waypoints read
+  Vec3* waypoints;                          // waypointCount + 1 points, the last a copy of the first; owned
+  Vec3 minCorner;                           // smallest x, y, z over the waypoints, per axis
+  Vec3 maxCorner;                           // largest x, y, z
+  Vec3 centre;                              // (minCorner + maxCorner) / 2
+  int32_t margin;                           // half the larger plan extent, truncated: the ground border's width
+  int32_t triangleCount;                    // entries in triangles
+  TTriangle** triangles;                    // road, then infield ground, then outer ground; null while empty
+  TTriangle* triangleBlock;                 // every triangle, in the order of triangles, in one owned block
+  int32_t triangleRoom;                     // triangles the block and the array have room for
+  int32_t infieldStart;                     // index of the first infield triangle: the road comes before it
+  int32_t outerStart;                       // index of the first outer ground triangle
+  TTriangleGrid triangleGrid;               // the triangles by plan cell, for findTriangle; built with the mesh
+  mutable TWaypointHash waypointHash;       // the waypoints read so far by cell, for the distance rule
+  int64_t groundPointTests;                 // points the ear clipping tested against a corner since the
+                                            // mesh was cleared: its work, for the benchmarks
+  mutable std::vector<uint64_t> inView;     // one bit per triangle, set while a solid frame picks what
+                                            // it draws; sized with the mesh so drawing never allocates
+  mutable int32_t trianglesDrawn;           // by the last solid frame, for the tests and benchmarks
   mutable std::vector<float> outlineQuads;  // the map outline's pixels as rectangles in window
                                             // pixels, corners x0 y0, x1 y0, x1 y1, x0 y1 of each;
                                             // empty when the outline's lines are fewer
