@@ -16,12 +16,13 @@
 #include "track/track.h"
 #include "track/triangle.h"
 
-constexpr int32_t pointsPerLeaf = 16;                // consecutive polygon points under one box of the tree, at most
-constexpr double longEdgeFactor = 8;                 // an edge this many times the polygon's mean edge ends a run
-constexpr double floatRounding = 1.0 / 16777216.0;   // 2^-24, the relative error of one float operation
-constexpr double diagonalBand = 32 * floatRounding;  // of the products that round in the diagonal's side test
-constexpr double flatCorner = 16 * floatRounding;    // sine of the angle between the corner's edges below
-                                                     // which the corner counts as straight or a spike
+constexpr int32_t pointsPerLeaf = 16;               // consecutive polygon points under one box of the tree, at most
+constexpr double longEdgeFactor = 8;                // an edge this many times the polygon's mean edge ends a run
+constexpr double floatRounding = 1.0 / 16777216.0;  // 2^-24, the relative error of one float operation
+constexpr double diagonalBand = 6 * floatRounding;  // of the products that round in the diagonal's
+                                                    // side test: four roundings, and half again to spare
+constexpr double flatCorner = 16 * floatRounding;   // sine of the angle between the corner's edges below
+                                                    // which the corner counts as straight or a spike
 
 // Points on the two polygon edges or at the corners do not block, so the ear's own corners, their
 // wrap copies and the two coinciding points of the outer ground's cut never stop a cut. Inline, as
@@ -121,6 +122,17 @@ bool nearTriangle(const TCornerReach& r, double x, double z) {
 // the same from c, each axis's offsets from a and from c times the diagonal's step along the other
 // axis. A diagonal along an axis, beside a straight road edge on that axis, thus keeps a narrow
 // band along the whole edge.
+//
+// Why four roundings. A float side test never gives the opposite sign of the exact cross product
+// of its own inputs: rounding each product keeps their order, so only a difference within one
+// rounding of each product can come out zero. What moves the sign is the point's offset, rounded
+// when subtracted: one rounding more. So the sign from a is wrong or zero only within two
+// roundings of the products from a, and the same from c. The float diagonal, itself rounded,
+// makes the lines through a and c parallel but apart by up to one rounding of the products, and a
+// point between them is on the inside of both; and it is one rounding off the diagonal in double
+// measured here. A point away from the triangle that blocks needs one of these, so it lies within
+// 2 + 1 + 1 roundings of the sum of the products from a and from c. Every band point costs a test
+// wherever a straight at an angle runs along a long diagonal, so the band is kept this tight.
 double bandReach(const TCornerReach& r, double reachX, double reachZ) {
   return diagonalBand * (std::fabs(r.dirZ) * reachX + std::fabs(r.dirX) * reachZ);
 }
