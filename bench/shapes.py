@@ -8,8 +8,9 @@ TRACK_TOOL is zarvanto-track, SHAPE_WRITER zarvanto_shape_track, which writes th
 /tmp). Each check runs RUNS times, the shapes taking turns so all see the same load; prints a
 Markdown table of the median wall-clock time and the largest peak resident memory (GNU time's
 the kernel's maximum resident set size of the process) of each, and their ratios to the circle's, against the target of at
-most 2 for both. WAYPOINTS defaults to 16000 64000. A square turned by half a radian is timed
-too, for the record: written with two decimals, its straights are not quite straight.
+most 2 for both. WAYPOINTS defaults to 16000 64000. The three shapes turned by half a radian
+are timed too, for the record: written with two decimals, their straights are not quite
+straight.
 """
 import os
 import statistics
@@ -17,7 +18,8 @@ import subprocess
 import sys
 import time
 
-SHAPES = [("circle", "0"), ("square", "0"), ("thin", "0"), ("comb", "0"), ("square", "0.5")]
+SHAPES = [("circle", "0"), ("square", "0"), ("thin", "0"), ("comb", "0"), ("square", "0.5"), ("thin", "0.5"),
+          ("comb", "0.5")]
 NAMES = {"circle": "circle", "square": "square", "thin": "thin rectangle (100:1)", "comb": "comb of 8 fingers"}
 TARGET = 2.0
 
