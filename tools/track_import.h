@@ -17,10 +17,8 @@ constexpr double closingPointSpacings = 1.5;     // and so are ends nearer than 
 constexpr double heightSmoothingReach = 50.0;    // units each way along the road that a height is averaged over
 constexpr double maxRouteRadius = 1000000.0;     // metres from the route's middle that the plane takes well
 // Waypoints of a made track at most: some 2,000 km of route at the usual spacing, which the game
-// loads in well under a second. Two things grow faster than the waypoints: a long straight at an
-// angle to the axes, straight only to the two decimals a track is written with, is cut more
-// slowly, here and when the game loads it; and evening out the heights of a long hilly route
-// meshes and checks the track again every round.
+// loads in well under a second, curves and long straights alike. Evening out the heights of a
+// long hilly route takes longer, as it meshes and checks the track again every round.
 constexpr double maxImportWaypoints = 100000.0;
 
 // The outcomes, which are also the command's exit statuses.
