@@ -215,6 +215,12 @@ TEST(TrackLoad, WorkGrowsInProportionOnStraightsAsOnACircle) {
     EXPECT_LE(pairs[1], 1.25 * pairs[0] + 1) << shape;
     EXPECT_LE(groundTests[1], 1.25 * groundTests[0] + 1) << shape;
   }
+  // A straight at an angle is straight only to its two decimals, so its points near a long
+  // diagonal's line must be tested: more a waypoint as it grows, but only those within the side
+  // test's rounding. A band a third wider already tests 17.8 a waypoint here.
+  TTrack turned;
+  ASSERT_EQ(loadFrom(trackFileText(shapedWaypoints(shapeSquare, 8000, 0.5)), &turned), loadOk);
+  EXPECT_LE(double(turned.groundPointTests) / turned.waypointCount, 16.0);
 }
 
 // A large outer ground is cut on a second thread and a large grid filed on two; the triangles
