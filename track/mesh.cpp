@@ -1,6 +1,5 @@
 // The road and ground mesh: an 8-unit road along the centre line with a wedge on the outer side
 // of every turn, the infield inside the loop and the ground out to a border around the track.
-#include <algorithm>
 #include <cmath>
 #include <system_error>
 #include <thread>
@@ -142,11 +141,10 @@ void TTrack::buildMesh() {
   int64_t outerTests = 0;
   std::thread outerCutter = cutAside(o.outer, &outerCut, &outerTests);
 
-  // Room for the whole mesh at once: a polygon of m points gives m - 2 triangles, and at least one.
+  // Room for the whole mesh at once.
   int32_t roadCount = 0;
   for (int32_t i = 0; i < n; i++) roadCount += o.cornerFlags[i] != 0 ? 3 : 2;
-  auto groundCount = [](const std::vector<Vec3>& polygon) { return std::max(int32_t(polygon.size()) - 2, 1); };
-  reserveTriangles(roadCount + groundCount(o.infield) + groundCount(o.outer));
+  reserveTriangles(roadCount + groundTriangleCount(o.infield.size()) + groundTriangleCount(o.outer.size()));
 
   // The road: two triangles per leg, and a wedge on the outer side of each turn.
   for (int32_t i = 0; i < n; i++) {

@@ -75,6 +75,8 @@ struct TCorners {
 // which only the thread that made the race may do, while the cutting touches nothing shared and
 // may run on any thread. Adds the points it tested against a corner to *pointTests.
 std::vector<TCorners> cutGroundPolygon(const std::vector<Vec3>& polygon, int64_t* pointTests);
+// The triangles a ground polygon of that many points is cut into: m - 2, and at least one.
+inline int32_t groundTriangleCount(size_t points) { return points > 3 ? int32_t(points) - 2 : 1; }
 
 // The road's edges and the ground round it, before any triangle is made.
 struct TRoadOutline {

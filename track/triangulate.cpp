@@ -523,7 +523,7 @@ class TEarClipping {
 std::vector<TCorners> cutGroundPolygon(const std::vector<Vec3>& polygon, int64_t* pointTests) {
   int32_t n = int32_t(polygon.size());
   std::vector<TCorners> cut;
-  cut.reserve(size_t(std::max(n - 2, 1)));
+  cut.reserve(size_t(groundTriangleCount(polygon.size())));
   auto addTriangle = [&cut](Vec3 a, Vec3 b, Vec3 c) { cut.push_back({a, b, c}); };
   // Copies of the first two points after the last, so every corner triple reads without wrapping.
   std::vector<Vec3> points(polygon.size() + 2);
