@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "app/game.h"
+#include "race/state.h"
 
 void printHelp() {
   std::printf(

@@ -7,13 +7,15 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/chooser.h"
 #include "app/desktop.h"
-#include "app/game.h"
-#include "app/gamepad.h"
 #include "app/help.h"
-#include "app/input.h"
+#include "chooser/chooser.h"
+#include "input/input.h"
+#include "pads/gamepad.h"
 #include "render/render.h"
+#include "shell/loop.h"
+#include "shell/race.h"
+#include "shell/startup.h"
 #include "sound/sound.h"
 
 // Where the display offers GLX swap control, each swap waits for the screen's refresh: the frame
@@ -89,9 +91,12 @@ int main(int argc, char** argv) {
     // Only a game that starts opens the sound device, so a refused start leaves it alone.
     openSound(muted);
   }
-  openGamepads();
-  // Registered only now, so a failed start-up never runs the clean-up.
+  if (openGamepads()) startPollingGamepads();
+  // Registered only now, so a failed start-up never runs the clean-up. The race is released
+  // last, after the chooser's loader and the pads have stopped.
   std::atexit(cleanUpGame);
+  std::atexit(closeGamepads);
+  std::atexit(closeChooser);
   printBanner();
   std::fflush(stdout);  // the banner reaches a pipe before the loop takes over
   glutMainLoop();

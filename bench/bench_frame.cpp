@@ -14,6 +14,7 @@
 #include "bench/reference/plain_draw.h"
 #include "camera/camera.h"
 #include "render/render.h"
+#include "render/track_draw.h"
 #include "track/track.h"
 
 constexpr float stepSeconds = 0.008f;  // the race moves on by one frame period between frames
@@ -23,7 +24,7 @@ namespace {
 
 void startFrames(benchmark::State& state) {
   startRace(benchTrackPath(state.range(0)), maxCars);
-  for (int k = 0; k < settlingSteps; k++) stepRace(stepSeconds);
+  for (int k = 0; k < settlingSteps; k++) driveStep(stepSeconds);
   glFinish();
 }
 
@@ -61,7 +62,7 @@ void GameFrame(benchmark::State& state) {
   startFrames(state);
   double emptySeconds = 0.0, filledSeconds = 0.0;
   for (auto _ : state) {
-    stepRace(stepSeconds);
+    driveStep(stepSeconds);
     auto start = std::chrono::steady_clock::now();
     glClearColor(0.6f, 0.8f, 0.8f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -79,7 +80,7 @@ void GameFrame(benchmark::State& state) {
   }
   state.counters["empty_ms"] = benchmark::Counter(emptySeconds * 1000.0, benchmark::Counter::kAvgIterations);
   state.counters["filled_ms"] = benchmark::Counter(filledSeconds * 1000.0, benchmark::Counter::kAvgIterations);
-  state.counters["drawn"] = track->trianglesDrawn;
+  state.counters["drawn"] = trackDrawing.trianglesDrawn;
   state.counters["triangles"] = track->triangleCount;
 }
 
@@ -89,7 +90,7 @@ void TrackDraw(benchmark::State& state, bool solid, bool culled) {
   if (!solid) displayFlags &= uint8_t(~drawSolid);
   for (auto _ : state) {
     state.PauseTiming();
-    stepRace(stepSeconds);
+    driveStep(stepSeconds);
     state.ResumeTiming();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();

@@ -37,18 +37,19 @@ void startRace(const std::string& path, int32_t count) {
     for (int32_t i = 0; i < carCount; i++) delete cars[i];
     delete[] cars;
     delete camera;
+    camera = nullptr;
   }
   delete track;
   track = new TTrack();
   if (track->load(path.c_str()) != loadOk) std::abort();
   carCount = count;
   cars = new TCar*[carCount]();
-  createRace();
+  resetRace();
   for (int8_t k = 0; k < speedSteps; k++) player->changeSpeed(1);
   pauseState = stateRunning;
 }
 
-void stepRace(float dt) {
+void driveStep(float dt) {
   float yaw, climb;
   directionAngles(player->position, track->waypoints[player->waypointIndex], &yaw, &climb);
   float offCourse = wrapAngle(yaw - player->heading, -float(pi));

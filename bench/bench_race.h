@@ -12,4 +12,4 @@ std::string benchTrackPath(int64_t argument);
 void startRace(const std::string& path, int32_t carCount);
 // One simulation step as the game loop takes it, every car then the camera, with the player
 // steered towards its next waypoint as a driver would.
-void stepRace(float dt);
+void driveStep(float dt);

@@ -12,7 +12,7 @@ namespace {
 
 void SimulationStep(benchmark::State& state) {
   startRace(benchTrackPath(state.range(0)), maxCars);
-  for (auto _ : state) stepRace(stepSeconds);
+  for (auto _ : state) driveStep(stepSeconds);
 }
 
 }  // namespace

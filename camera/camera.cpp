@@ -6,8 +6,8 @@
 
 #include <cmath>
 
-#include "app/game.h"
 #include "cars/car.h"
+#include "race/state.h"
 #include "track/track.h"
 #include "track/triangle.h"
 

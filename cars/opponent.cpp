@@ -3,8 +3,8 @@
 
 #include <GL/gl.h>
 
-#include "app/game.h"
 #include "geometry/random.h"
+#include "race/state.h"
 #include "track/track.h"
 
 constexpr float opponentSpeed = 50.0f;  // units per second, for ever

@@ -4,10 +4,11 @@
 #include <GL/gl.h>
 
 #include <cmath>
+#include <cstring>
 
-#include "app/clock.h"
-#include "app/game.h"
 #include "events/race_events.h"
+#include "race/clock.h"
+#include "race/state.h"
 #include "track/track.h"
 #include "track/triangle.h"
 
@@ -24,6 +25,15 @@ constexpr float reverseStep = 10.0f;
 constexpr float headingBase = -1.5707964f;  // radians
 // A waypoint counts as reached within this three-dimensional distance.
 constexpr float waypointReachDistance = 8.0f;  // units
+constexpr double steeringRate = 0.5;           // degrees per second of turn for each pixel off the centre column
+
+static const char waypointMessage[] = "Waypoint reached";
+static const char lapMessage[] = "Next lap started";
+
+float pointerTurnRate(int offset) { return float(offset * pi / 180.0 * steeringRate); }
+
+// The head-up display's message; the copy takes the terminating NUL along.
+static void setMessageText(const char* text) { std::memcpy(messageText, text, std::strlen(text) + 1); }
 
 // The triangle under p: the cached one while it still holds p, otherwise the track's search.
 static TTriangle* triangleUnder(TTriangle* cached, Vec3 p) {
@@ -67,8 +77,10 @@ void TPlayer::update(float dt) {
 
   if (distance(position, track->waypoints[waypointIndex]) > waypointReachDistance) return;
   float now = gameClock();
+  messageTime = now;
   waypointIndex++;
   if (waypointIndex <= track->waypointCount) {
+    setMessageText(waypointMessage);
     reportRaceEvent(eventWaypointReached, waypointIndex - 1, now, 0.0f);
     return;
   }
@@ -78,6 +90,7 @@ void TPlayer::update(float dt) {
   lapStartTime = now;
   pausedTime = 0.0f;
   if (lastLapTime < bestLapTime) bestLapTime = lastLapTime;
+  setMessageText(lapMessage);
   reportRaceEvent(eventLapCompleted, track->waypointCount, now, lastLapTime);
 }
 

@@ -6,6 +6,10 @@
 
 class TTriangle;
 
+// Radians per second of turn, left positive, for a pointer this many pixels left of the window's
+// centre column: half a degree a second for each pixel.
+float pointerTurnRate(int offset);
+
 class TPlayer : public TCar {
  public:
   float turnRate;       // radians per second added to the heading while driving

@@ -1,13 +1,15 @@
 // Drawing a car: eleven quads of a fixed body model, turned by the car's own orientation; and the
 // ghost of the record lap in the same shape.
-#include <GL/glut.h>
+#include "render/car_draw.h"
+
+#include <GL/gl.h>
 
 #include <cstdint>
 
-#include "app/game.h"
-#include "app/time_trial.h"
 #include "camera/camera.h"
 #include "cars/car.h"
+#include "race/state.h"
+#include "trial/time_trial.h"
 
 static const GLfloat windowGlass[3] = {0.5f, 0.7f, 0.8f};
 static const GLfloat sideGlass[3] = {0.45f, 0.65f, 0.75f};

@@ -9,16 +9,18 @@
 #include <cstring>
 #include <vector>
 
-#include "app/chooser.h"
-#include "app/clock.h"
-#include "app/game.h"
-#include "app/time_trial.h"
 #include "camera/camera.h"
 #include "cars/player.h"
+#include "chooser/chooser.h"
+#include "race/clock.h"
+#include "race/state.h"
 #include "records/record.h"
+#include "render/car_draw.h"
 #include "render/offscreen.h"
 #include "render/text.h"
+#include "render/track_draw.h"
 #include "track/track.h"
+#include "trial/time_trial.h"
 
 constexpr float messageDuration = 1.5f;    // seconds a waypoint or lap message stays up
 constexpr float newRecordDuration = 5.0f;  // seconds a new record stays lit up
@@ -179,23 +181,6 @@ static void drawOverviewWithCars(float a) {
   glEnd();
 }
 
-void beginWindowPixels() {
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glOrtho(0.0, double(windowWidth), 0.0, double(windowHeight), -1.0, 1.0);
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadIdentity();
-}
-
-void endWindowPixels() {
-  glPopMatrix();
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-}
-
 // The overlays sit on the plane one unit in front of the eye, which is the scene's near plane.
 // They are drawn through a projection with a nearer near plane, which leaves their place on the
 // screen unchanged but keeps them from being clipped, and at the nearest depth, later over earlier.
@@ -225,7 +210,7 @@ static void endOverlay() {
 // framebuffer of its own where there is one, and read back, it is kept as rectangles of the pixels
 // it covers. Before the frame's clear, as it draws in the window where there is none.
 static void readOverview(const TTrack* shown) {
-  if (shown->outlineWidth == windowWidth && shown->outlineHeight == windowHeight) return;
+  if (outlineKeptFor(*shown)) return;
   // A reshape still on its way: the pixels to read are not all in the window yet.
   if (windowWidth != glutGet(GLUT_WINDOW_WIDTH) || windowHeight != glutGet(GLUT_WINDOW_HEIGHT)) return;
   static std::vector<uint8_t> covered;
@@ -243,7 +228,7 @@ static void readOverview(const TTrack* shown) {
   glReadPixels(0, 0, windowWidth, windowHeight, GL_RED, GL_UNSIGNED_BYTE, covered.data());
   glPopClientAttrib();
   endOffscreen(&offscreen);
-  shown->keepOverview(covered.data(), windowWidth, windowHeight);
+  keepOverview(*shown, covered.data(), windowWidth, windowHeight);
 }
 
 // The chooser's lines, each from the overlay plane's x at aspect 1.
@@ -362,4 +347,12 @@ void display() {
   endOverlay();
 
   glutSwapBuffers();
+}
+
+void visibility(int state) {
+  windowVisible = state == GLUT_VISIBLE;
+  if (windowVisible) {
+    glutDisplayFunc(display);
+    glutPostRedisplay();
+  }
 }

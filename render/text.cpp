@@ -9,9 +9,9 @@
 #include <cmath>
 #include <cstdint>
 
-#include "app/game.h"
+#include "race/state.h"
 #include "render/offscreen.h"
-#include "render/render.h"
+#include "render/pixels.h"
 
 constexpr int fontCount = 2;
 constexpr int glyphCodes = 128;  // codes 1 to 127; GLUT draws nothing for the others

@@ -7,15 +7,16 @@
 // two triangles meet at one depth the earlier one stays in front, as when every triangle is
 // sent. A triangle left out is one that OpenGL would have clipped away entirely, so the picture
 // is the same to the pixel.
-#include <GL/glut.h>
+#include "render/track_draw.h"
+
+#include <GL/gl.h>
 
 #include <array>
 #include <cmath>
 #include <utility>
-#include <vector>
 
-#include "app/game.h"
-#include "render/render.h"
+#include "race/state.h"
+#include "render/pixels.h"
 #include "track/track.h"
 #include "track/triangle.h"
 
@@ -165,13 +166,14 @@ void drawTriangle(const TTriangle& t) {
 
 // The solid mesh as the current matrices see it.
 void drawSolidMesh(const TTrack& track) {
+  TTrackDrawing& kept = drawingFor(track);
   TViewVolume view = currentView();
-  track.trianglesDrawn = 0;
+  kept.trianglesDrawn = 0;
   glBegin(GL_TRIANGLES);
-  // Without the view's corners (a degenerate camera) or a mark for every triangle, all are drawn.
-  if (!view.bounded || track.inView.size() * 64 < size_t(track.triangleCount)) {
+  // Without the view's corners (a degenerate camera) all are drawn.
+  if (!view.bounded) {
     for (int32_t i = 0; i < track.triangleCount; i++) drawTriangle(*track.triangles[i]);
-    track.trianglesDrawn = track.triangleCount;
+    kept.trianglesDrawn = track.triangleCount;
     glEnd();
     return;
   }
@@ -188,18 +190,18 @@ void drawSolidMesh(const TTrack& track) {
         int32_t cell = row * grid->columns + column;
         for (int32_t k = grid->cellStart[size_t(cell)]; k < grid->cellStart[size_t(cell) + 1]; k++) {
           uint32_t i = uint32_t(grid->cellTriangles[size_t(k)]);
-          track.inView[i / 64] |= uint64_t(1) << (i % 64);
+          kept.inView[i / 64] |= uint64_t(1) << (i % 64);
         }
       }
   }
-  for (size_t word = 0; word < track.inView.size(); word++) {
-    for (uint64_t bits = track.inView[word]; bits != 0; bits &= bits - 1) {
+  for (size_t word = 0; word < kept.inView.size(); word++) {
+    for (uint64_t bits = kept.inView[word]; bits != 0; bits &= bits - 1) {
       const TTriangle& t = *track.triangles[word * 64 + size_t(__builtin_ctzll(bits))];
       if (missesPlanBox(view, t) || isOutside(view, t)) continue;
       drawTriangle(t);
-      track.trianglesDrawn++;
+      kept.trianglesDrawn++;
     }
-    track.inView[word] = 0;
+    kept.inView[word] = 0;
   }
   glEnd();
 }
@@ -215,6 +217,36 @@ void drawWindowQuads(const std::vector<float>& corners) {
 }
 
 }  // namespace
+
+TTrackDrawing trackDrawing = {};
+
+TTrackDrawing& drawingFor(const TTrack& track) {
+  TTrackDrawing& kept = trackDrawing;
+  auto same = [](Vec3 a, Vec3 b) { return a.x == b.x && a.y == b.y && a.z == b.z; };
+  Vec3 start = track.waypointCount > 0 ? track.waypoints[0] : Vec3{};
+  if (kept.track == &track && kept.waypoints == track.waypoints && kept.waypointCount == track.waypointCount &&
+      same(kept.start, start) && same(kept.minCorner, track.minCorner) && same(kept.maxCorner, track.maxCorner) &&
+      kept.triangles == track.triangles && kept.triangleCount == track.triangleCount)
+    return kept;
+  kept.track = &track;
+  kept.waypoints = track.waypoints;
+  kept.waypointCount = track.waypointCount;
+  kept.start = start;
+  kept.minCorner = track.minCorner;
+  kept.maxCorner = track.maxCorner;
+  kept.triangles = track.triangles;
+  kept.triangleCount = track.triangleCount;
+  kept.inView.assign((size_t(track.triangleCount) + 63) / 64, 0);
+  kept.trianglesDrawn = 0;
+  kept.outlineQuads.clear();
+  kept.outlineWidth = kept.outlineHeight = 0;
+  return kept;
+}
+
+bool outlineKeptFor(const TTrack& track) {
+  const TTrackDrawing& kept = drawingFor(track);
+  return kept.outlineWidth == windowWidth && kept.outlineHeight == windowHeight;
+}
 
 void TTrack::draw() const {
   if (displayFlags & drawSolid) {
@@ -266,8 +298,9 @@ void TTrack::drawOverview() const {
 
   glLineWidth(1.0f);
   glColor3f(0.7f, 0.5f, 0.7f);
-  if (outlineWidth == windowWidth && outlineHeight == windowHeight && !outlineQuads.empty()) {
-    drawWindowQuads(outlineQuads);
+  const TTrackDrawing& kept = drawingFor(*this);
+  if (outlineKeptFor(*this) && !kept.outlineQuads.empty()) {
+    drawWindowQuads(kept.outlineQuads);
     return;
   }
   glBegin(GL_LINE_LOOP);
@@ -275,7 +308,7 @@ void TTrack::drawOverview() const {
   glEnd();
 }
 
-void TTrack::keepOverview(const uint8_t* covered, int32_t width, int32_t height) const {
+void keepOverview(const TTrack& track, const uint8_t* covered, int32_t width, int32_t height) {
   // Runs of covered pixels along each row. A run under one of the same span in the row below
   // makes that rectangle a row taller, so a steep stretch of the outline is one quad.
   struct TRun {
@@ -305,12 +338,13 @@ void TTrack::keepOverview(const uint8_t* covered, int32_t width, int32_t height)
     }
     std::swap(below, here);
   }
-  outlineQuads.clear();
-  if (rects.size() < size_t(waypointCount))
+  TTrackDrawing& kept = drawingFor(track);
+  kept.outlineQuads.clear();
+  if (rects.size() < size_t(track.waypointCount))
     for (const auto& r : rects) {
       float x0 = float(r[0]), y0 = float(r[1]), x1 = float(r[2]), y1 = float(r[3]);
-      outlineQuads.insert(outlineQuads.end(), {x0, y0, x1, y0, x1, y1, x0, y1});
+      kept.outlineQuads.insert(kept.outlineQuads.end(), {x0, y0, x1, y0, x1, y1, x0, y1});
     }
-  outlineWidth = width;
-  outlineHeight = height;
+  kept.outlineWidth = width;
+  kept.outlineHeight = height;
 }

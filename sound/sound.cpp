@@ -11,9 +11,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/game.h"
 #include "camera/camera.h"
 #include "cars/player.h"
+#include "race/state.h"
 #include "sound/waveforms.h"
 
 constexpr float ladderTop = 160.0f;         // units per second: the top of the speed ladder

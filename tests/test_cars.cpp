@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/clock.h"
+#include "app/game.h"
 #include "cars/opponent.h"
 #include "cars/player.h"
 #include "events/race_events.h"

@@ -19,9 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "app/clock.h"
 #include "app/game.h"
-#include "app/time_trial.h"
 #include "bench/reference/generated_track.h"
 #include "bench/reference/plain_draw.h"
 #include "camera/camera.h"
@@ -29,8 +27,10 @@
 #include "geometry/random.h"
 #include "render/render.h"
 #include "render/text.h"
+#include "render/track_draw.h"
 #include "sound/sound.h"
 #include "track/track.h"
+#include "trial/time_trial.h"
 
 namespace {
 
@@ -225,7 +225,7 @@ TEST_F(Frame, CulledTrackLooksAsTheWholeTrackSolidAndWireframe) {
     load(trackFileText(generatedWaypoints(10000, 2024)));
     expectCulledLooksWhole(997);
     if (solid) {
-      EXPECT_LT(track->trianglesDrawn, track->triangleCount / 50);
+      EXPECT_LT(trackDrawing.trianglesDrawn, track->triangleCount / 50);
     }
   }
   // Near the largest coordinates a track may have, where OpenGL's float transform rounds most.
@@ -242,7 +242,7 @@ TEST_F(Frame, CulledTrackLooksAsTheWholeTrackSolidAndWireframe) {
   glLoadIdentity();
   glScalef(1.0f, 0.0f, 1.0f);
   track->draw();
-  EXPECT_EQ(track->trianglesDrawn, track->triangleCount);
+  EXPECT_EQ(trackDrawing.trianglesDrawn, track->triangleCount);
 }
 
 // A race of three opponents on the shipped track from each camera, and from behind the first
@@ -283,6 +283,7 @@ TEST_F(Frame, EveryViewOfARaceLooksAsItsStoredPicture) {
     pauseState = statePaused;
     for (int32_t i = 0; i < carCount; i++) delete cars[i];
     delete camera;
+    camera = nullptr;
   }
   recordKept = ghostPlaced = false;
   delete[] cars;
@@ -337,12 +338,13 @@ TEST_F(Frame, KeptOutlineLooksAsItsLines) {
     return pixels;
   };
   std::vector<uint8_t> kept = frame();
-  EXPECT_GT(track->outlineQuads.size() / 8, 100u);
-  track->outlineQuads.clear();
+  EXPECT_GT(trackDrawing.outlineQuads.size() / 8, 100u);
+  trackDrawing.outlineQuads.clear();
   EXPECT_TRUE(frame() == kept);
   delete cars[0];
   delete[] cars;
   delete camera;
+  camera = nullptr;
 }
 
 TEST_F(Frame, StepsAndFramesAllocateNothing) {
@@ -389,6 +391,7 @@ TEST_F(Frame, StepsAndFramesAllocateNothing) {
   for (int32_t i = 0; i < carCount; i++) delete cars[i];
   delete[] cars;
   delete camera;
+  camera = nullptr;
   holdGameClock(-1);
 }
 

@@ -14,17 +14,15 @@
 #include <tuple>
 #include <vector>
 
-#include "app/clock.h"
 #include "app/game.h"
-#include "app/gamepad.h"
-#include "app/input.h"
-#include "app/time_trial.h"
 #include "camera/camera.h"
 #include "cars/opponent.h"
 #include "cars/player.h"
+#include "pads/gamepad.h"
 #include "records/record.h"
 #include "track/track.h"
 #include "track/triangle.h"
+#include "trial/time_trial.h"
 
 namespace {
 
@@ -39,25 +37,17 @@ class Play : public ::testing::Test {
     ASSERT_EQ(track->loadText(squareTrack, std::strlen(squareTrack)), loadOk);
     carCount = 3;
     cars = new TCar*[carCount]();
-    createRace();
     holdGameClock(1000);
-    pauseState = statePaused;
+    resetRace();
     displayFlags = showHeadUp | showOverview | drawSolid;
-    lastFrameTime = 0.0f;
     lastLapTime = 0.0f;
     bestLapTime = std::numeric_limits<float>::max();
-    lapStartTime = pauseStartTime = gameClock();
-    pausedTime = 0.0f;
     reshape(500, 400);
   }
   void TearDown() override {
     setPause(statePaused);
     closeGamepads();
-    for (int32_t i = 0; i < carCount; i++) delete cars[i];
-    delete[] cars;
-    delete camera;
-    delete track;
-    track = nullptr;
+    releaseRace();
     holdGameClock(-1);
   }
   // A step on the level outer ground, then one where a slope just steep enough lies under the car.
@@ -352,14 +342,14 @@ class Pad : public Play {
     pad.userdata = this;
     pad.Rumble = [](void* test, Uint16 low, Uint16) { return static_cast<Pad*>(test)->rumbled = low, 0; };
     SDL_Joystick* joystick = SDL_JoystickOpen(SDL_JoystickAttachVirtualEx(&pad));
-    pollGamepads();
+    applyGamepadActions();
     return joystick;
   }
-  // Pressed and let go, seen by the poll that follows each: the step's, or the timer's while stopped.
+  // Pressed and let go, each seen by the poll between steps that follows it.
   void press(SDL_Joystick* pad, SDL_GameControllerButton button) {
     for (Uint8 down : {1, 0}) {
       SDL_JoystickSetVirtualButton(pad, button, down);
-      pollGamepads();
+      applyGamepadActions();
     }
   }
   int rumbled = -1;  // the heavy motor's strength asked for last; -1 before any
@@ -371,7 +361,7 @@ TEST_F(Pad, TheStickSteersBeyondItsDeadZoneUpToTheMouseAtTheEdgeAndOnlyWhenMoved
   press(pad, SDL_CONTROLLER_BUTTON_A);  // resumes at 5 a second
   auto steer = [&](int travel) {
     SDL_JoystickSetVirtualAxis(pad, SDL_CONTROLLER_AXIS_LEFTX, Sint16(travel));
-    idle();
+    applyGamepadActions();
     return player->turnRate;
   };
   const float edge = float(250 * pi / 180.0 * 0.5);  // the mouse at the edge of the 500-pixel window
@@ -400,7 +390,7 @@ TEST_F(Pad, ButtonsStepTheSpeedPauseResumeAndStartANewRaceAfterACrashThatRumbles
   }
   for (int pull : {32767, -32768, 8000, -32768}) {  // the right trigger pulled twice, the second time past half way
     SDL_JoystickSetVirtualAxis(pad, SDL_CONTROLLER_AXIS_TRIGGERRIGHT, Sint16(pull));
-    pollGamepads();
+    applyGamepadActions();
   }
   EXPECT_EQ(player->speed, 20.0f);
   for (uint8_t state : {statePaused, stateRunning}) {
@@ -416,7 +406,7 @@ TEST_F(Pad, ButtonsStepTheSpeedPauseResumeAndStartANewRaceAfterACrashThatRumbles
   press(second, SDL_CONTROLLER_BUTTON_A);
   EXPECT_EQ(player->speed, 5.0f) << "a pad plugged in while racing";
   SDL_JoystickDetachVirtual(SDL_NumJoysticks() - 2);  // the first pad: virtual pads come last, as attached
-  idle();
+  applyGamepadActions();
   EXPECT_EQ(pauseState, statePaused) << "a pad pulled out";
 }
 

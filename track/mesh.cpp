@@ -167,6 +167,4 @@ void TTrack::buildMesh() {
     triangulatePolygon(o.outer);
   }
   triangleGrid.build(triangles, triangleCount);
-  inView.assign((size_t(triangleCount) + 63) / 64, 0);
-  outlineWidth = outlineHeight = 0;
 }

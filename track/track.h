@@ -8,6 +8,7 @@
 
 #include "geometry/vector.h"
 #include "track/triangle_grid.h"
+#include "track/triangulate.h"
 #include "track/waypoint_hash.h"
 
 class TTriangle;
@@ -65,19 +66,6 @@ struct TLoadDetail {
   int finalGroupNumbers = 3;  // numbers in the last waypoint; fewer borrow from the waypoint before
 };
 
-// The corners of one ground triangle as the ear clipping cuts it.
-struct TCorners {
-  Vec3 a, b, c;
-};
-
-// Cuts a clockwise polygon as TTrack::triangulatePolygon does and returns the triangles' corners
-// in its order, without making them: the triangles draw their shades from the game's generator,
-// which only the thread that made the race may do, while the cutting touches nothing shared and
-// may run on any thread. Adds the points it tested against a corner to *pointTests.
-std::vector<TCorners> cutGroundPolygon(const std::vector<Vec3>& polygon, int64_t* pointTests);
-// The triangles a ground polygon of that many points is cut into: m - 2, and at least one.
-inline int32_t groundTriangleCount(size_t points) { return points > 3 ? int32_t(points) - 2 : 1; }
-
 // The road's edges and the ground round it, before any triangle is made.
 struct TRoadOutline {
   std::vector<Vec3> leftStart, leftEnd;    // waypointCount + 1 each: where the left edge of the leg from
@@ -89,31 +77,23 @@ struct TRoadOutline {
 
 class TTrack {
  public:
-  char* title;                              // second line of the file, owned; null until read
-  int32_t waypointCount;                    // waypoints read
-  Vec3* waypoints;                          // waypointCount + 1 points, the last a copy of the first; owned
-  Vec3 minCorner;                           // smallest x, y, z over the waypoints, per axis
-  Vec3 maxCorner;                           // largest x, y, z
-  Vec3 centre;                              // (minCorner + maxCorner) / 2
-  int32_t margin;                           // half the larger plan extent, truncated: the ground border's width
-  int32_t triangleCount;                    // entries in triangles
-  TTriangle** triangles;                    // road, then infield ground, then outer ground; null while empty
-  TTriangle* triangleBlock;                 // every triangle, in the order of triangles, in one owned block
-  int32_t triangleRoom;                     // triangles the block and the array have room for
-  int32_t infieldStart;                     // index of the first infield triangle: the road comes before it
-  int32_t outerStart;                       // index of the first outer ground triangle
-  TTriangleGrid triangleGrid;               // the triangles by plan cell, for findTriangle; built with the mesh
-  mutable TWaypointHash waypointHash;       // the waypoints read so far by cell, for the distance rule
-  int64_t groundPointTests;                 // points the ear clipping tested against a corner since the
-                                            // mesh was cleared: its work, for the benchmarks
-  mutable std::vector<uint64_t> inView;     // one bit per triangle, set while a solid frame picks what
-                                            // it draws; sized with the mesh so drawing never allocates
-  mutable int32_t trianglesDrawn;           // by the last solid frame, for the tests and benchmarks
-  mutable std::vector<float> outlineQuads;  // the map outline's pixels as rectangles in window
-                                            // pixels, corners x0 y0, x1 y0, x1 y1, x0 y1 of each;
-                                            // empty when the outline's lines are fewer
-  mutable int32_t outlineWidth;             // window size in pixels they were read for; 0: none
-  mutable int32_t outlineHeight;
+  char* title;                         // second line of the file, owned; null until read
+  int32_t waypointCount;               // waypoints read
+  Vec3* waypoints;                     // waypointCount + 1 points, the last a copy of the first; owned
+  Vec3 minCorner;                      // smallest x, y, z over the waypoints, per axis
+  Vec3 maxCorner;                      // largest x, y, z
+  Vec3 centre;                         // (minCorner + maxCorner) / 2
+  int32_t margin;                      // half the larger plan extent, truncated: the ground border's width
+  int32_t triangleCount;               // entries in triangles
+  TTriangle** triangles;               // road, then infield ground, then outer ground; null while empty
+  TTriangle* triangleBlock;            // every triangle, in the order of triangles, in one owned block
+  int32_t triangleRoom;                // triangles the block and the array have room for
+  int32_t infieldStart;                // index of the first infield triangle: the road comes before it
+  int32_t outerStart;                  // index of the first outer ground triangle
+  TTriangleGrid triangleGrid;          // the triangles by plan cell, for findTriangle; built with the mesh
+  mutable TWaypointHash waypointHash;  // the waypoints read so far by cell, for the distance rule
+  int64_t groundPointTests;            // points the ear clipping tested against a corner since the
+                                       // mesh was cleared: its work, for the benchmarks
 
   TTrack();
   ~TTrack();
@@ -158,13 +138,10 @@ class TTrack {
   // First triangle containing (x, z) in plan view, else the first triangle. Needs a triangle.
   TTriangle* findTriangle(float x, float y, float z) const;
 
-  // Drawing: the scene (solid mesh or wireframe grid) and the overview map, whose transform it
-  // leaves current for the car markers. The solid mesh is drawn as seen through the current
-  // projection and modelview: triangles wholly outside the view are left out.
+  // Drawing, which is the renderer's and defined there: the scene (solid mesh or wireframe grid)
+  // and the overview map, whose transform it leaves current for the car markers. The solid mesh
+  // is drawn as seen through the current projection and modelview: triangles wholly outside the
+  // view are left out.
   void draw() const;
   void drawOverview() const;
-  // Keeps the map outline's pixels, read back from a window of width by height pixels in which
-  // only the outline was drawn (nonzero where it covers), as rectangles, if they are fewer than
-  // its lines.
-  void keepOverview(const uint8_t* covered, int32_t width, int32_t height) const;
 };

@@ -1,7 +1,7 @@
 // The chooser. Titles are read from the first two lines of each file, so a folder of a thousand
 // tracks lists at once; the selected track is read whole and judged on a thread of its own, and
 // the frame loop only looks whether its result has come. Nothing in either folder is written.
-#include "app/chooser.h"
+#include "chooser/chooser.h"
 
 #include <GL/glut.h>
 #include <dirent.h>
@@ -18,10 +18,13 @@
 #include <mutex>
 #include <thread>
 
-#include "app/game.h"
-#include "app/worker.h"
+#include "input/input.h"
+#include "race/state.h"
 #include "records/record.h"
-#include "render/render.h"
+#include "records/worker.h"
+#include "shell/loop.h"
+#include "shell/race.h"
+#include "shell/startup.h"
 #include "track/load_message.h"
 #include "track/track.h"
 
@@ -37,7 +40,6 @@ static const char settingsName[] = "/chooser";
 static const char noSettingsMessage[] = "zarvanto: the chooser's settings are left as they are: ";
 
 bool choosing = false;
-bool raceFromChooser = false;
 std::vector<ChooserEntry> chooserEntries;
 int32_t chooserSelected = -1;
 int32_t chooserFirstRow = 0;
@@ -287,6 +289,12 @@ static void keepSettings() {
                  why.c_str());
 }
 
+// The chooser's own keys while it is shown.
+static void listenToChooser() {
+  glutKeyboardFunc(chooserKeyboard);
+  glutSpecialFunc(chooserSpecialKey);
+}
+
 void openChooser() {
   std::string shipped = shippedTracksFolder();
   listTracks(shipped, &chooserEntries);
@@ -303,6 +311,7 @@ void openChooser() {
     for (size_t i = 0; i < chooserEntries.size(); i++)
       if (chooserEntries[i].path == wanted) chosen = int32_t(i);
   choosing = true;
+  listenToChooser();
   select(chosen);
 }
 
@@ -318,9 +327,17 @@ void closeChooser() {
 void returnToChooser() {
   setPause(statePaused);
   releaseRace();
-  raceFromChooser = false;
   choosing = true;
+  listenToChooser();
   glutPostRedisplay();
+}
+
+// The race's keys, but for Escape, which leaves the race for the chooser instead of quitting.
+static void raceKeyboard(unsigned char key, int x, int y) {
+  if (key == keyEscape)
+    returnToChooser();
+  else
+    keyboard(key, x, y);
 }
 
 static void startRace() {
@@ -336,7 +353,8 @@ static void startRace() {
     return;
   }
   choosing = false;
-  raceFromChooser = true;
+  glutKeyboardFunc(raceKeyboard);
+  glutSpecialFunc(specialKey);
   glutPostRedisplay();
 }
 
@@ -345,10 +363,10 @@ static void setOpponents(int32_t count) {
   glutPostRedisplay();
 }
 
-void chooserKeyboard(unsigned char key) {
+void chooserKeyboard(unsigned char key, int, int) {
   switch (key) {
-    case 13: startRace(); break;
-    case 27: keepSettings(); std::exit(0);  // the exit clean-up stops the loader
+    case keyEnter: startRace(); break;
+    case keyEscape: keepSettings(); std::exit(0);  // the exit clean-up stops the loader
     case 'h':
     case 'H':
       chooserHelp = !chooserHelp;
@@ -358,7 +376,7 @@ void chooserKeyboard(unsigned char key) {
   }
 }
 
-void chooserSpecialKey(int key) {
+void chooserSpecialKey(int key, int, int) {
   switch (key) {
     case GLUT_KEY_UP: select(chooserSelected - 1); break;
     case GLUT_KEY_DOWN: select(chooserSelected + 1); break;

@@ -1,7 +1,6 @@
-// Game controllers: SDL's events turned into the game's keys and steering.
-#include "app/gamepad.h"
+// Game controllers: SDL's events turned into the game's actions and steering.
+#include "pads/gamepad.h"
 
-#include <GL/glut.h>
 #include <SDL.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,18 +11,15 @@
 #include <cstring>
 #include <string>
 
-#include "app/game.h"
-#include "app/input.h"
-#include "camera/camera.h"
 #include "cars/player.h"
 #include "events/race_events.h"
+#include "race/state.h"
 #include "records/record.h"
 
 constexpr int maxGamepads = 8;               // pads driving at once; one more is left alone
 constexpr float stickDeadZone = 0.1f;        // fraction of the stick's travel that steers nothing
 constexpr int triggerPress = 16384;          // trigger travel (of 32767) that counts as a press
 constexpr int triggerRelease = 8192;         // and as letting go, lower so a resting finger doesn't repeat
-constexpr unsigned pollPeriod = 50;          // milliseconds between polls while the game does not run
 constexpr Uint16 crashRumbleLow = 0xffff;    // strength of the heavy motor on a crash, of 0xffff
 constexpr Uint16 crashRumbleHigh = 0x8000;   // and of the light one
 constexpr Uint32 crashRumbleDuration = 400;  // milliseconds
@@ -35,26 +31,24 @@ struct Gamepad {
 };
 
 static bool sdlOpen = false;
-static bool timerArmed = false;
 static Gamepad gamepads[maxGamepads];
 static float stickTravel = 0.0f;  // the left stick's last position, -1 left to 1 right, from any pad
 
 bool stickSteers = false;
 
-void openGamepads() {
+bool openGamepads() {
   // SDL only reads pads here: the game's own signals, window and output stay as they are.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   SDL_LogSetOutputFunction([](void*, int, SDL_LogPriority, const char*) {}, nullptr);
-  if (SDL_Init(SDL_INIT_GAMECONTROLLER) != 0) return;
+  if (SDL_Init(SDL_INIT_GAMECONTROLLER) != 0) return false;
   sdlOpen = true;
-  pollGamepadsWhileStopped();
   // SDL has read its own database and SDL_GAMECONTROLLERCONFIG, which keeps the upper hand; the
   // player's file adds the pads neither knows. No file is the usual case and says nothing.
   std::string folder = playerConfigFolder();
-  if (folder.empty()) return;
+  if (folder.empty()) return true;
   std::string path = folder + "/gamecontrollerdb.txt";
   struct stat status;
-  if (stat(path.c_str(), &status) != 0) return;
+  if (stat(path.c_str(), &status) != 0) return true;
   const char* why = S_ISREG(status.st_mode) ? nullptr : "not a file";
   if (why == nullptr && access(path.c_str(), R_OK) != 0) why = std::strerror(errno);
   if (why == nullptr) {
@@ -63,6 +57,7 @@ void openGamepads() {
     if (added == 0) why = "no mapping for this system in it";
   }
   if (why != nullptr) std::fprintf(stderr, "Gamepad mappings in %s ignored: %s\n", path.c_str(), why);
+  return true;
 }
 
 static Gamepad* findGamepad(SDL_JoystickID id) {
@@ -82,41 +77,35 @@ static void addGamepad(int deviceIndex) {
   }
 }
 
-static void removeGamepad(SDL_JoystickID id) {
+static void removeGamepad(SDL_JoystickID id, TActions* actions) {
   Gamepad* pad = findGamepad(id);
   if (pad == nullptr) return;
   SDL_GameControllerClose(pad->controller);
   *pad = Gamepad{};
   stickTravel = 0.0f;
-  if (pauseState == stateRunning) keyboard('p', 0, 0);
+  if (player != nullptr && pauseState == stateRunning) addAction(actions, actionPause);
 }
 
-// The followed car, counted from the player, moved on by step and wrapped round.
-static void followNextCar(int step) {
-  int i = carCount - 1;
-  while (i > 0 && cars[i] != camera->car) i--;
-  keyboard(static_cast<unsigned char>('0' + (i + step + carCount) % carCount), 0, 0);
-}
-
-static void pressButton(uint8_t button) {
+TAction gamepadButtonAction(uint8_t button) {
   switch (button) {
-    case SDL_CONTROLLER_BUTTON_A: specialKey(GLUT_KEY_UP, 0, 0); break;
-    case SDL_CONTROLLER_BUTTON_X: specialKey(GLUT_KEY_DOWN, 0, 0); break;
-    case SDL_CONTROLLER_BUTTON_B: keyboard(keySpace, 0, 0); break;
-    case SDL_CONTROLLER_BUTTON_Y: keyboard('r', 0, 0); break;
-    case SDL_CONTROLLER_BUTTON_START: keyboard(pauseState == stateCrashed ? keyEnter : 'p', 0, 0); break;
-    case SDL_CONTROLLER_BUTTON_BACK: specialKey(GLUT_KEY_F1, 0, 0); break;
-    case SDL_CONTROLLER_BUTTON_LEFTSHOULDER: specialKey(GLUT_KEY_F2, 0, 0); break;
-    case SDL_CONTROLLER_BUTTON_RIGHTSHOULDER: specialKey(GLUT_KEY_F3, 0, 0); break;
-    case SDL_CONTROLLER_BUTTON_DPAD_UP: specialKey(GLUT_KEY_F5 + (camera->mode + 1) % 4, 0, 0); break;
-    case SDL_CONTROLLER_BUTTON_DPAD_DOWN: specialKey(GLUT_KEY_F5 + (camera->mode + 3) % 4, 0, 0); break;
-    case SDL_CONTROLLER_BUTTON_DPAD_LEFT: followNextCar(-1); break;
-    case SDL_CONTROLLER_BUTTON_DPAD_RIGHT: followNextCar(1); break;
-    default: break;
+    case SDL_CONTROLLER_BUTTON_A: return actionSpeedUp;
+    case SDL_CONTROLLER_BUTTON_X: return actionSpeedDown;
+    case SDL_CONTROLLER_BUTTON_B: return actionStop;
+    case SDL_CONTROLLER_BUTTON_Y: return actionRescue;
+    // Start pauses and resumes as p does, and after a crash starts a new race as Enter does.
+    case SDL_CONTROLLER_BUTTON_START: return pauseState == stateCrashed ? actionGo : actionPause;
+    case SDL_CONTROLLER_BUTTON_BACK: return actionHelp;
+    case SDL_CONTROLLER_BUTTON_LEFTSHOULDER: return actionHeadUp;
+    case SDL_CONTROLLER_BUTTON_RIGHTSHOULDER: return actionOverview;
+    case SDL_CONTROLLER_BUTTON_DPAD_UP: return actionNextCamera;
+    case SDL_CONTROLLER_BUTTON_DPAD_DOWN: return actionPreviousCamera;
+    case SDL_CONTROLLER_BUTTON_DPAD_LEFT: return actionPreviousCar;
+    case SDL_CONTROLLER_BUTTON_DPAD_RIGHT: return actionNextCar;
+    default: return actionNone;
   }
 }
 
-static void moveAxis(SDL_JoystickID id, uint8_t axis, int value) {
+static void moveAxis(SDL_JoystickID id, uint8_t axis, int value, TActions* actions) {
   if (axis == SDL_CONTROLLER_AXIS_LEFTX) {
     stickTravel = value < 0 ? float(value) / 32768.0f : float(value) / 32767.0f;
     stickSteers = true;
@@ -128,7 +117,7 @@ static void moveAxis(SDL_JoystickID id, uint8_t axis, int value) {
   bool& held = pad->triggerHeld[axis == SDL_CONTROLLER_AXIS_TRIGGERRIGHT];
   if (!held && value >= triggerPress) {
     held = true;
-    specialKey(axis == SDL_CONTROLLER_AXIS_TRIGGERRIGHT ? GLUT_KEY_UP : GLUT_KEY_DOWN, 0, 0);
+    addAction(actions, axis == SDL_CONTROLLER_AXIS_TRIGGERRIGHT ? actionSpeedUp : actionSpeedDown);
   } else if (held && value <= triggerRelease) {
     held = false;
   }
@@ -143,36 +132,23 @@ static float stickTurnRate() {
   return stickTravel < 0.0f ? rate : -rate;  // left of centre turns left, as the mouse does
 }
 
-void pollGamepads() {
+void pollGamepads(TActions* actions) {
   if (!sdlOpen) return;
   SDL_Event event;
   while (SDL_PollEvent(&event)) {
     switch (event.type) {
       case SDL_CONTROLLERDEVICEADDED: addGamepad(event.cdevice.which); break;
-      case SDL_CONTROLLERDEVICEREMOVED: removeGamepad(event.cdevice.which); break;
+      case SDL_CONTROLLERDEVICEREMOVED: removeGamepad(event.cdevice.which, actions); break;
       default: break;
     }
     // Between races, in the chooser, the pad's buttons and stick have no race to act on.
     if (player == nullptr) continue;
-    if (event.type == SDL_CONTROLLERBUTTONDOWN) pressButton(event.cbutton.button);
-    if (event.type == SDL_CONTROLLERAXISMOTION) moveAxis(event.caxis.which, event.caxis.axis, event.caxis.value);
+    if (event.type == SDL_CONTROLLERBUTTONDOWN) addAction(actions, gamepadButtonAction(event.cbutton.button));
+    if (event.type == SDL_CONTROLLERAXISMOTION)
+      moveAxis(event.caxis.which, event.caxis.axis, event.caxis.value, actions);
   }
   if (player != nullptr && stickSteers && pauseState == stateRunning && player->speed != 0.0f)
     player->turnRate = stickTurnRate();
-}
-
-void pollGamepadsWhileStopped() {
-  if (!sdlOpen || timerArmed || pauseState == stateRunning) return;
-  timerArmed = true;
-  glutTimerFunc(
-      pollPeriod,
-      [](int) {
-        timerArmed = false;
-        if (pauseState == stateRunning) return;  // the step polls again
-        pollGamepads();
-        pollGamepadsWhileStopped();
-      },
-      0);
 }
 
 void rumbleRaceEvent(const RaceEvent& event) {

@@ -1,5 +1,5 @@
-// The global game state and start-up.
-#include "app/game.h"
+// Start-up from the command line, and the chooser's start of the same race.
+#include "shell/startup.h"
 
 #include <cctype>
 #include <climits>
@@ -9,38 +9,13 @@
 #include <limits>
 #include <thread>
 
-#include "app/clock.h"
-#include "app/time_trial.h"
 #include "geometry/random.h"
+#include "race/state.h"
+#include "shell/race.h"
 #include "sound/sound.h"
 #include "track/load_message.h"
 #include "track/track.h"
-
-TTrack* track = nullptr;
-TCar** cars = nullptr;
-int32_t carCount = maxCars;
-TPlayer* player = nullptr;
-TCamera* camera = nullptr;
-
-uint8_t pauseState = statePaused;
-float lastFrameTime = 0.0f;
-float lapStartTime = 0.0f;
-float pausedTime = 0.0f;
-float pauseStartTime = 0.0f;
-float lastLapTime = 0.0f;
-float bestLapTime = std::numeric_limits<float>::max();
-char messageText[256] = "";
-float messageTime = 0.0f;
-
-int32_t windowWidth = 0;
-int32_t windowHeight = 0;
-float aspectRatio = 0.0f;
-int32_t savedWindowWidth = 0;
-int32_t savedWindowHeight = 0;
-bool fullScreen = false;
-bool windowVisible = true;
-
-uint8_t displayFlags = startDisplayFlags;
+#include "trial/time_trial.h"
 
 static const char usageMessage[] = "Usage: Zarvanto [track file] [opponents 1..%d]\n";
 
@@ -121,13 +96,8 @@ void initGame(int argc, char** argv) {
 
 void beginRace() {
   cars = new TCar*[carCount]();
-  createRace();
-
-  lastFrameTime = 0.0f;
   lastLapTime = 0.0f;
-  lapStartTime = gameClock();
-  pauseStartTime = lapStartTime;
-  pausedTime = 0.0f;
+  resetRace();
   openTimeTrial();
 }
 
@@ -145,7 +115,6 @@ bool startChosenRace(const char* fileName, int32_t opponents, std::string* messa
   }
   carCount = opponents + 1;
   // What an earlier race from the chooser changed is put back as a game starts it.
-  pauseState = statePaused;
   bestLapTime = std::numeric_limits<float>::max();
   messageText[0] = '\0';
   messageTime = 0.0f;

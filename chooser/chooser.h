@@ -33,7 +33,6 @@ struct ChooserEntry {
 };
 
 extern bool choosing;                             // the chooser is shown, not a race
-extern bool raceFromChooser;                      // the race was started there, and Escape goes back
 extern std::vector<ChooserEntry> chooserEntries;  // shipped tracks first, each folder by title
 extern int32_t chooserSelected;                   // index into chooserEntries; -1 when it is empty
 extern int32_t chooserFirstRow;                   // entry shown in the top row
@@ -58,8 +57,8 @@ void closeChooser();
 // Escape in a race from the chooser: the race is released and the chooser shown again.
 void returnToChooser();
 
-// The chooser's input, while it is shown: arrows, wheel and clicks pick; Enter races; F1 the
-// keys; Escape quits.
-void chooserKeyboard(unsigned char key);
-void chooserSpecialKey(int key);
+// The chooser's GLUT callbacks while it is shown: arrows, wheel and clicks pick; Enter races; F1
+// the keys; Escape quits. A race started here has the race's keys, with Escape coming back here.
+void chooserKeyboard(unsigned char key, int x, int y);
+void chooserSpecialKey(int key, int x, int y);
 void chooserMouse(int button, int state, int x, int y);

@@ -3,16 +3,19 @@
 // database.
 #pragma once
 
+#include "events/actions.h"
+
 struct RaceEvent;
 
 // Starts SDL's game-controller subsystem and reads the player's own mappings. Where SDL can't
 // start, the game plays without pads and says nothing.
-void openGamepads();
-// Reads the pads' events: buttons act as their keys do, the left stick steers while it steered
-// last, and a pad pulled out of a running race pauses it. Once a step, and on a timer otherwise.
-void pollGamepads();
-// While the game does not run no step polls: a timer does, until the game runs again.
-void pollGamepadsWhileStopped();
+// True when pads can be read.
+bool openGamepads();
+// Reads the pads' events between steps: in a race each button adds the action of its key, and a
+// pad pulled out of a running race adds a pause; the left stick steers while it steered last.
+void pollGamepads(TActions* actions);
+// The action of a pad's button (an SDL_GameControllerButton), as its key would give it.
+TAction gamepadButtonAction(uint8_t button);
 // A crash rumbles every pad that can.
 void rumbleRaceEvent(const RaceEvent& event);
 // Closes the pads and SDL at exit.

@@ -1,4 +1,4 @@
-#include "app/clock.h"
+#include "race/clock.h"
 
 #include <chrono>
 

@@ -1,7 +1,7 @@
 // The record of this track and its ghost: read once at start, raced every lap, and replaced by a
 // better lap. Writing a file through to the disk can take longer than many frames, so records
 // are written on a thread of their own; the game hands it a copy and races on.
-#include "app/time_trial.h"
+#include "trial/time_trial.h"
 
 #include <condition_variable>
 #include <cstdio>
@@ -10,10 +10,10 @@
 #include <string>
 #include <thread>
 
-#include "app/game.h"
-#include "app/worker.h"
 #include "cars/player.h"
+#include "race/state.h"
 #include "records/record.h"
+#include "records/worker.h"
 #include "track/track.h"
 
 constexpr size_t dateRoom = 32;  // characters kept for a record's date, so setting one never allocates

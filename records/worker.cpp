@@ -1,5 +1,5 @@
 // Stopping a background worker.
-#include "app/worker.h"
+#include "records/worker.h"
 
 void stopWorker(std::thread** worker, std::mutex* lock, std::condition_variable* wanted, bool* stopping) {
   if (*worker == nullptr) return;

@@ -1,13 +1,14 @@
-// Creating a race and releasing it, at the chooser and at exit.
-#include "app/chooser.h"
-#include "app/game.h"
-#include "app/gamepad.h"
-#include "app/time_trial.h"
+// Creating a race, resetting it for a new start, and releasing it.
+#include "shell/race.h"
+
 #include "camera/camera.h"
 #include "cars/opponent.h"
 #include "cars/player.h"
+#include "race/clock.h"
+#include "race/state.h"
 #include "sound/sound.h"
 #include "track/track.h"
+#include "trial/time_trial.h"
 
 constexpr float playerGrey = 0.3f;  // red, green and blue of the player's car
 
@@ -19,6 +20,20 @@ void createRace() {
   for (int32_t i = 1; i < carCount; i++)
     cars[i] = new TOpponent(float(i & 1), float((i >> 1) & 1), float((i >> 2) & 1));
   camera = new TCamera(player);
+}
+
+void resetRace() {
+  for (int32_t i = 0; i < carCount; i++) {
+    delete cars[i];
+    cars[i] = nullptr;
+  }
+  delete camera;
+  createRace();
+  pauseState = statePaused;
+  lastFrameTime = 0.0f;
+  lapStartTime = gameClock();
+  pauseStartTime = lapStartTime;
+  pausedTime = 0.0f;
 }
 
 void releaseRace() {
@@ -34,8 +49,4 @@ void releaseRace() {
   track = nullptr;
 }
 
-void cleanUpGame() {
-  closeChooser();
-  closeGamepads();
-  releaseRace();
-}
+void cleanUpGame() { releaseRace(); }
