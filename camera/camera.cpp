@@ -28,8 +28,9 @@ constexpr float helicopterGlide = 0.5f;  // per second
 // Both lags fall from 1 to their floor within three seconds of a change.
 constexpr long double lagFallPerSecond = 1.0L / 3.0L;
 constexpr float behindPositionLag = 0.4f;  // from behind the eye never quite locks on
-// A standing car's cockpit view has no length; it looks this far along the view direction.
-constexpr float standingViewDistance = 1.0f;  // units
+// A standing car's cockpit view has no length; the view is loaded looking this far along its
+// direction instead.
+constexpr double standingViewDistance = 1.0;  // units
 
 TCamera::TCamera(TCar* followed)
     : car(nullptr),
@@ -123,9 +124,8 @@ void TCamera::update(float dt) {
   viewPitch = blendAngle(pitchTarget, viewPitch, angleLag);
 
   // The view reaches as far as the target lies, so gluLookAt gets the car itself as its centre
-  // once the angles have locked on. A view of no length would collapse the picture to a point.
+  // once the angles have locked on. From the cockpit of a standing car that is no length at all.
   float reach = distance(eye, lookTarget);
-  if (reach == 0.0f) reach = standingViewDistance;
   double cosPitch = std::cos(double(viewPitch));
   lookAt.x = float(eye.x + reach * std::sin(double(viewYaw)) * cosPitch);
   lookAt.y = float(eye.y + reach * std::sin(double(viewPitch)));
@@ -139,8 +139,16 @@ void TCamera::update(float dt) {
 }
 
 void TCamera::apply() {
+  // A view of no length (the cockpit of a standing car) would collapse the picture to a point:
+  // it looks a unit along the view's angles instead.
+  double x = lookAt.x, y = lookAt.y, z = lookAt.z;
+  if (x == eye.x && y == eye.y && z == eye.z) {
+    double cosPitch = std::cos(double(viewPitch));
+    x = eye.x + standingViewDistance * std::sin(double(viewYaw)) * cosPitch;
+    y = eye.y + standingViewDistance * std::sin(double(viewPitch));
+    z = eye.z + standingViewDistance * std::cos(double(viewYaw)) * cosPitch;
+  }
   // The up vector is the view direction plus straight up: the same picture as straight up for
   // any view that is not vertical.
-  gluLookAt(eye.x, eye.y, eye.z, lookAt.x, lookAt.y, lookAt.z, double(lookAt.x) - eye.x, double(lookAt.y) - eye.y + 1.0,
-            double(lookAt.z) - eye.z);
+  gluLookAt(eye.x, eye.y, eye.z, x, y, z, x - eye.x, y - eye.y + 1.0, z - eye.z);
 }

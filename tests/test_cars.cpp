@@ -87,12 +87,17 @@ TEST_F(Cars, WaypointsInOrderThenLapsWithoutPausedTime) {
     car.update(0.0f);
   };
   clearRaceEvents();
+  messageText[0] = '\0';
   arrive(track->waypoints[2], 0.5);  // waypoint 1 (0, 0, -100) must come first
   arrive({8.01f, 0, -100}, 0.6);
   EXPECT_EQ(car.waypointIndex, 1);
   EXPECT_EQ(raceEvents.count, 0);
+  EXPECT_STREQ(messageText, "");
   arrive({8.0f, 0, -100}, 1.0);
   EXPECT_EQ(car.waypointIndex, 2);
+  // The step itself leaves the message for the head-up display, as well as reporting it.
+  EXPECT_STREQ(messageText, "Waypoint reached");
+  EXPECT_EQ(messageTime, 1.0f);
   ASSERT_EQ(raceEvents.count, 1);
   EXPECT_EQ(raceEvents.list[0].kind, eventWaypointReached);
   EXPECT_EQ(raceEvents.list[0].waypoint, 1);
@@ -110,6 +115,8 @@ TEST_F(Cars, WaypointsInOrderThenLapsWithoutPausedTime) {
     ASSERT_EQ(raceEvents.count, 1);
     EXPECT_EQ(raceEvents.list[0].kind, eventLapCompleted);
     EXPECT_EQ(raceEvents.list[0].lapTime, lap);
+    EXPECT_STREQ(messageText, "Next lap started");
+    EXPECT_EQ(messageTime, end);
     EXPECT_EQ(car.waypointIndex, 1);
     EXPECT_EQ(lapStartTime, end);
     EXPECT_EQ(pausedTime, 0.0f);

@@ -1,7 +1,7 @@
 // The game loop and the controls, driven through the callbacks GLUT would call, with a real
 // window and the game clock held: the frame time, pause bookkeeping, crash, restart, the keys, the
 // mouse and the projection the window keeps.
-#include <GL/glut.h>
+#include <GL/freeglut.h>
 #include <SDL.h>
 #include <gtest/gtest.h>
 
@@ -15,9 +15,11 @@
 #include <vector>
 
 #include "app/game.h"
+#include "bench/reference/generated_track.h"
 #include "camera/camera.h"
 #include "cars/opponent.h"
 #include "cars/player.h"
+#include "chooser/chooser.h"
 #include "pads/gamepad.h"
 #include "records/record.h"
 #include "track/track.h"
@@ -328,6 +330,39 @@ TEST(TimeTrial, ARecordThatCannotBeReadIsLeftAsItIs) {
   std::ofstream(path, std::ios::trunc) << kept;  // for the game's journey that shows it
 }
 
+// The chooser reads the selected track on its loader's thread while the frames go on. The frame
+// loop's timer looks for the result while the loader still works, and the selection moves away
+// and back meanwhile: the result is taken, under its lock, only once it is there, and for the
+// entry it belongs to.
+TEST(Chooser, ATrackReadAsideIsTakenOnlyWhenItHasCome) {
+  std::string own = playerTracksFolder();
+  std::filesystem::create_directories(own);
+  const int32_t waypoints = 60000;  // long enough to read that the timer looks many times first
+  std::ofstream(own + "/~large.tck") << trackFileText(generatedWaypoints(waypoints, 5));
+  openChooser();
+  int32_t last = int32_t(chooserEntries.size()) - 1;
+  ASSERT_EQ(chooserEntries[size_t(last)].path, own + "/~large.tck");
+  chooserSpecialKey(GLUT_KEY_END, 0, 0);
+  for (int key : {GLUT_KEY_UP, GLUT_KEY_END, GLUT_KEY_HOME, GLUT_KEY_END}) {
+    glutMainLoopEvent();
+    chooserSpecialKey(key, 0, 0);
+  }
+  for (int i = 0; i < 3000 && chooserShape == nullptr; i++) {
+    glutMainLoopEvent();
+    EXPECT_EQ(chooserEntries[size_t(last)].judged, chooserShape != nullptr);
+    SDL_Delay(5);
+  }
+  ASSERT_NE(chooserShape, nullptr);
+  EXPECT_EQ(chooserShape->waypointCount, waypoints);
+  EXPECT_EQ(chooserEntries[size_t(last)].waypoints, waypoints);
+  EXPECT_TRUE(chooserEntries[size_t(last)].message.empty());
+  closeChooser();
+  choosing = false;
+  chooserEntries.clear();
+  chooserSelected = -1;
+  std::filesystem::remove(own + "/~large.tck");
+}
+
 // Pads as SDL attaches them in process: virtual, with the standard layout SDL maps by itself. Each
 // test opens SDL's pads as start-up does; the race's tear-down closes them as the exit does.
 class Pad : public Play {
@@ -374,6 +409,49 @@ TEST_F(Pad, TheStickSteersBeyondItsDeadZoneUpToTheMouseAtTheEdgeAndOnlyWhenMoved
   int held = SDL_GetNumAllocations();
   for (int i = 0; i < 200; i++) steer(i * 300 - 30000);
   EXPECT_EQ(SDL_GetNumAllocations(), held);
+}
+
+// A pad's button does what its key does, through the same action: the same race driven once by
+// keys and once by buttons passes through the same states. The design's callbacks act at once.
+TEST_F(Pad, EachButtonDoesWhatItsKeyDoes) {
+  openGamepads();
+  SDL_Joystick* pad = attach();
+  const struct {
+    SDL_GameControllerButton button;
+    int key;  // an ordinary key, or a GLUT special key plus 1000
+  } inputs[] = {{SDL_CONTROLLER_BUTTON_A, 1000 + GLUT_KEY_UP},
+                {SDL_CONTROLLER_BUTTON_A, 1000 + GLUT_KEY_UP},
+                {SDL_CONTROLLER_BUTTON_X, 1000 + GLUT_KEY_DOWN},
+                {SDL_CONTROLLER_BUTTON_B, ' '},
+                {SDL_CONTROLLER_BUTTON_A, 1000 + GLUT_KEY_UP},
+                {SDL_CONTROLLER_BUTTON_Y, 'r'},
+                {SDL_CONTROLLER_BUTTON_START, 'p'},
+                {SDL_CONTROLLER_BUTTON_START, 'p'},
+                {SDL_CONTROLLER_BUTTON_BACK, 'h'},
+                {SDL_CONTROLLER_BUTTON_LEFTSHOULDER, 1000 + GLUT_KEY_F2},
+                {SDL_CONTROLLER_BUTTON_RIGHTSHOULDER, 1000 + GLUT_KEY_F3},
+                {SDL_CONTROLLER_BUTTON_DPAD_UP, 1000 + GLUT_KEY_F8},  // from the helicopter, the next view
+                {SDL_CONTROLLER_BUTTON_DPAD_RIGHT, '1'},
+                {SDL_CONTROLLER_BUTTON_DPAD_LEFT, '0'}};
+  std::vector<std::tuple<float, uint8_t, uint8_t, uint8_t, bool, float>> byKeys, byButtons;
+  for (bool buttons : {false, true}) {
+    resetRace();
+    displayFlags = startDisplayFlags;
+    for (auto input : inputs) {
+      if (buttons)
+        press(pad, input.button);
+      else if (input.key >= 1000)
+        specialKey(input.key - 1000, 0, 0);
+      else
+        keyboard(static_cast<unsigned char>(input.key), 0, 0);
+      (buttons ? byButtons : byKeys)
+          .emplace_back(player->speed, pauseState, displayFlags, camera->mode, camera->car == player, player->heading);
+    }
+  }
+  EXPECT_EQ(byButtons, byKeys);
+  EXPECT_EQ(std::get<0>(byKeys[4]), 5.0f);
+  EXPECT_EQ(std::get<1>(byKeys[6]), statePaused);
+  EXPECT_EQ(std::get<3>(byKeys[11]), cameraTrack);
 }
 
 // Any pad drives, one plugged in while racing at once; pulling one out pauses the race.

@@ -98,6 +98,37 @@ void expectSoundMesh(const TTrack& track) {
     }
 }
 
+// A polygon handed over as an array, as the mesh's own caller would: cut in order, the array
+// released, a reflex corner never an ear; and the triangle under a point found in a list of
+// triangles the mesh did not make, which has no grid.
+TEST(TrackMesh, HandedOverPolygonsAreCutInOrderAndSearchedWithoutAGrid) {
+  TTrack track;
+  track.triangulatePolygon(4, new Vec3[6]{{4, 0, -4}, {4, 0, -96}, {96, 0, -96}, {96, 0, -4}});
+  ASSERT_EQ(track.triangleCount, 2);
+  const Vec3 cut[2][3] = {{{4, 0, -4}, {4, 0, -96}, {96, 0, -96}}, {{4, 0, -4}, {96, 0, -96}, {96, 0, -4}}};
+  for (int t = 0; t < 2; t++) {
+    expectNear(track.triangles[t]->vertexA, cut[t][0], 0);
+    expectNear(track.triangles[t]->vertexB, cut[t][1], 0);
+    expectNear(track.triangles[t]->vertexC, cut[t][2], 0);
+  }
+  EXPECT_EQ(track.findTriangle(90, 0, -10), track.triangles[1]);
+  EXPECT_EQ(track.findTriangle(500, 0, 0), track.triangles[0]) << "off the list: the first";
+
+  const Vec3 notch = {50, 0, -50};  // an L, clockwise, turning left at its notch
+  Vec3 l[8] = {{0, 0, 0}, {0, 0, -100}, {50, 0, -100}, notch, {100, 0, -50}, {100, 0, 0}, {0, 0, 0}, {0, 0, -100}};
+  EXPECT_FALSE(track.isEar(6, l, 2)) << "the notch";
+  EXPECT_TRUE(track.isEar(6, l, 0));
+  for (Vec3 blocking : {Vec3{10, 0, -80}, Vec3{25, 0, -50}}) {  // inside that ear; on its diagonal
+    l[4] = blocking;
+    EXPECT_FALSE(track.isEar(6, l, 0)) << blocking.x;
+  }
+  l[4] = {-25, 0, 50};  // on the diagonal's line but beyond its end
+  EXPECT_TRUE(track.isEar(6, l, 0));
+  TTrack shape;
+  shape.triangulatePolygon(6, new Vec3[8]{l[0], l[1], l[2], notch, {100, 0, -50}, {100, 0, 0}});
+  EXPECT_EQ(shape.triangleCount, 4);
+}
+
 // Loads the text and checks every answer of the track's grids against the plain scan's: the
 // distance rule as the loader asks it, the crossing rule on the loop and with waypoints moved
 // onto other segments or swapped, the ground cut bit for bit with its shades drawn in the same

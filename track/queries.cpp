@@ -48,8 +48,9 @@ float TTrack::length() const {
 // Through the grid, whose cells list in ascending order every triangle that may contain a point
 // of the cell, so the first that does is the first of the whole list.
 TTriangle* TTrack::findTriangle(float x, float y, float z) const {
-  // A NaN coordinate passes every box test, and only the whole list gives its answer.
-  if (std::isnan(x) || std::isnan(z)) {
+  // A NaN coordinate passes every box test, and only the whole list gives its answer; so does a
+  // list of triangles that the mesh did not make, which has no grid.
+  if (std::isnan(x) || std::isnan(z) || triangleGrid.small.columns == 0) {
     for (int32_t i = 0; i < triangleCount; i++)
       if (triangles[i]->contains(x, y, z)) return triangles[i];
     return triangles[0];

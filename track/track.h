@@ -130,6 +130,14 @@ class TTrack {
   // Ear-clips a clockwise polygon of m points into m - 2 ground triangles, the rest as a fan once
   // a whole round finds no ear. Each corner is tested against the remaining points near it only.
   void triangulatePolygon(const std::vector<Vec3>& polygon);
+  // The same for the n points of an array made with new[] that has room for two more; the array
+  // is released before it returns.
+  void triangulatePolygon(int32_t n, Vec3* points);
+  // Whether the corner at entry i + 1 of an n-point polygon (entries n and n + 1 copying 0 and 1)
+  // can be cut off: the polygon turns right there, and no other remaining point lies strictly
+  // inside the triangle or on its diagonal strictly between the ends. Tests every point; the
+  // clipping itself asks only the points near the corner.
+  bool isEar(int32_t n, const Vec3* points, int32_t i) const;
   // Makes the ground triangles of cut, in its order, after the triangles there are.
   void addGroundTriangles(const std::vector<TCorners>& cut);
 

@@ -11,9 +11,8 @@
 
 bool plainIsFarFromWaypoints(const TTrack& track, Vec3 point, int32_t* nearWaypoint);
 bool plainPassesCrossingRule(const TTrack& track, TCrossing* crossing);
-// Whether the corner at entry i + 1 can be cut off, testing every remaining point.
-bool plainIsEar(int32_t n, const Vec3* points, int32_t i);
-// Shifts an array of the remaining points down after every cut.
+// Shifts an array of the remaining points down after every cut, testing each corner against
+// every remaining point with TTrack::isEar.
 void plainTriangulatePolygon(TTrack* track, const std::vector<Vec3>& polygon);
 const TTriangle* plainFindTriangle(const TTrack& track, float x, float y, float z);
 
