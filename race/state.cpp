@@ -11,8 +11,10 @@ TCamera* camera = nullptr;
 
 uint8_t pauseState = statePaused;
 float lastFrameTime = 0.0f;
-float lapStartTime = 0.0f;
-float pausedTime = 0.0f;
+// The lap clock is written only by the player's step, the pause and the race's reset; until
+// start-up it holds zero, as every global without an initialiser does.
+float lapStartTime;
+float pausedTime;
 float pauseStartTime = 0.0f;
 float lastLapTime = 0.0f;
 float bestLapTime = std::numeric_limits<float>::max();
