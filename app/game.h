@@ -6,6 +6,7 @@
 #include "input/input.h"
 #include "race/clock.h"
 #include "race/state.h"
+#include "render/render.h"
 #include "shell/loop.h"
 #include "shell/race.h"
 #include "shell/startup.h"

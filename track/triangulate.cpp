@@ -561,30 +561,13 @@ void TTrack::triangulatePolygon(int32_t n, Vec3* points) {
   triangulatePolygon(polygon);
 }
 
-namespace {
-
-// Whether x blocks cutting the ear a-b-c: strictly inside it, or on the diagonal a-c strictly
-// between its ends; ab, ac, ca and cb are the plan edges from a and from c.
-bool blocksEar(Vec3 x, Vec3 a, Vec3 c, Vec2 ab, Vec2 ac, Vec2 ca, Vec2 cb) {
-  Vec2 fromA = planDelta(a, x);
-  Vec2 fromC = planDelta(c, x);
-  int8_t s1 = sideOf(ab, fromA);
-  int8_t s2 = sideOf(ac, fromA);
-  int8_t s3 = sideOf(ca, fromC);
-  int8_t s4 = sideOf(cb, fromC);
-  if (s1 != 0 && s2 != 0 && s4 != 0 && s1 != s2 && s3 != s4) return true;
-  return s2 == 0 && inUnitRange(paramAlong(fromA, ac.x, ac.z), false);
-}
-
-}  // namespace
-
 bool TTrack::isEar(int32_t n, const Vec3* points, int32_t i) const {
   Vec3 a = points[i], b = points[i + 1], c = points[i + 2];
   if (turnSign(a, b, b, c) != -1) return false;
   Vec2 ab = planDelta(a, b), ac = planDelta(a, c), ca = planDelta(c, a), cb = planDelta(c, b);
   for (int32_t k = 0; k < n; k++) {
     if (k == i || k == i + 1) continue;
-    if (blocksEar(points[k], a, c, ab, ac, ca, cb) || blocksEar(points[k + 1], a, c, ab, ac, ca, cb)) return false;
+    if (blocks(points[k], a, c, ab, ac, ca, cb) || blocks(points[k + 1], a, c, ab, ac, ca, cb)) return false;
   }
   return true;
 }
