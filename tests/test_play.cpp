@@ -466,7 +466,9 @@ TEST_F(Pad, ButtonsStepTheSpeedPauseResumeAndStartANewRaceAfterACrashThatRumbles
     press(pad, button);
     EXPECT_EQ(player->speed, speed) << int(button);
   }
-  for (int pull : {32767, -32768, 8000, -32768}) {  // the right trigger pulled twice, the second time past half way
+  // The right trigger pulled past half way, moved while held (no second step), let go, and pulled just past
+  // half way again: SDL reads its travel from -32768 as 0 to 32767.
+  for (int pull : {32767, 20000, -32768, 8000, -32768}) {
     SDL_JoystickSetVirtualAxis(pad, SDL_CONTROLLER_AXIS_TRIGGERRIGHT, Sint16(pull));
     applyGamepadActions();
   }
