@@ -18,6 +18,7 @@
 #include <mutex>
 #include <thread>
 
+#include "contest/contest.h"
 #include "input/input.h"
 #include "race/state.h"
 #include "records/record.h"
@@ -334,9 +335,10 @@ void returnToChooser() {
 
 // The race's keys, but for Escape, which leaves the race for the chooser instead of quitting.
 static void raceKeyboard(unsigned char key, int x, int y) {
-  if (key == keyEscape)
+  if (key == keyEscape) {
+    if (raceLaps > 0) printStandings(stdout);
     returnToChooser();
-  else
+  } else
     keyboard(key, x, y);
 }
 

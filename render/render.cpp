@@ -12,6 +12,7 @@
 #include "camera/camera.h"
 #include "cars/player.h"
 #include "chooser/chooser.h"
+#include "contest/contest.h"
 #include "race/clock.h"
 #include "race/state.h"
 #include "records/record.h"
@@ -58,6 +59,7 @@ static void setBackground() {
 }
 
 static void drawPauseBanner() {
+  if (raceLaps > 0 && contestPhase == phaseFinished) return;  // the results say it
   if (pauseState == statePaused) {
     glColor3f(1.0f, 0.6f, 0.0f);
     glRasterPos2f(0.0f, -0.35f);
@@ -152,6 +154,58 @@ static void drawHeadUp(float a) {
     glRasterPos2f(0.0f, 0.15f);
     drawString(messageText, largeFont);
   }
+}
+
+constexpr float goShown = 1.0f;  // seconds "go" stays up after the start
+
+// A race's lines beside the head-up display: place, lap, the gap to the car ahead and a missed
+// waypoint; the countdown large in the middle; after the finish, the results.
+static void drawContest(float a) {
+  char line[96];
+  glColor3fv(overlayText);
+  int32_t place = playerPosition();
+  std::snprintf(line, sizeof line, "%d%s of %d", int(place), ordinalSuffix(place), int(carCount));
+  glRasterPos2f(0.22f * a, 0.36f);
+  drawString(line, largeFont);
+  int32_t lap = standings[0].laps + 1 < raceLaps ? standings[0].laps + 1 : raceLaps;
+  std::snprintf(line, sizeof line, "lap %d of %d", int(lap), int(raceLaps));
+  glRasterPos2f(0.22f * a, 0.30f);
+  drawString(line, smallFont);
+  float gap = gapAhead();
+  if (gap >= 0.0f && contestPhase == phaseRacing) {
+    std::snprintf(line, sizeof line, "ahead: %.1f s", double(gap));
+    glRasterPos2f(0.22f * a, 0.26f);
+    drawString(line, smallFont);
+  }
+  if (missedWaypoint >= 0 && contestPhase == phaseRacing) {
+    glColor3fv(refusedText);
+    glRasterPos2f(-0.2f * a, 0.08f);
+    drawString("waypoint missed: go back for it", largeFont);
+  }
+  if (contestPhase == phaseCountdown || (contestPhase == phaseRacing && raceTime < goShown)) {
+    int32_t count = 3 - int32_t(countdownTime);
+    std::snprintf(line, sizeof line, "%s",
+                  contestPhase == phaseRacing ? "go"
+                  : count == 3                ? "3"
+                  : count == 2                ? "2"
+                                              : "1");
+    glColor3fv(newRecordText);
+    glRasterPos2f(-0.01f, 0.05f);
+    drawString(line, largeFont);
+  }
+  if (contestPhase != phaseFinished) return;
+  glColor3fv(newRecordText);
+  std::snprintf(line, sizeof line, "finished: %d%s", int(place), ordinalSuffix(place));
+  glRasterPos2f(-0.2f * a, 0.08f);
+  drawString(line, largeFont);
+  glColor3fv(overlayText);
+  for (int32_t p = 1; p <= carCount; p++) {
+    formatStanding(p, line);
+    glRasterPos2f(-0.2f * a, 0.08f - 0.04f * float(p));
+    drawString(line, smallFont);
+  }
+  glRasterPos2f(-0.2f * a, 0.08f - 0.04f * float(carCount + 1));
+  drawString("Enter - race again   Esc - leave", smallFont);
 }
 
 static void drawOverviewWithCars(float a) {
@@ -343,6 +397,7 @@ void display() {
   drawPauseBanner();
   if (displayFlags & showHelp) drawHelp(a);
   if (displayFlags & showHeadUp) drawHeadUp(a);
+  if (raceLaps > 0) drawContest(a);
   if (displayFlags & showOverview) drawOverviewWithCars(a);
   endOverlay();
 
