@@ -20,6 +20,7 @@
 #include "render/offscreen.h"
 #include "render/text.h"
 #include "render/track_draw.h"
+#include "rivals/rival.h"
 #include "track/track.h"
 #include "trial/time_trial.h"
 
@@ -305,7 +306,8 @@ static const char* fitted(const char* text, size_t room, bool keepEnd, char (&ke
 static void drawChooserDetails() {
   static const char* const keys[] = {"up / down, wheel, click - a track", "page up / down, home / end",
                                      "left / right, click - opponents",   "Enter - race",
-                                     "Esc - quit; in a race, back here",  "F1 - these keys"};
+                                     "Esc - quit; in a race, back here",  "F1 - these keys",
+                                     "r - race rivals / free drive",      "+ / - - laps, v - level"};
   char line[128], cut[64];
   if (chooserHelp) {
     glColor3fv(overlayText);
@@ -362,7 +364,14 @@ static void drawChooser() {
   }
   drawChooserDetails();
   glColor3fv(overlayText);
-  drawLine("opponents:", -0.38f, chooserOpponentsLine, smallFont);
+  char mode[64];
+  if (chooserRace)
+    std::snprintf(mode, sizeof mode, "race: %d %s, %s", int(chooserLaps), chooserLaps == 1 ? "lap" : "laps",
+                  levelName(chooserLevel));
+  else
+    std::snprintf(mode, sizeof mode, "free drive (r: race)");
+  drawLine(mode, -0.38f, chooserOpponentsLine + chooserRowStep, smallFont);
+  drawLine(chooserRace ? "rivals:" : "opponents:", -0.38f, chooserOpponentsLine, smallFont);
   for (int32_t count = 0; count <= maxOpponents; count++) {
     char digit[2] = {char('0' + count), '\0'};
     glColor3fv(count == chooserOpponents ? newRecordText : overlayText);
