@@ -18,11 +18,12 @@ struct TStyle {
   float aheadTime;   // seconds of travel ahead it aims at, on top of aheadBase
   float stepPeriod;  // seconds between two steps of the ladder
   float braking;     // share of the ladder's braking it counts on before a bend
+  float rounding;    // a step of the ladder this much above the speed it worked out is still taken
 };
 static const TStyle styles[levelCount] = {
-    {120.0f, 0.72f, 0.08f, 0.45f, 0.5f},  // easy: brakes early and hard, and never flat out
-    {140.0f, 0.80f, 0.07f, 0.30f, 0.6f},  // medium
-    {160.0f, 0.90f, 0.06f, 0.15f, 0.7f},  // hard: late and exactly
+    {120.0f, 0.80f, 0.08f, 0.40f, 0.5f, 1.0f},   // easy: brakes early and hard, and never flat out
+    {140.0f, 0.80f, 0.07f, 0.30f, 0.6f, 0.95f},  // medium
+    {160.0f, 0.90f, 0.06f, 0.15f, 0.7f, 0.85f},  // hard: late and exactly
 };
 static const char* const levelNames[levelCount] = {"easy", "medium", "hard"};
 
@@ -191,7 +192,7 @@ static void drive(TRival* car, float dt) {
   if (car->lane > laneWanted) car->lane = maxFloat(laneWanted, car->lane - laneStep);
 
   // Aim at the point on its lane a little way ahead along the centre line.
-  float reach = maxFloat(along, 0.0f) + aheadBase + style.aheadTime * car->speed;
+  float reach = along + aheadBase + style.aheadTime * car->speed;
   int32_t aimLeg = car->waypointIndex;
   TLeg aim = leg;
   for (int32_t n = 0; reach > aim.length && n < track->waypointCount; n++) {
@@ -199,18 +200,26 @@ static void drive(TRival* car, float dt) {
     aimLeg = nextLeg(aimLeg);
     aim = legOf(aimLeg);
   }
+  // Still on the grid behind the start line: the aim follows the legs that lead to it.
+  for (int32_t n = 0; reach < 0.0f && n < track->waypointCount; n++) {
+    aimLeg = aimLeg == 1 ? track->waypointCount : aimLeg - 1;
+    aim = legOf(aimLeg);
+    reach += aim.length;
+  }
   float targetX = aim.start.x + aim.dx * reach - aim.dz * car->lane;
   float targetZ = aim.start.z + aim.dz * reach + aim.dx * car->lane;
   float wanted = std::atan2(targetX - car->position.x, targetZ - car->position.z);
   float off = wrapAngle(wanted - car->heading, float(-pi));
   car->turnRate = maxFloat(-maxTurn, minFloat(maxTurn, off * steeringGain));
 
-  // Running wide on the outside of a bend: a step slower at once tightens the line.
+  // Running wide on the outside of a bend, and still drifting out: a step slower at once tightens
+  // the line.
   TLeg after = legOf(nextLeg(car->waypointIndex));
   float bendTurn = leg.dz * after.dx - leg.dx * after.dz;  // > 0: the road turns the heading up, to the left
-  bool wide = std::fabs(beside) > wideLine && beside * bendTurn > 0.0f;
+  float outwards = beside * (car->velocity.z * leg.dx - car->velocity.x * leg.dz);  // > 0: moving away from the line
+  bool wide = std::fabs(beside) > wideLine && beside * bendTurn > 0.0f && outwards > 0.0f;
   if (wide) speedLimit = minFloat(speedLimit, ladderSpeed(car->speed, -1));
-  float target = maxFloat(ladderFloor(speedLimit), creepSpeed);
+  float target = maxFloat(ladderFloor(speedLimit / style.rounding), creepSpeed);
   car->stepWait -= dt;
   bool closing = blockedAt < followBase;  // about to touch a slower car: no time to wait
   if (car->speed > target && (car->stepWait <= 0.0f || closing || wide)) {

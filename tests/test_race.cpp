@@ -89,12 +89,13 @@ class Race : public ::testing::Test {
   }
 };
 
-// The player drives as a new player might: speed 60, the mouse steering at the centre line a
-// little ahead, never sharper than the window's edge allows.
-void holdSixtyOnTheCentreLine() {
-  while (player->speed < 60.0f) player->changeSpeed(1);
+// The player drives as a new player might: one speed held, the mouse steering at the centre line
+// a little ahead, never sharper than the window's edge allows.
+constexpr float heldSpeed = 80.0f;  // units per second
+void holdSpeedOnTheCentreLine() {
+  while (player->speed < heldSpeed) player->changeSpeed(1);
   int32_t leg = player->waypointIndex;
-  float reach = std::fmax(alongLeg(*player), 0.0f) + 10.0f;
+  float reach = std::fmax(alongLeg(*player), 0.0f) + 6.0f + 0.08f * heldSpeed;
   for (;;) {
     Vec3 a = track->waypoints[leg - 1], b = track->waypoints[leg];
     float length = std::hypot(b.x - a.x, b.z - a.z);
@@ -102,7 +103,7 @@ void holdSixtyOnTheCentreLine() {
       float x = a.x + (b.x - a.x) * reach / length, z = a.z + (b.z - a.z) * reach / length;
       float off = wrapAngle(std::atan2(x - player->position.x, z - player->position.z) - player->heading, float(-pi));
       float edge = pointerTurnRate(250);
-      player->turnRate = std::fmax(-edge, std::fmin(edge, off * 5.0f));
+      player->turnRate = std::fmax(-edge, std::fmin(edge, off * 8.0f));
       return;
     }
     reach -= length;
@@ -165,15 +166,15 @@ TEST_F(Race, CountdownHoldsTheGridUntilGo) {
   EXPECT_FLOAT_EQ(raceTime, step);
 }
 
-// A player holding 60 along the centre line beats every easy rival over three laps of Default, and
+// A player holding 80 along the centre line beats every easy rival over three laps of Default, and
 // no hard one.
 TEST_F(Race, ASteadyPlayerBeatsEasyRivalsButNotHardOnes) {
   start("Default.tck", 3, 3, levelEasy);
-  run(200.0f, holdSixtyOnTheCentreLine);
+  run(200.0f, holdSpeedOnTheCentreLine);
   EXPECT_EQ(playerPosition(), 1);
   TearDown();
   start("Default.tck", 3, 3, levelHard);
-  run(200.0f, holdSixtyOnTheCentreLine);
+  run(200.0f, holdSpeedOnTheCentreLine);
   EXPECT_EQ(playerPosition(), 4);
 }
 
