@@ -41,6 +41,7 @@ constexpr float seeTime = 0.7f;                // seconds of travel ahead it wat
 constexpr float followBase = 4.2f;             // units behind a car it is stopped from closing under
 constexpr float followTime = 0.35f;            // seconds of travel it keeps behind a slower car
 constexpr float wideLine = 2.2f;               // units off the centre line where it slows to hold the road
+constexpr float edgeLine = 3.0f;               // units off the centre line where it slows at any level
 constexpr float creepSpeed = 5.0f;             // units per second: the slowest it goes to get round
 constexpr float headingBase = -1.5707964f;     // radians: headings stay in [-pi/2, 3pi/2)
 constexpr float waypointReachDistance = 8.0f;  // units, as for the player
@@ -179,7 +180,8 @@ static void drive(TRival* car, float dt) {
     if (ahead > 0.0f) blockedAt = ahead;
     float itsSide = (other->position.x - leg.start.x) * -leg.dz + (other->position.z - leg.start.z) * leg.dx;
     // The side nearer its present lane, where the road leaves room to pass.
-    float left = maxFloat(-laneLimit, itsSide - carClearance), right = minFloat(laneLimit, itsSide + carClearance);
+    float left = maxFloat(-laneLimit, minFloat(laneLimit, itsSide - carClearance));
+    float right = maxFloat(-laneLimit, minFloat(laneLimit, itsSide + carClearance));
     bool leftRoom = itsSide - left >= carClearance - 0.4f, rightRoom = right - itsSide >= carClearance - 0.4f;
     bool goLeft = leftRoom && (!rightRoom || std::fabs(car->lane - left) <= std::fabs(car->lane - right));
     laneWanted = goLeft ? left : right;
@@ -220,6 +222,9 @@ static void drive(TRival* car, float dt) {
   bool wide = std::fabs(beside) > wideLine && beside * bendTurn > 0.0f && outwards > 0.0f;
   if (wide) speedLimit = minFloat(speedLimit, ladderSpeed(car->speed, -1));
   float target = maxFloat(ladderFloor(speedLimit / style.rounding), creepSpeed);
+  // Near the edge the step is taken whatever the level would round to.
+  if (wide && std::fabs(beside) > edgeLine)
+    target = minFloat(target, maxFloat(ladderSpeed(car->speed, -1), creepSpeed));
   car->stepWait -= dt;
   bool closing = blockedAt < followBase;  // about to touch a slower car: no time to wait
   if (car->speed > target && (car->stepWait <= 0.0f || closing || wide)) {
