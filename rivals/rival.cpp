@@ -214,12 +214,9 @@ static void drive(TRival* car, float dt) {
   float off = wrapAngle(wanted - car->heading, float(-pi));
   car->turnRate = maxFloat(-maxTurn, minFloat(maxTurn, off * steeringGain));
 
-  // Running wide on the outside of a bend, and still drifting out: a step slower at once tightens
-  // the line.
-  TLeg after = legOf(nextLeg(car->waypointIndex));
-  float bendTurn = leg.dz * after.dx - leg.dx * after.dz;  // > 0: the road turns the heading up, to the left
+  // Off its line towards an edge and still drifting out: a step slower at once tightens the turn.
   float outwards = beside * (car->velocity.z * leg.dx - car->velocity.x * leg.dz);  // > 0: moving away from the line
-  bool wide = std::fabs(beside) > wideLine && beside * bendTurn > 0.0f && outwards > 0.0f;
+  bool wide = std::fabs(beside) > wideLine && outwards > 0.0f;
   if (wide) speedLimit = minFloat(speedLimit, ladderSpeed(car->speed, -1));
   float target = maxFloat(ladderFloor(speedLimit / style.rounding), creepSpeed);
   // Near the edge the step is taken whatever the level would round to.
