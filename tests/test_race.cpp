@@ -166,6 +166,25 @@ TEST_F(Race, CountdownHoldsTheGridUntilGo) {
   EXPECT_FLOAT_EQ(raceTime, step);
 }
 
+// A waypoint driven past is named until the player goes back to it; the race does not count it.
+TEST_F(Race, AMissedWaypointIsShownUntilReached) {
+  start("Default.tck", 1, 1, levelEasy);
+  for (int32_t n = 0; n < 301; n++) stepContest(step, 2.0f);
+  ASSERT_EQ(contestPhase, phaseRacing);
+  Vec3 missed = track->waypoints[1], beyond = track->waypoints[2];
+  player->position = {missed.x + 0.6f * (beyond.x - missed.x), missed.y, missed.z + 0.6f * (beyond.z - missed.z)};
+  player->position.x += 6.0f;  // beside the road, more than 8 units from the waypoint
+  player->changeSpeed(1);
+  stepContest(step, 2.0f);
+  EXPECT_EQ(missedWaypoint, 1);
+  Vec3 start = track->waypoints[0];
+  EXPECT_LE(standings[0].covered, std::hypot(missed.x - start.x, missed.z - start.z) + 0.01f);  // no further
+  player->position = missed;
+  stepContest(step, 2.0f);
+  EXPECT_EQ(missedWaypoint, -1);
+  EXPECT_EQ(player->waypointIndex, 2);
+}
+
 // A player holding 80 along the centre line beats every easy rival over three laps of Default, and
 // no hard one.
 TEST_F(Race, ASteadyPlayerBeatsEasyRivalsButNotHardOnes) {
