@@ -3,11 +3,15 @@
 
 #include <cmath>
 #include <cstring>
+#include <ctime>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "cars/player.h"
 #include "events/race_events.h"
+#include "records/race_record.h"
+#include "records/record.h"
 #include "rivals/rival.h"
 #include "track/track.h"
 #include "track/triangle.h"
@@ -272,4 +276,17 @@ void printStandings(FILE* out) {
     std::fprintf(out, "%s\n", line);
   }
   std::fflush(out);
+}
+
+void keepRaceTime() {
+  if (!standings[0].finished) return;
+  char date[32];
+  std::time_t seconds = std::time(nullptr);
+  std::tm utc = {};
+  gmtime_r(&seconds, &utc);
+  std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  std::string message;
+  keepRaceBest(recordsFolder(), trackKey(*track), track->title,
+               RaceBest{raceLaps, levelName(raceLevel), standings[0].finishTime, date}, &message);
+  if (!message.empty()) std::fprintf(stderr, "%s\n", message.c_str());
 }

@@ -52,5 +52,8 @@ float gapAhead();
 void formatRaceTime(float seconds, char (&text)[24]);
 // One results line for the car in place position, as the standings print it.
 void formatStanding(int32_t position, char (&text)[96]);
+// The player's finish kept as the best race on this track at these laps and level, when it beats
+// the one kept; a file of race times the game can't read is named on standard error and left.
+void keepRaceTime();
 // The track, laps and level, then a line per car in order. Once per race: later calls print nothing.
 void printStandings(FILE* out);

@@ -66,6 +66,7 @@ void stepRace() {
   if (finished) {
     setPause(statePaused);
     printStandings(stdout);
+    keepRaceTime();
   }
   handleRaceEvents();
   // After the events, so a lap closed in this step is sampled as the next lap's start.

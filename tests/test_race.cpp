@@ -3,6 +3,7 @@
 // countdown holds every car; places follow the distance covered; and the levels are told apart by
 // a player who holds one speed along the centre line.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstring>
@@ -12,7 +13,9 @@
 #include "camera/camera.h"
 #include "cars/player.h"
 #include "contest/contest.h"
+#include "records/race_record.h"
 #include "rivals/rival.h"
+#include "test_support.h"
 #include "track/track.h"
 #include "track/triangle.h"
 
@@ -195,6 +198,34 @@ TEST_F(Race, ASteadyPlayerBeatsEasyRivalsButNotHardOnes) {
   start("Default.tck", 3, 3, levelHard);
   run(200.0f, holdSpeedOnTheCentreLine);
   EXPECT_EQ(playerPosition(), 4);
+}
+
+// The best race of each lap count and level is kept, replaced only by a faster one; a file there
+// that is not the game's is left as it is.
+TEST(RaceRecords, TheBestOfEachLapsAndLevelKeptTheSafeWay) {
+  char folder[] = "/tmp/zarvanto-races-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  std::string message, path = raceRecordPath(folder, "k");
+  EXPECT_TRUE(keepRaceBest(folder, "k", "Ring", RaceBest{3, "hard", 61.5f, "d1"}, &message));
+  EXPECT_FALSE(keepRaceBest(folder, "k", "Ring", RaceBest{3, "hard", 62.0f, "d2"}, &message));
+  EXPECT_TRUE(keepRaceBest(folder, "k", "Ring", RaceBest{3, "easy", 80.25f, "d3"}, &message));
+  EXPECT_TRUE(keepRaceBest(folder, "k", "Ring", RaceBest{3, "hard", 60.0f, "d4"}, &message));
+  std::vector<RaceBest> bests;
+  ASSERT_EQ(readRaceBests(path, "k", &bests, &message), recordRead);
+  ASSERT_EQ(bests.size(), 2u);
+  EXPECT_EQ(bests[0].time, 60.0f);
+  EXPECT_EQ(bests[0].date, "d4");
+  EXPECT_EQ(bests[1].level, "easy");
+  EXPECT_EQ(readRaceBests(path, "other", &bests, &message), recordRefused);
+  std::string garbage = "#Zarvanto races 1\ntrack k\ntitle Ring\nrace 3 hard nan d\n";
+  std::FILE* file = std::fopen(path.c_str(), "w");
+  std::fputs(garbage.c_str(), file);
+  std::fclose(file);
+  EXPECT_FALSE(keepRaceBest(folder, "k", "Ring", RaceBest{3, "hard", 1.0f, "d5"}, &message));
+  EXPECT_NE(message.find("left as it is"), std::string::npos);
+  EXPECT_EQ(fileText(path), garbage);
+  std::remove(path.c_str());
+  rmdir(folder);
 }
 
 // --race and --level are taken out wherever they stand; bad values are refused.
