@@ -162,6 +162,10 @@ constexpr float goShown = 1.0f;  // seconds "go" stays up after the start
 // A race's lines beside the head-up display: place, lap, the gap to the car ahead and a missed
 // waypoint; the countdown large in the middle; after the finish, the results.
 static void drawContest(float a) {
+  // Over the map, which leaves its own transform behind.
+  flushText();
+  glLoadIdentity();
+  glTranslatef(0.0f, 0.0f, -1.0f);
   char line[96];
   glColor3fv(overlayText);
   int32_t place = playerPosition();
@@ -195,6 +199,10 @@ static void drawContest(float a) {
     drawString(line, largeFont);
   }
   if (contestPhase != phaseFinished) return;
+  // The results on a dark panel of their own, readable over any scene.
+  flushText();
+  glColor3f(0.1f, 0.12f, 0.16f);
+  glRectf(-0.22f * a, 0.13f, 0.3f * a, 0.06f - 0.04f * float(carCount + 1));
   glColor3fv(newRecordText);
   std::snprintf(line, sizeof line, "finished: %d%s", int(place), ordinalSuffix(place));
   glRasterPos2f(-0.2f * a, 0.08f);
@@ -406,8 +414,8 @@ void display() {
   drawPauseBanner();
   if (displayFlags & showHelp) drawHelp(a);
   if (displayFlags & showHeadUp) drawHeadUp(a);
-  if (raceLaps > 0) drawContest(a);
   if (displayFlags & showOverview) drawOverviewWithCars(a);
+  if (raceLaps > 0) drawContest(a);
   endOverlay();
 
   glutSwapBuffers();
