@@ -23,7 +23,7 @@ struct TStyle {
 static const TStyle styles[levelCount] = {
     {120.0f, 0.80f, 0.08f, 0.40f, 0.5f, 1.0f},   // easy: brakes early and hard, and never flat out
     {140.0f, 0.80f, 0.07f, 0.30f, 0.6f, 0.95f},  // medium
-    {160.0f, 0.90f, 0.06f, 0.15f, 0.7f, 0.85f},  // hard: late and exactly
+    {160.0f, 0.90f, 0.06f, 0.15f, 0.8f, 0.85f},  // hard: late and exactly
 };
 static const char* const levelNames[levelCount] = {"easy", "medium", "hard"};
 
