@@ -8,6 +8,7 @@
 void printHelp() {
   std::printf(
       "Usage: zarvanto [--mute] [track file] [opponents]\n"
+      "       zarvanto [--mute] --race LAPS [--level easy|medium|hard] [track file] [rivals]\n"
       "       zarvanto [--mute] --choose\n"
       "       zarvanto --help | --version\n"
       "\n"
@@ -15,9 +16,16 @@ void printHelp() {
       "named) against 0 to %d computer opponents (%d when not given). --mute, anywhere,\n"
       "starts with the sound off.\n"
       "\n"
+      "--race LAPS races 1 to 99 laps against rivals that drive your own car, from a grid\n"
+      "behind the start line with you at the back; Enter or Up starts the countdown.\n"
+      "--level sets how well they drive: easy, medium (the default) or hard. The head-up\n"
+      "display shows your place, lap and the gap to the car ahead; at the finish, or on\n"
+      "Esc, the standings are printed. Enter races again once finished.\n"
+      "\n"
       "--choose opens on a chooser of the shipped tracks and your own, in\n"
       "$XDG_DATA_HOME/zarvanto/tracks (~/.local/share/zarvanto/tracks): arrows, the wheel\n"
-      "or a click pick a track, Left / Right the opponents, Enter races, F1 shows the keys,\n"
+      "or a click pick a track, Left / Right the opponents, r a race or the free drive,\n"
+      "+ / - the race's laps, v its level, Enter races, F1 shows the keys,\n"
       "Esc quits. Esc in a race from there comes back to it. The last choice is kept in\n"
       "$XDG_CONFIG_HOME/zarvanto/chooser (~/.config/zarvanto/chooser).\n"
       "\n"
@@ -49,7 +57,8 @@ void printHelp() {
       "  LB / RB         head-up display / track overview\n"
       "  D-pad           up / down: camera; left / right: the car the camera follows\n"
       "\n"
-      "Exit status: 0 after Esc, 1 when the track or the opponents are refused.\n",
+      "Exit status: 0 after Esc, 1 when the track, the opponents or the race's laps or\n"
+      "level are refused.\n",
       maxOpponents, maxOpponents);
 }
 

@@ -62,6 +62,10 @@ int main(int argc, char** argv) {
   }
   bool muted = takeOption(&argc, argv, "--mute");
   bool choose = takeOption(&argc, argv, "--choose");
+  if (!takeRaceOptions(&argc, argv)) {
+    std::fputs(raceUsage, stdout);
+    return 1;
+  }
   // Reaching the display takes GLUT about as long as a large track takes to load: both at once.
   if (!choose) startLoadingTrack(argc, argv);
   glutInit(&argc, argv);

@@ -8,6 +8,7 @@ Usage:
   game_runs.py sound GAME SWAP_COUNTER TRACKS_DIR [RUNS]
   game_runs.py ghost GAME SWAP_COUNTER TRACKS_DIR [RUNS]
   game_runs.py gamepad GAME SWAP_COUNTER TRACKS_DIR [RUNS]
+  game_runs.py rivals GAME SWAP_COUNTER TRACKS_DIR [RUNS]
   game_runs.py chooser GAME SWAP_COUNTER TRACKS_DIR [RUNS]
 
 GAME is the game binary, SWAP_COUNTER the zarvanto_swap_counter library preloaded into it to
@@ -35,6 +36,9 @@ gamepad: the racing run as where SDL can't start (libzarvanto_no_gamepads.so, be
 preloaded too: SDL_Init fails, so no pad is ever read) and as the game ships, SDL's game-controller
 subsystem started and its events read every step, the two taking turns; prints the medians of each
 and the difference in the share of one core.
+rivals: the racing run against 7 opponents and in a race against 7 rivals, taking turns; prints the
+medians of each and the difference in the share of one core.
+
 chooser: with 1,000 tracks (the shipped ones under new titles) in the player's folder, the exec to
 the chooser's first frame against the exec to the default race's first frame, taking turns; then
 the game's CPU time per frame shown while the Down key walks the list at 50 keys a second, against
@@ -155,8 +159,8 @@ def type_keys(window, *keys):
     subprocess.run(["xdotool", "windowfocus", "--sync", window, "key"] + list(keys), check=True, timeout=10)
 
 
-def racing_once(game, counter, tracks_dir, extra_env=None):
-    process, _ = start(game, counter, tracks_dir, [], extra_env)
+def racing_once(game, counter, tracks_dir, extra_env=None, args=()):
+    process, _ = start(game, counter, tracks_dir, list(args), extra_env)
     try:
         process.stdout.readline()
         window = window_of(process)
@@ -186,17 +190,18 @@ def racing(game, counter, tracks_dir, runs):
 
 
 def side_by_side(game, counter, tracks_dir, runs, variants, what, target):
-    """The racing run once for each variant (a name, the environment it adds and what to do before
-    it), the variants taking turns run by run; prints the medians and how many percentage points
-    of a core the second adds to the first."""
-    results = {name: [] for name, _, _ in variants}
+    """The racing run once for each variant (a name, the environment it adds, what to do before it
+    and, when given, the game's arguments), the variants taking turns run by run; prints the medians
+    and how many percentage points of a core the second adds to the first."""
+    results = {variant[0]: [] for variant in variants}
     for k in range(runs):
-        for name, env, prepare in variants[::1 if k % 2 == 0 else -1]:
+        for variant in variants[::1 if k % 2 == 0 else -1]:
+            name, env, prepare = variant[:3]
             prepare()
-            results[name].append(racing_once(game, counter, tracks_dir, env))
+            results[name].append(racing_once(game, counter, tracks_dir, env, variant[3] if len(variant) > 3 else ()))
     print("| game | frames per second | share of one core | each run's share | runs |")
     print("|---|---:|---:|---|---:|")
-    for name, _, _ in variants:
+    for name in results:
         shares = ", ".join("%.1f%%" % r[1] for r in results[name])
         print("| %s | %.0f | %.1f%% | %s | %d |" % (name, statistics.median(r[0] for r in results[name]),
                                                    statistics.median(r[1] for r in results[name]), shares, runs))
@@ -256,6 +261,13 @@ def gamepad(game, counter, tracks_dir, runs):
                  [("no pads (SDL can't start)", {"LD_PRELOAD": counter + ":" + no_pads}, lambda: None),
                   ("pads read every step", None, lambda: None)],
                  "Reading the pads", 1)
+
+
+def rivals(game, counter, tracks_dir, runs):
+    side_by_side(game, counter, tracks_dir, runs,
+                 [("7 opponents", None, lambda: None, ()),
+                  ("a race against 7 rivals", None, lambda: None, ("--race", "99", "Default.tck", "7"))],
+                 "Racing rivals", 2)
 
 
 PLAYER_TRACKS = 1000
@@ -339,6 +351,8 @@ def main():
         chooser(sys.argv[2], sys.argv[3], sys.argv[4], int(sys.argv[5]) if len(sys.argv) > 5 else 11)
     elif len(sys.argv) >= 5 and sys.argv[1] == "ghost":
         ghost(sys.argv[2], sys.argv[3], sys.argv[4], int(sys.argv[5]) if len(sys.argv) > 5 else 6)
+    elif len(sys.argv) >= 5 and sys.argv[1] == "rivals":
+        rivals(sys.argv[2], sys.argv[3], sys.argv[4], int(sys.argv[5]) if len(sys.argv) > 5 else 6)
     elif len(sys.argv) >= 5 and sys.argv[1] == "gamepad":
         gamepad(sys.argv[2], sys.argv[3], sys.argv[4], int(sys.argv[5]) if len(sys.argv) > 5 else 6)
     else:

@@ -103,30 +103,24 @@ void TPlayer::applyOrientation() {
   glRotatef(rotationDegrees(pitch), float(std::cos(double(across))), 0.0f, float(-std::sin(double(across))));
 }
 
-void TPlayer::changeSpeed(int8_t step) {
-  float s = speed;
+float ladderSpeed(float s, int8_t step) {
   if (step > 0) {
-    if (s < slowReverseSpeed)
-      s = s + reverseStep;
-    else if (s < crawlSpeed)
-      s = s + crawlSpeed;
-    else if (s < doublingSpeed)
-      s = s * 2.0f;
-    else if (s < topSpeed)
-      s = minFloat(topSpeed, s + fastStep);
-  } else if (step == 0) {
-    s = 0.0f;
-  } else {
-    if (s > doublingSpeed)
-      s = s - fastStep;
-    else if (s > crawlSpeed)
-      s = s * 0.5f;
-    else if (s > slowReverseSpeed)
-      s = s - crawlSpeed;
-    else if (s > topReverseSpeed)
-      s = maxFloat(topReverseSpeed, s - reverseStep);
+    if (s < slowReverseSpeed) return s + reverseStep;
+    if (s < crawlSpeed) return s + crawlSpeed;
+    if (s < doublingSpeed) return s * 2.0f;
+    if (s < topSpeed) return minFloat(topSpeed, s + fastStep);
+    return s;
   }
-  speed = s;
+  if (step == 0) return 0.0f;
+  if (s > doublingSpeed) return s - fastStep;
+  if (s > crawlSpeed) return s * 0.5f;
+  if (s > slowReverseSpeed) return s - crawlSpeed;
+  if (s > topReverseSpeed) return maxFloat(topReverseSpeed, s - reverseStep);
+  return s;
+}
+
+void TPlayer::changeSpeed(int8_t step) {
+  speed = ladderSpeed(speed, step);
   updateVelocity();
   if (speed == 0.0f) turnRate = 0.0f;
 }

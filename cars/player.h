@@ -9,6 +9,8 @@ class TTriangle;
 // Radians per second of turn, left positive, for a pointer this many pixels left of the window's
 // centre column: half a degree a second for each pixel.
 float pointerTurnRate(int offset);
+// The speed one step up (+1) or down (-1) the ladder from s, or 0 for step 0; the ends hold.
+float ladderSpeed(float s, int8_t step);
 
 class TPlayer : public TCar {
  public:

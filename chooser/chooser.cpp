@@ -18,10 +18,12 @@
 #include <mutex>
 #include <thread>
 
+#include "contest/contest.h"
 #include "input/input.h"
 #include "race/state.h"
 #include "records/record.h"
 #include "records/worker.h"
+#include "rivals/rival.h"
 #include "shell/loop.h"
 #include "shell/race.h"
 #include "shell/startup.h"
@@ -44,6 +46,9 @@ std::vector<ChooserEntry> chooserEntries;
 int32_t chooserSelected = -1;
 int32_t chooserFirstRow = 0;
 int32_t chooserOpponents = maxOpponents;
+bool chooserRace = false;
+int32_t chooserLaps = 3;
+uint8_t chooserLevel = levelMedium;
 bool chooserHelp = false;
 const TTrack* chooserShape = nullptr;
 
@@ -57,6 +62,7 @@ static int32_t requestIndex = -1;      // under shapeLock: its entry; -1 when no
 static bool shapeStopping = false;     // under shapeLock
 static TTrack* resultShape = nullptr;  // under shapeLock: the track read, or null when refused
 static int32_t resultIndex = -1;       // under shapeLock: the entry it is for; -1 when none waits
+static std::string resultPath;         // under shapeLock: its file, which the list shown again may have moved
 static int8_t resultLoad = loadOk;     // under shapeLock
 static bool resultRecordKept = false;  // under shapeLock
 static float resultRecordTime = 0.0f;  // under shapeLock: seconds
@@ -172,6 +178,7 @@ static void loadShapes() {
     delete resultShape;  // a result never taken: the selection has moved on
     resultShape = shape;
     resultIndex = index;
+    resultPath = path;
     resultLoad = result;
     resultRecordKept = kept;
     resultRecordTime = kept ? record.lapTime : 0.0f;
@@ -190,6 +197,13 @@ static void armPoll() {
 static void takeShape(int) {
   pollArmed = false;
   std::unique_lock<std::mutex> hold(shapeLock, std::try_to_lock);
+  // A result for a list since made again, where its entry stands elsewhere, is left.
+  if (hold.owns_lock() && resultIndex >= 0 &&
+      (size_t(resultIndex) >= chooserEntries.size() || chooserEntries[size_t(resultIndex)].path != resultPath)) {
+    delete resultShape;
+    resultShape = nullptr;
+    resultIndex = -1;
+  }
   if (hold.owns_lock() && resultIndex >= 0) {
     ChooserEntry& entry = chooserEntries[size_t(resultIndex)];
     entry.judged = true;
@@ -242,7 +256,8 @@ static std::string settingsPath() {
   return folder.empty() ? "" : folder + settingsName;
 }
 
-// "track PATH" and "opponents N", one a line. A file that can't be read or says anything else
+// "track PATH", "opponents N" and, once a race was set, "race 0|1", "laps N" and "level NAME",
+// one a line. A file that can't be read or says anything else
 // is not the game's to write over.
 static void readSettings(std::string* track) {
   std::string path = settingsPath();
@@ -258,7 +273,8 @@ static void readSettings(std::string* track) {
   size_t size = std::fread(text, 1, sizeof text, file);
   bool read = !std::ferror(file) && size <= maxSettingsBytes;
   std::fclose(file);
-  int opponents = chooserOpponents;
+  int opponents = chooserOpponents, race = chooserRace, laps = chooserLaps;
+  uint8_t level = chooserLevel;
   for (size_t at = 0; read && at < size;) {
     const char* end = static_cast<const char*>(std::memchr(text + at, '\n', size - at));
     std::string line(text + at, end != nullptr ? size_t(end - text) - at : size - at);
@@ -266,8 +282,17 @@ static void readSettings(std::string* track) {
     char extra;
     if (line.compare(0, 6, "track ") == 0)
       *track = line.substr(6);
-    else if (!(std::sscanf(line.c_str(), "opponents %d%c", &opponents, &extra) == 1 && opponents >= 0 &&
-               opponents <= maxOpponents))
+    else if (std::sscanf(line.c_str(), "race %d%c", &race, &extra) == 1)
+      read = race == 0 || race == 1;
+    else if (std::sscanf(line.c_str(), "laps %d%c", &laps, &extra) == 1)
+      read = laps >= 1 && laps <= maxRaceLaps;
+    else if (line.compare(0, 6, "level ") == 0) {
+      level = levelCount;
+      for (uint8_t l = 0; l < levelCount; l++)
+        if (line.compare(6, std::string::npos, levelName(l)) == 0) level = l;
+      read = level < levelCount;
+    } else if (!(std::sscanf(line.c_str(), "opponents %d%c", &opponents, &extra) == 1 && opponents >= 0 &&
+                 opponents <= maxOpponents))
       read = false;
   }
   if (!read) {
@@ -277,12 +302,16 @@ static void readSettings(std::string* track) {
     return;
   }
   chooserOpponents = opponents;
+  chooserRace = race == 1;
+  chooserLaps = laps;
+  chooserLevel = level;
 }
 
 static void keepSettings() {
   if (!settingsKept || chooserSelected < 0) return;
   std::string text = "track " + chooserEntries[size_t(chooserSelected)].path + "\nopponents " +
-                     std::to_string(chooserOpponents) + "\n",
+                     std::to_string(chooserOpponents) + "\nrace " + (chooserRace ? "1" : "0") + "\nlaps " +
+                     std::to_string(chooserLaps) + "\nlevel " + levelName(chooserLevel) + "\n",
               why;
   if (!replaceFile(settingsPath(), text, &why))
     std::fprintf(stderr, "zarvanto: the chooser's settings can't be kept in %s: %s\n", settingsPath().c_str(),
@@ -295,13 +324,19 @@ static void listenToChooser() {
   glutSpecialFunc(chooserSpecialKey);
 }
 
-void openChooser() {
-  std::string shipped = shippedTracksFolder();
-  listTracks(shipped, &chooserEntries);
+// Both folders listed afresh, the shipped tracks first.
+static void listBothFolders() {
+  chooserEntries.clear();
+  listTracks(shippedTracksFolder(), &chooserEntries);
   std::string own = playerTracksFolder();
   size_t shippedCount = chooserEntries.size();
   if (!own.empty()) listTracks(own, &chooserEntries);
   for (size_t i = shippedCount; i < chooserEntries.size(); i++) chooserEntries[i].own = true;
+}
+
+void openChooser() {
+  std::string shipped = shippedTracksFolder();
+  listBothFolders();
   std::string last;
   readSettings(&last);
   shapeLoader = new std::thread(loadShapes);
@@ -327,6 +362,14 @@ void closeChooser() {
 void returnToChooser() {
   setPause(statePaused);
   releaseRace();
+  // Listed again, for tracks imported meanwhile, and the raced track read again, for its new record.
+  std::string raced = chooserSelected >= 0 ? chooserEntries[size_t(chooserSelected)].path : "";
+  listBothFolders();
+  int32_t again = 0;
+  for (size_t i = 0; i < chooserEntries.size(); i++)
+    if (chooserEntries[i].path == raced) again = int32_t(i);
+  chooserSelected = -1;
+  select(again);
   choosing = true;
   listenToChooser();
   glutPostRedisplay();
@@ -334,9 +377,10 @@ void returnToChooser() {
 
 // The race's keys, but for Escape, which leaves the race for the chooser instead of quitting.
 static void raceKeyboard(unsigned char key, int x, int y) {
-  if (key == keyEscape)
+  if (key == keyEscape) {
+    if (raceLaps > 0) printStandings(stdout);
     returnToChooser();
-  else
+  } else
     keyboard(key, x, y);
 }
 
@@ -346,6 +390,8 @@ static void startRace() {
   if (!entry.message.empty()) return;
   keepSettings();
   std::string message;
+  raceLaps = chooserRace ? chooserLaps : 0;
+  raceLevel = chooserLevel;
   if (!startChosenRace(entry.path.c_str(), chooserOpponents, &message)) {
     entry.message = oneLine(message);
     entry.judged = true;
@@ -364,6 +410,7 @@ static void setOpponents(int32_t count) {
 }
 
 void chooserKeyboard(unsigned char key, int, int) {
+  glutPostRedisplay();
   switch (key) {
     case keyEnter: startRace(); break;
     case keyEscape: keepSettings(); std::exit(0);  // the exit clean-up stops the loader
@@ -372,6 +419,14 @@ void chooserKeyboard(unsigned char key, int, int) {
       chooserHelp = !chooserHelp;
       glutPostRedisplay();
       break;
+    // The race against rivals: on and off, its laps and its level.
+    case 'r':
+    case 'R': chooserRace = !chooserRace; break;
+    case '+':
+    case '=': chooserLaps = std::min(chooserLaps + 1, int32_t(maxRaceLaps)); break;
+    case '-': chooserLaps = std::max(chooserLaps - 1, 1); break;
+    case 'v':
+    case 'V': chooserLevel = uint8_t((chooserLevel + 1) % levelCount); break;
     default: break;
   }
 }

@@ -37,6 +37,9 @@ extern std::vector<ChooserEntry> chooserEntries;  // shipped tracks first, each 
 extern int32_t chooserSelected;                   // index into chooserEntries; -1 when it is empty
 extern int32_t chooserFirstRow;                   // entry shown in the top row
 extern int32_t chooserOpponents;                  // 0 to maxOpponents
+extern bool chooserRace;                          // r: a race against rivals, not the free drive
+extern int32_t chooserLaps;                       // + and -: the race's laps, 1 to maxRaceLaps
+extern uint8_t chooserLevel;                      // v: the rivals' level
 extern bool chooserHelp;                          // F1: the keys are shown
 extern const TTrack* chooserShape;                // the selected track read whole, for its overview;
                                                   // null while it loads or when it has no shape

@@ -9,6 +9,7 @@ enum RaceEventKind : uint8_t {
   eventLapCompleted,     // the player closed a lap at the start
   eventCrash,            // the player stands on a slope too steep to drive
   eventNewRace,          // a fresh race, paused, with a fresh lap clock
+  eventCountdown,        // a step of a race's countdown: waypoint holds 3, 2, 1, or 0 for go
 };
 
 struct RaceEvent {

@@ -3,10 +3,12 @@
 
 #include <GL/glut.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "camera/camera.h"
 #include "cars/player.h"
+#include "contest/contest.h"
 #include "pads/gamepad.h"
 #include "race/state.h"
 #include "shell/loop.h"
@@ -63,7 +65,28 @@ static void changeSpeedRunning(int8_t step) {
   if (pauseState == stateRunning) player->changeSpeed(step);
 }
 
+// After a race's finish the results stand: Enter races again at once, and only the keys that
+// change the view or leave still act.
+static bool finishedRaceHolds(TAction action) {
+  if (raceLaps == 0 || contestPhase != phaseFinished) return false;
+  switch (action) {
+    case actionSpeedUp:
+    case actionSpeedDown:
+    case actionStop:
+    case actionPause:
+    case actionRescue: return true;
+    case actionGo:
+      restartRace();
+      setPause(stateRunning);
+      return true;
+    default: return false;
+  }
+}
+
 void applyAction(TAction action) {
+  if (finishedRaceHolds(action)) return;
+  // On the grid and in the countdown the car stands where it was put.
+  if (action == actionRescue && raceLaps > 0 && contestPhase != phaseRacing) return;
   switch (action) {
     case actionSpeedUp: changeSpeedRunning(1); break;
     case actionSpeedDown: changeSpeedRunning(-1); break;
@@ -91,7 +114,9 @@ void applyAction(TAction action) {
       }
       if (pauseState == stateRunning) player->rescue();
       break;
-    case actionQuit: std::exit(0);  // the exit clean-up releases the game
+    case actionQuit:
+      if (raceLaps > 0) printStandings(stdout);
+      std::exit(0);  // the exit clean-up releases the game
     case actionFullScreen:
       fullScreen = !fullScreen;
       if (fullScreen)

@@ -30,3 +30,6 @@ bool fullScreen = false;
 bool windowVisible = true;
 
 uint8_t displayFlags = startDisplayFlags;
+
+int32_t raceLaps = 0;
+uint8_t raceLevel = 1;

@@ -45,3 +45,9 @@ extern bool fullScreen;
 extern bool windowVisible;  // false while the window is hidden, so the display draws nothing
 
 extern uint8_t displayFlags;  // showHelp | showHeadUp | showOverview | drawSolid bits
+
+// A race against rivals instead of the free drive with opponents: --race on the command line, or
+// the chooser. Set before the race is made.
+constexpr int32_t maxRaceLaps = 99;
+extern int32_t raceLaps;   // laps to the finish, 1 to maxRaceLaps; 0 for the free drive
+extern uint8_t raceLevel;  // the rivals' level: 0 easy, 1 medium, 2 hard

@@ -12,6 +12,7 @@
 #include "camera/camera.h"
 #include "cars/player.h"
 #include "chooser/chooser.h"
+#include "contest/contest.h"
 #include "race/clock.h"
 #include "race/state.h"
 #include "records/record.h"
@@ -19,6 +20,7 @@
 #include "render/offscreen.h"
 #include "render/text.h"
 #include "render/track_draw.h"
+#include "rivals/rival.h"
 #include "track/track.h"
 #include "trial/time_trial.h"
 
@@ -58,6 +60,7 @@ static void setBackground() {
 }
 
 static void drawPauseBanner() {
+  if (raceLaps > 0 && contestPhase == phaseFinished) return;  // the results say it
   if (pauseState == statePaused) {
     glColor3f(1.0f, 0.6f, 0.0f);
     glRasterPos2f(0.0f, -0.35f);
@@ -152,6 +155,66 @@ static void drawHeadUp(float a) {
     glRasterPos2f(0.0f, 0.15f);
     drawString(messageText, largeFont);
   }
+}
+
+constexpr float goShown = 1.0f;  // seconds "go" stays up after the start
+
+// A race's lines beside the head-up display: place, lap, the gap to the car ahead and a missed
+// waypoint; the countdown large in the middle; after the finish, the results.
+static void drawContest(float a) {
+  // Over the map, which leaves its own transform behind.
+  flushText();
+  glLoadIdentity();
+  glTranslatef(0.0f, 0.0f, -1.0f);
+  char line[96];
+  glColor3fv(overlayText);
+  int32_t place = playerPosition();
+  std::snprintf(line, sizeof line, "%d%s of %d", int(place), ordinalSuffix(place), int(carCount));
+  glRasterPos2f(0.22f * a, 0.36f);
+  drawString(line, largeFont);
+  int32_t lap = standings[0].laps + 1 < raceLaps ? standings[0].laps + 1 : raceLaps;
+  std::snprintf(line, sizeof line, "lap %d of %d", int(lap), int(raceLaps));
+  glRasterPos2f(0.22f * a, 0.30f);
+  drawString(line, smallFont);
+  float gap = gapAhead();
+  if (gap >= 0.0f && contestPhase == phaseRacing) {
+    std::snprintf(line, sizeof line, "ahead: %.1f s", double(gap));
+    glRasterPos2f(0.22f * a, 0.26f);
+    drawString(line, smallFont);
+  }
+  if (missedWaypoint >= 0 && contestPhase == phaseRacing) {
+    glColor3fv(refusedText);
+    glRasterPos2f(-0.2f * a, 0.08f);
+    drawString("waypoint missed: go back for it", largeFont);
+  }
+  if (contestPhase == phaseCountdown || (contestPhase == phaseRacing && raceTime < goShown)) {
+    int32_t count = 3 - int32_t(countdownTime);
+    std::snprintf(line, sizeof line, "%s",
+                  contestPhase == phaseRacing ? "go"
+                  : count == 3                ? "3"
+                  : count == 2                ? "2"
+                                              : "1");
+    glColor3fv(newRecordText);
+    glRasterPos2f(-0.01f, 0.05f);
+    drawString(line, largeFont);
+  }
+  if (contestPhase != phaseFinished) return;
+  // The results on a dark panel of their own, readable over any scene.
+  flushText();
+  glColor3f(0.1f, 0.12f, 0.16f);
+  glRectf(-0.22f * a, 0.13f, 0.3f * a, 0.06f - 0.04f * float(carCount + 1));
+  glColor3fv(newRecordText);
+  std::snprintf(line, sizeof line, "finished: %d%s", int(place), ordinalSuffix(place));
+  glRasterPos2f(-0.2f * a, 0.08f);
+  drawString(line, largeFont);
+  glColor3fv(overlayText);
+  for (int32_t p = 1; p <= carCount; p++) {
+    formatStanding(p, line);
+    glRasterPos2f(-0.2f * a, 0.08f - 0.04f * float(p));
+    drawString(line, smallFont);
+  }
+  glRasterPos2f(-0.2f * a, 0.08f - 0.04f * float(carCount + 1));
+  drawString("Enter - race again   Esc - leave", smallFont);
 }
 
 static void drawOverviewWithCars(float a) {
@@ -251,7 +314,8 @@ static const char* fitted(const char* text, size_t room, bool keepEnd, char (&ke
 static void drawChooserDetails() {
   static const char* const keys[] = {"up / down, wheel, click - a track", "page up / down, home / end",
                                      "left / right, click - opponents",   "Enter - race",
-                                     "Esc - quit; in a race, back here",  "F1 - these keys"};
+                                     "Esc - quit; in a race, back here",  "F1 - these keys",
+                                     "r - race rivals / free drive",      "+ / - - laps, v - level"};
   char line[128], cut[64];
   if (chooserHelp) {
     glColor3fv(overlayText);
@@ -308,7 +372,14 @@ static void drawChooser() {
   }
   drawChooserDetails();
   glColor3fv(overlayText);
-  drawLine("opponents:", -0.38f, chooserOpponentsLine, smallFont);
+  char mode[64];
+  if (chooserRace)
+    std::snprintf(mode, sizeof mode, "race: %d %s, %s", int(chooserLaps), chooserLaps == 1 ? "lap" : "laps",
+                  levelName(chooserLevel));
+  else
+    std::snprintf(mode, sizeof mode, "free drive (r: race)");
+  drawLine(mode, -0.38f, chooserOpponentsLine + chooserRowStep, smallFont);
+  drawLine(chooserRace ? "rivals:" : "opponents:", -0.38f, chooserOpponentsLine, smallFont);
   for (int32_t count = 0; count <= maxOpponents; count++) {
     char digit[2] = {char('0' + count), '\0'};
     glColor3fv(count == chooserOpponents ? newRecordText : overlayText);
@@ -344,6 +415,7 @@ void display() {
   if (displayFlags & showHelp) drawHelp(a);
   if (displayFlags & showHeadUp) drawHeadUp(a);
   if (displayFlags & showOverview) drawOverviewWithCars(a);
+  if (raceLaps > 0) drawContest(a);
   endOverlay();
 
   glutSwapBuffers();

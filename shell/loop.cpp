@@ -9,6 +9,7 @@
 
 #include "camera/camera.h"
 #include "cars/player.h"
+#include "contest/contest.h"
 #include "events/race_events.h"
 #include "pads/gamepad.h"
 #include "race/clock.h"
@@ -48,7 +49,11 @@ void stepRace() {
     dt = now - lastFrameTime;
     if (dt > maxFrameTime) dt = maxFrameTime;
   }
-  for (int32_t i = 0; i < carCount; i++) cars[i]->update(dt);
+  bool finished = false;
+  if (raceLaps > 0)
+    finished = stepContest(dt, now);
+  else
+    for (int32_t i = 0; i < carCount; i++) cars[i]->update(dt);
   camera->update(dt);
   updateSound(dt);
   // Tested after everyone has moved, so the crash frame shows where the car ended up.
@@ -57,6 +62,12 @@ void stepRace() {
     setPause(stateCrashed);
   }
   lastFrameTime = now;
+  // The results stand still, and the standings go out once.
+  if (finished) {
+    setPause(statePaused);
+    printStandings(stdout);
+    keepRaceTime();
+  }
   handleRaceEvents();
   // After the events, so a lap closed in this step is sampled as the next lap's start.
   stepTimeTrial(now);

@@ -4,8 +4,10 @@
 #include "camera/camera.h"
 #include "cars/opponent.h"
 #include "cars/player.h"
+#include "contest/contest.h"
 #include "race/clock.h"
 #include "race/state.h"
+#include "rivals/rival.h"
 #include "sound/sound.h"
 #include "track/track.h"
 #include "trial/time_trial.h"
@@ -17,8 +19,15 @@ void createRace() {
   cars[0] = player;
   // Opponent i is painted by the bits of its index: bit 0 red, bit 1 green, bit 2 blue. They are
   // made in index order because each draws its start from the random sequence.
-  for (int32_t i = 1; i < carCount; i++)
-    cars[i] = new TOpponent(float(i & 1), float((i >> 1) & 1), float((i >> 2) & 1));
+  for (int32_t i = 1; i < carCount; i++) {
+    float red = float(i & 1), green = float((i >> 1) & 1), blue = float((i >> 2) & 1);
+    if (raceLaps > 0)
+      cars[i] = new TRival(red, green, blue, raceLevel);
+    else
+      cars[i] = new TOpponent(red, green, blue);
+  }
+  // A race stands its cars on the grid before the camera first looks at the player.
+  if (raceLaps > 0) startContest();
   camera = new TCamera(player);
 }
 

@@ -11,6 +11,7 @@
 
 #include "geometry/random.h"
 #include "race/state.h"
+#include "rivals/rival.h"
 #include "shell/race.h"
 #include "sound/sound.h"
 #include "track/load_message.h"
@@ -42,6 +43,47 @@ bool takeOption(int* argc, char** argv, const char* option) {
   argv[kept] = nullptr;
   *argc = kept;
   return found;
+}
+
+const char raceUsage[] = "Usage: zarvanto --race LAPS(1..99) [--level easy|medium|hard] [track file] [rivals 0..7]\n";
+
+// The value after the option at argv[at], both taken out; null when there is none.
+static const char* takeValue(int* argc, char** argv, int at) {
+  const char* value = at + 1 < *argc ? argv[at + 1] : nullptr;
+  int gone = value != nullptr ? 2 : 1;
+  for (int i = at; i + gone <= *argc; i++) argv[i] = argv[i + gone];
+  *argc -= gone;
+  return value;
+}
+
+bool takeRaceOptions(int* argc, char** argv) {
+  const char* laps = nullptr;
+  const char* level = nullptr;
+  bool valid = true;
+  for (int i = 1; i < *argc;) {
+    if (std::strcmp(argv[i], "--race") == 0) {
+      laps = takeValue(argc, argv, i);
+      valid = valid && laps != nullptr;
+    } else if (std::strcmp(argv[i], "--level") == 0) {
+      level = takeValue(argc, argv, i);
+      valid = valid && level != nullptr;
+    } else {
+      i++;
+    }
+  }
+  if (!valid || (level != nullptr && laps == nullptr)) return false;
+  if (laps == nullptr) return true;
+  char* end = nullptr;
+  long count = std::strtol(laps, &end, 10);
+  if (end == laps || *end != '\0' || count < 1 || count > maxRaceLaps) return false;
+  raceLaps = int32_t(count);
+  if (level == nullptr) return true;
+  for (uint8_t l = 0; levelName(l) != nullptr; l++)
+    if (std::strcmp(level, levelName(l)) == 0) {
+      raceLevel = l;
+      return true;
+    }
+  return false;
 }
 
 // A load begun before GLUT started, and its result. The thread is never destroyed: a GLUT that

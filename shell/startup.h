@@ -11,6 +11,12 @@ int readOpponentArgument(const char* text);
 // Takes every copy of the option ("--mute", "--choose") out of the command line, wherever it
 // stands, so the track file and the opponents keep their places; true if there was one.
 bool takeOption(int* argc, char** argv, const char* option);
+// Takes "--race LAPS" and "--level easy|medium|hard" out of the command line wherever they
+// stand, as takeOption does, and sets raceLaps and raceLevel. False when a value is missing or
+// out of range, or a level is given without a race: the caller prints raceUsage and exits with 1.
+bool takeRaceOptions(int* argc, char** argv);
+// The command line of a race, for a refused one.
+extern const char raceUsage[];
 // Starts loading the track on a thread of its own before GLUT has read the command line, when
 // no argument can be one of GLUT's options. initGame then takes its result.
 void startLoadingTrack(int argc, char** argv);

@@ -174,6 +174,7 @@ void playRaceEvent(const RaceEvent& event) {
     case eventWaypointReached: playCue(cueWaypoint); break;
     case eventLapCompleted: playCue(cueLap); break;
     case eventCrash: playCue(cueCrash); break;
+    case eventCountdown: playCue(event.waypoint == 0 ? cueLap : cueWaypoint); break;
     case eventNewRace:
       alSourceStopv(carCount, engines);
       alSourceStopv(cueCount, cueSources);

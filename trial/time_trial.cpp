@@ -136,7 +136,8 @@ static void setRecord(const RaceEvent& event) {
 
 void keepRaceEvent(const RaceEvent& event) {
   if (lap.samples.empty()) return;
-  if (event.kind == eventNewRace) startLap();
+  // A race against rivals starts its lap clock at go, after the countdown.
+  if (event.kind == eventNewRace || (event.kind == eventCountdown && event.waypoint == 0)) startLap();
   if (event.kind != eventLapCompleted) return;
   sampleGhostLap(&lap, event.lapTime, player->position, player->heading, true);
   if (!recordKept || event.lapTime < kept.lapTime) setRecord(event);

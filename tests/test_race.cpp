@@ -1,0 +1,264 @@
+// Races against rivals, stepped in process at fixed steps with the clock held: the rivals at every
+// level finish on the road, on no crash slope and through no car, round a parked player; the
+// countdown holds every car; places follow the distance covered; and the levels are told apart by
+// a player who holds one speed along the centre line.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "app/game.h"
+#include "camera/camera.h"
+#include "cars/player.h"
+#include "contest/contest.h"
+#include "records/race_record.h"
+#include "rivals/rival.h"
+#include "test_support.h"
+#include "track/track.h"
+#include "track/triangle.h"
+
+namespace {
+
+constexpr float step = 0.01f;  // seconds a step
+
+struct RaceRecord {
+  float worstPitch = 0.0f;     // radians, over every rival and step
+  float closest = 1e30f;       // units between two cars' reference points, once racing
+  int offRoad = 0;             // rival steps on ground, not road
+  float finish[maxCars] = {};  // race seconds; 0 for a car that did not finish
+  bool allFinished = false;
+  bool placesFollowDistance = true;
+};
+
+class Race : public ::testing::Test {
+ protected:
+  void start(const char* name, int32_t rivals, int32_t laps, uint8_t level) {
+    track = new TTrack();
+    ASSERT_EQ(track->load((std::string(ZARVANTO_TRACKS_DIR) + "/" + name).c_str()), loadOk);
+    carCount = rivals + 1;
+    cars = new TCar*[carCount]();
+    raceLaps = laps;
+    raceLevel = level;
+    holdGameClock(1000);
+    resetRace();
+  }
+  void TearDown() override {
+    for (int32_t i = 0; cars != nullptr && i < carCount; i++) delete cars[i];
+    delete[] cars;
+    cars = nullptr;
+    delete camera;
+    camera = nullptr;
+    delete track;
+    track = nullptr;
+    raceLaps = 0;
+    holdGameClock(-1);
+  }
+
+  // Steps until every car but the player finished, or the time runs out; the player drives by
+  // steerPlayer when given.
+  RaceRecord run(float seconds, void (*steerPlayer)() = nullptr) {
+    RaceRecord record;
+    int64_t ms = 1000;
+    for (int32_t n = 0; n * step < seconds; n++) {
+      ms += 10;
+      holdGameClock(ms);
+      if (steerPlayer != nullptr && contestPhase == phaseRacing) steerPlayer();
+      if (stepContest(step, gameClock())) break;
+      if (contestPhase != phaseRacing) continue;
+      bool done = true;
+      for (int32_t i = 1; i < carCount; i++) {
+        done = done && standings[i].finished;
+        record.worstPitch = std::fmax(record.worstPitch, cars[i]->pitch);
+        const TTriangle* under = static_cast<TRival*>(cars[i])->triangle;
+        if (under->colour[0] != roadGrey) record.offRoad++;
+        for (int32_t j = 0; j < i; j++)
+          record.closest = std::fmin(record.closest, std::hypot(cars[i]->position.x - cars[j]->position.x,
+                                                                cars[i]->position.z - cars[j]->position.z));
+      }
+      for (int32_t p = 1; p < carCount; p++) {
+        const TStanding &ahead = standings[raceOrder[p - 1]], &behind = standings[raceOrder[p]];
+        if (!ahead.finished && !behind.finished && ahead.covered < behind.covered) record.placesFollowDistance = false;
+      }
+      if (done && (steerPlayer == nullptr || standings[0].finished)) break;
+    }
+    record.allFinished = true;
+    for (int32_t i = 0; i < carCount; i++) {
+      record.finish[i] = standings[i].finished ? standings[i].finishTime : 0.0f;
+      if (i > 0) record.allFinished = record.allFinished && standings[i].finished;
+    }
+    return record;
+  }
+};
+
+// The player drives as a new player might: one speed held, the mouse steering at the centre line
+// a little ahead, never sharper than the window's edge allows.
+constexpr float heldSpeed = 80.0f;  // units per second
+void holdSpeedOnTheCentreLine() {
+  while (player->speed < heldSpeed) player->changeSpeed(1);
+  int32_t leg = player->waypointIndex;
+  float reach = std::fmax(alongLeg(*player), 0.0f) + 6.0f + 0.08f * heldSpeed;
+  for (;;) {
+    Vec3 a = track->waypoints[leg - 1], b = track->waypoints[leg];
+    float length = std::hypot(b.x - a.x, b.z - a.z);
+    if (reach <= length) {
+      float x = a.x + (b.x - a.x) * reach / length, z = a.z + (b.z - a.z) * reach / length;
+      float off = wrapAngle(std::atan2(x - player->position.x, z - player->position.z) - player->heading, float(-pi));
+      float edge = pointerTurnRate(250);
+      player->turnRate = std::fmax(-edge, std::fmin(edge, off * 8.0f));
+      return;
+    }
+    reach -= length;
+    leg = leg == track->waypointCount ? 1 : leg + 1;
+  }
+}
+
+// Every level, with the player parked at the back of the grid: the rivals finish, on the road,
+// never on a crash slope and never through a car, get round the parked player on their second
+// lap, and are placed by the distance they cover; the standings say so.
+TEST_F(Race, RivalsFinishOnTheRoadRoundAParkedPlayer) {
+  for (const char* name : {"Default.tck", "Hills.tck"})
+    for (uint8_t level = 0; level < levelCount; level++) {
+      SCOPED_TRACE(std::string(name) + " " + levelName(level));
+      start(name, 3, 2, level);
+      RaceRecord r = run(200.0f);
+      EXPECT_TRUE(r.allFinished);
+      EXPECT_LT(r.worstPitch, crashPitch);
+      EXPECT_EQ(r.offRoad, 0);
+      EXPECT_GT(r.closest, 1.2f);
+      EXPECT_TRUE(r.placesFollowDistance);
+      EXPECT_EQ(playerPosition(), 4);
+      char line[96];
+      formatStanding(1, line);
+      EXPECT_TRUE(std::strstr(line, "1  red     ") == line || std::strstr(line, "1  green   ") == line ||
+                  std::strstr(line, "1  yellow  ") == line)
+          << line;
+      EXPECT_TRUE(std::strstr(line, "  best 0:")) << line;
+      formatStanding(4, line);
+      EXPECT_STREQ(line, "4  you     lap 1");
+      TearDown();
+    }
+}
+
+// Two abreast behind the start line with the player last; the countdown holds every car, keeps
+// the speed the player picks, and starts the clocks at go.
+TEST_F(Race, CountdownHoldsTheGridUntilGo) {
+  start("Default.tck", 7, 1, levelHard);
+  for (int32_t i = 1; i < carCount; i++) EXPECT_GT(standings[i].covered, standings[0].covered);
+  EXPECT_NEAR(std::hypot(cars[1]->position.x - cars[2]->position.x, cars[1]->position.z - cars[2]->position.z), 4.0f,
+              0.01f);
+  Vec3 places[maxCars];
+  for (int32_t i = 0; i < carCount; i++) places[i] = cars[i]->position;
+  player->changeSpeed(1);
+  player->changeSpeed(1);
+  int32_t steps = 0;
+  while (contestPhase != phaseRacing && steps < 400) {
+    for (int32_t i = 0; i < carCount; i++) {
+      EXPECT_EQ(cars[i]->position.x, places[i].x);
+      EXPECT_EQ(cars[i]->position.z, places[i].z);
+    }
+    stepContest(step, 5.0f);
+    steps++;
+  }
+  EXPECT_NEAR(steps, 300, 1);
+  EXPECT_EQ(lapStartTime, 5.0f);
+  EXPECT_EQ(player->speed, 10.0f);
+  stepContest(step, 5.01f);
+  EXPECT_NE(player->position.z, places[0].z);
+  EXPECT_FLOAT_EQ(raceTime, step);
+}
+
+// A waypoint driven past is named until the player goes back to it; the race does not count it.
+TEST_F(Race, AMissedWaypointIsShownUntilReached) {
+  start("Default.tck", 1, 1, levelEasy);
+  for (int32_t n = 0; n < 301; n++) stepContest(step, 2.0f);
+  ASSERT_EQ(contestPhase, phaseRacing);
+  Vec3 missed = track->waypoints[1], beyond = track->waypoints[2];
+  player->position = {missed.x + 0.6f * (beyond.x - missed.x), missed.y, missed.z + 0.6f * (beyond.z - missed.z)};
+  player->position.x += 6.0f;  // beside the road, more than 8 units from the waypoint
+  player->changeSpeed(1);
+  stepContest(step, 2.0f);
+  EXPECT_EQ(missedWaypoint, 1);
+  Vec3 start = track->waypoints[0];
+  EXPECT_LE(standings[0].covered, std::hypot(missed.x - start.x, missed.z - start.z) + 0.01f);  // no further
+  player->position = missed;
+  stepContest(step, 2.0f);
+  EXPECT_EQ(missedWaypoint, -1);
+  EXPECT_EQ(player->waypointIndex, 2);
+}
+
+// A player holding 80 along the centre line beats every easy rival over three laps of Default, and
+// no hard one.
+TEST_F(Race, ASteadyPlayerBeatsEasyRivalsButNotHardOnes) {
+  start("Default.tck", 3, 3, levelEasy);
+  run(200.0f, holdSpeedOnTheCentreLine);
+  EXPECT_EQ(playerPosition(), 1);
+  TearDown();
+  start("Default.tck", 3, 3, levelHard);
+  run(200.0f, holdSpeedOnTheCentreLine);
+  EXPECT_EQ(playerPosition(), 4);
+}
+
+// The best race of each lap count and level is kept, replaced only by a faster one; a file there
+// that is not the game's is left as it is.
+TEST(RaceRecords, TheBestOfEachLapsAndLevelKeptTheSafeWay) {
+  char folder[] = "/tmp/zarvanto-races-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  std::string message, path = raceRecordPath(folder, "k");
+  EXPECT_TRUE(keepRaceBest(folder, "k", "Ring", RaceBest{3, "hard", 61.5f, "d1"}, &message));
+  EXPECT_FALSE(keepRaceBest(folder, "k", "Ring", RaceBest{3, "hard", 62.0f, "d2"}, &message));
+  EXPECT_TRUE(keepRaceBest(folder, "k", "Ring", RaceBest{3, "easy", 80.25f, "d3"}, &message));
+  EXPECT_TRUE(keepRaceBest(folder, "k", "Ring", RaceBest{3, "hard", 60.0f, "d4"}, &message));
+  std::vector<RaceBest> bests;
+  ASSERT_EQ(readRaceBests(path, "k", &bests, &message), recordRead);
+  ASSERT_EQ(bests.size(), 2u);
+  EXPECT_EQ(bests[0].time, 60.0f);
+  EXPECT_EQ(bests[0].date, "d4");
+  EXPECT_EQ(bests[1].level, "easy");
+  EXPECT_EQ(readRaceBests(path, "other", &bests, &message), recordRefused);
+  std::string garbage = "#Zarvanto races 1\ntrack k\ntitle Ring\nrace 3 hard nan d\n";
+  std::FILE* file = std::fopen(path.c_str(), "w");
+  std::fputs(garbage.c_str(), file);
+  std::fclose(file);
+  EXPECT_FALSE(keepRaceBest(folder, "k", "Ring", RaceBest{3, "hard", 1.0f, "d5"}, &message));
+  EXPECT_NE(message.find("left as it is"), std::string::npos);
+  EXPECT_EQ(fileText(path), garbage);
+  std::remove(path.c_str());
+  rmdir(folder);
+}
+
+// --race and --level are taken out wherever they stand; bad values are refused.
+TEST(RaceOptions, TakenAnywhereAndBadValuesRefused) {
+  char game[] = "zarvanto", race[] = "--race", laps[] = "3", level[] = "--level", hard[] = "hard", file[] = "a.tck",
+       rivals[] = "5";
+  char* argv[] = {game, file, race, laps, rivals, level, hard, nullptr};
+  int argc = 7;
+  ASSERT_TRUE(takeRaceOptions(&argc, argv));
+  EXPECT_EQ(argc, 3);
+  EXPECT_STREQ(argv[1], "a.tck");
+  EXPECT_STREQ(argv[2], "5");
+  EXPECT_EQ(raceLaps, 3);
+  EXPECT_EQ(raceLevel, levelHard);
+  for (const char* bad : {"0", "100", "2x", ""}) {
+    char value[8];
+    std::snprintf(value, sizeof value, "%s", bad);
+    char* line[] = {game, race, value, nullptr};
+    int count = 3;
+    EXPECT_FALSE(takeRaceOptions(&count, line)) << bad;
+  }
+  char medium[] = "fast";
+  char* badLevel[] = {game, race, laps, level, medium, nullptr};
+  int count = 5;
+  EXPECT_FALSE(takeRaceOptions(&count, badLevel));
+  char* levelAlone[] = {game, level, hard, nullptr};
+  count = 3;
+  EXPECT_FALSE(takeRaceOptions(&count, levelAlone));
+  char* lapsMissing[] = {game, race, nullptr};
+  count = 2;
+  EXPECT_FALSE(takeRaceOptions(&count, lapsMissing));
+  raceLaps = 0;
+  raceLevel = levelMedium;
+}
+
+}  // namespace
