@@ -245,12 +245,6 @@ float gapAhead() {
   return gap / maxFloat(player->speed, fallbackGapSpeed);
 }
 
-void formatRaceTime(float seconds, char (&text)[24]) {
-  long long hundredths = std::llround(double(seconds) * 100.0);
-  if (hundredths < 0) hundredths = 0;
-  std::snprintf(text, sizeof text, "%lld:%02lld.%02lld", hundredths / 6000, hundredths / 100 % 60, hundredths % 100);
-}
-
 void formatStanding(int32_t position, char (&text)[96]) {
   int32_t car = raceOrder[position - 1];
   const TStanding& s = standings[car];

@@ -48,8 +48,6 @@ const char* ordinalSuffix(int32_t position);
 int32_t playerPosition();
 // Seconds for the player to reach where the car ahead of it is now; negative when first.
 float gapAhead();
-// "1:02.37": minutes, seconds and hundredths.
-void formatRaceTime(float seconds, char (&text)[24]);
 // One results line for the car in place position, as the standings print it.
 void formatStanding(int32_t position, char (&text)[96]);
 // The player's finish kept as the best race on this track at these laps and level, when it beats

@@ -346,3 +346,10 @@ void formatTime(float seconds, char text[16]) {
   long long t = (long long)(seconds < -noLapYet ? -noLapYet : seconds);
   std::snprintf(text, 16, "%d:%d", int(t / 60), int(t % 60));
 }
+
+void formatRaceTime(float seconds, char (&text)[24]) {
+  // Held below ten million hours, so the rounding stays in range for any float, NaN as 0.
+  double held = seconds > 0.0f ? std::min(double(seconds), 3.6e10) : 0.0;
+  auto hundredths = static_cast<unsigned long long>(std::llround(held * 100.0));
+  std::snprintf(text, sizeof text, "%llu:%02llu.%02llu", hundredths / 6000, hundredths / 100 % 60, hundredths % 100);
+}

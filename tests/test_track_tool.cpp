@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bench/reference/generated_track.h"
+#include "records/race_record.h"
 #include "records/record.h"
 #include "tests/test_support.h"
 #include "tools/check_report.h"
@@ -142,7 +143,12 @@ TEST(TrackTool, RecordsListsTheKeptLapsAndShowsATracksOwn) {
   ASSERT_EQ(track.load((tracks + "/Default.tck").c_str()), loadOk);
   std::string key = trackKey(track), path = recordPath(folder, key);
   ASSERT_TRUE(writeRecord(path, key, {83.9f, "2026-12-07T10:15:02Z", "1.0.0", track.title, {}}, &message));
-  std::string shown = "Zarvanto Park: 1:23, driven 2026-12-07T10:15:02Z\n  " + path + "\n";
+  for (RaceBest best :
+       {RaceBest{3, "hard", 62.374f, "2026-12-07T11:00:00Z"}, {1, "easy", 20.41f, "2026-12-07T11:05:00Z"}})
+    ASSERT_TRUE(keepRaceBest(folder, key, track.title, best, &message)) << message;
+  std::string shown = "Zarvanto Park: 1:23, driven 2026-12-07T10:15:02Z\n  " + path +
+                      "\n  best race of 1 lap, easy: 0:20.41, raced 2026-12-07T11:05:00Z"
+                      "\n  best race of 3 laps, hard: 1:02.37, raced 2026-12-07T11:00:00Z\n";
   EXPECT_EQ(runCommand(tool + " records " + tracks + "/Default.tck", &output), 0);
   EXPECT_EQ(output, shown);
   EXPECT_EQ(runCommand(tool + " records " + tracks + "/Flat.tck", &output), 0);

@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "records/race_record.h"
 #include "records/record.h"
 #include "tools/check_report.h"
 #include "tools/track_import.h"
@@ -248,6 +249,24 @@ void printRecord(const LapRecord& record, const std::string& path) {
               printable(record.date, false).c_str(), path.c_str());
 }
 
+// The best race of each lap count and level kept for the track with this key, under its record;
+// a file of them that can't be read is said so.
+void printRaceBests(const std::string& folder, const std::string& key) {
+  std::vector<RaceBest> bests;
+  std::string message;
+  RecordRead read = readRaceBests(raceRecordPath(folder, key), key, &bests, &message);
+  if (read == recordRefused) std::printf("  %s\n", message.c_str());
+  std::sort(bests.begin(), bests.end(), [](const RaceBest& a, const RaceBest& b) {
+    return a.laps != b.laps ? a.laps < b.laps : a.level < b.level;
+  });
+  for (const RaceBest& best : bests) {
+    char time[24];
+    formatRaceTime(best.time, time);
+    std::printf("  best race of %d lap%s, %s: %s, raced %s\n", int(best.laps), best.laps == 1 ? "" : "s",
+                printable(best.level, false).c_str(), time, printable(best.date, false).c_str());
+  }
+}
+
 // The record files in the folder, sorted; false when the folder is there but can't be listed.
 bool recordFiles(const std::string& folder, std::vector<std::string>* paths) {
   DIR* listing = opendir(folder.c_str());
@@ -289,6 +308,7 @@ int records(int argc, char** argv) {
     if (read == recordNone)
       std::printf("%s: no record kept\n  %s\n", printable(track.title, false).c_str(), path.c_str());
     if (read == recordRefused) std::printf("%s\n", message.c_str());
+    printRaceBests(folder, key);
     return read == recordRefused ? exitRefused : exitAccepted;
   }
   std::vector<std::string> paths, refusals;
@@ -307,7 +327,11 @@ int records(int argc, char** argv) {
   std::sort(kept.begin(), kept.end(), [](const auto& a, const auto& b) {
     return a.first.title != b.first.title ? a.first.title < b.first.title : a.second < b.second;
   });
-  for (const auto& [keptRecord, path] : kept) printRecord(keptRecord, path);
+  for (const auto& [keptRecord, path] : kept) {
+    printRecord(keptRecord, path);
+    std::string name = path.substr(folder.size() + 1);
+    printRaceBests(folder, name.substr(0, name.size() - std::strlen(recordExtension)));
+  }
   for (const std::string& refusal : refusals) std::printf("%s\n", refusal.c_str());
   if (paths.empty()) std::printf("no records kept in %s\n", folder.c_str());
   return refusals.empty() ? exitAccepted : exitRefused;
