@@ -184,11 +184,10 @@ class TProgramme {
       entry(row, shift + 1, 1.0);
       entry(row, away, -1.0);
       entry(row, away + 1, 1.0);
-      // Lowering a high place or raising a low one costs more the nearer it is to the top or the
-      // bottom: the hills keep their height, the change goes where the route is in between.
+      // Moving a place costs more the nearer it is to the top or the bottom: the hills keep their
+      // height, the change goes where the route is in between.
       double r = std::fabs(s - middle) / halfSwing;
-      cost[size_t(away)] = cost[size_t(away + 1)] = 1.0;
-      cost[size_t(s > middle ? away + 1 : away)] += extremeWeight * r * r * r * r;
+      cost[size_t(away)] = cost[size_t(away + 1)] = 1.0 + extremeWeight * r * r * r * r;
       // Bent as the smoothed profile is: the second difference, give or take.
       height(row + 1, i - 1, 1.0);
       height(row + 1, i, -2.0);
