@@ -11,7 +11,6 @@
 #include <CoinPackedMatrix.hpp>
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <numeric>
 
 #include "track/triangle.h"
@@ -24,17 +23,16 @@ constexpr double floatRounding = 1.0 / (1 << 24);  // of a float, relative
 constexpr double solverSlack = 1e-6;               // units: how far the solver may stray past a bound
 constexpr double productRounding = 1e-6;           // the game's float normal, relative to its edges' product
 constexpr double curveWeight = 0.5;                // cost of bending the profile against staying near its height
-constexpr double extremeWeight = 50.0;             // more on lowering the top or raising the bottom
+constexpr double extremeWeight = 50.0;             // more on moving the top or the bottom
 constexpr double shiftCost = 1e-3;                 // on moving the whole track up or down
 constexpr double climbCost = 1e-3;                 // a little on every rise and fall, so none is spent for nothing
-constexpr double climbShare = 1.3;
-constexpr double climbOverCost =
-    100.0;  // per unit climbed past that            // a lap climbs at most this much more than as smoothed
-constexpr int maxCuttingRounds = 200;  // solves as steep triangles join the programme
-constexpr int windowMiddle = 1000;     // waypoints a window keeps, and those it chooses
-constexpr int windowOverlap = 200;     // beside them on either side
-constexpr int windowRings = 1;         // rings of waypoints chosen again where a window is stuck
-constexpr int sidesEachWay = 1;        // a steep triangle's sides added on either side of the nearest
+constexpr double climbShare = 1.3;                 // a lap climbs at most this much more than as smoothed,
+constexpr double climbOverCost = 100.0;            // or pays this per unit climbed past that
+constexpr int maxCuttingRounds = 200;              // solves as steep triangles join the programme
+constexpr int windowMiddle = 1000;                 // waypoints a window keeps, and those it chooses
+constexpr int windowOverlap = 200;                 // beside them on either side
+constexpr int windowRings = 1;                     // rings of waypoints chosen again where a window is stuck
+constexpr int sidesEachWay = 1;                    // a steep triangle's sides added on either side of the nearest
 
 // Waypoints held to one height, the border among them as waypoint n.
 struct TTies {
@@ -86,9 +84,9 @@ TTilt tiltOf(const TPlanTriangle& t, double heightError) {
 }
 
 // The programme's columns: a height per group of tied waypoints, the track's shift up and down
-// against the border, then per
-// waypoint its distance above and below its smoothed height, its bend above and below the
-// smoothed bend, and the rise and fall to the next.
+// against the border, then per waypoint chosen its distance above and below its smoothed height,
+// its bend above and below the smoothed bend, and the rise and fall to the next; last, the climb
+// past the share. Its rows: those three per waypoint, the climb, then the triangles' sides.
 class TProgramme {
  public:
   // Heights at fixed (NaN: free) stay as they are, and so do those of their groups.
@@ -124,14 +122,12 @@ class TProgramme {
 
   // Solves, adding each triangle's sides as its slope passes them, until none does.
   bool solve(std::vector<double>* heights) {
-    std::vector<bool> watched(triangles.size(), false);
     std::vector<double> h(static_cast<size_t>(n));
     for (int round = 0; round < maxCuttingRounds; round++) {
       model.dual();
       if (!model.isProvenOptimal()) return false;
       const double* x = model.primalColumnSolution();
       for (int i = 0; i < n; i++) h[size_t(i)] = column[size_t(i)] < 0 ? value[size_t(i)] : x[column[size_t(i)]];
-      rows.clear();
       for (size_t t = 0; t < triangles.size(); t++) addSideIfSteep(t, h, 1.0);
       if (rowStarts.size() == 1) break;
       addRows();
@@ -262,12 +258,12 @@ class TProgramme {
     double stray = solverSlack * (std::hypot(tilt.abx, tilt.abz) + std::hypot(tilt.acx, tilt.acz));
     if (std::hypot(nx, nz) <= share * tilt.room + stray) return;
     int nearest = int(std::lround(std::atan2(nz, nx) / (2.0 * pi / slopeSides)));
-    for (int side = nearest - sidesEachWay; side <= nearest + sidesEachWay; side++) addSide(t, tilt, col, z, side);
+    for (int side = nearest - sidesEachWay; side <= nearest + sidesEachWay; side++) addSide(tilt, col, z, side);
   }
 
   // Adds side (of slopeSides round the circle) of the triangle's slope polygon as a row; corners
   // of known height (no column) add theirs, z, to its bound.
-  void addSide(size_t t, const TTilt& tilt, const int col[3], const double z[3], int side) {
+  void addSide(const TTilt& tilt, const int col[3], const double z[3], int side) {
     double inside = std::cos(pi / slopeSides);
     double angle = 2.0 * pi * side / slopeSides, cx = std::cos(angle), sz = std::sin(angle);
     // cx nx + sz nz = alpha u + beta v, in the corners' heights.
@@ -295,7 +291,6 @@ class TProgramme {
     }
     rowStarts.push_back(CoinBigIndex(rowColumns.size()));
     rowBounds.push_back((tilt.room * inside - known) / scale);
-    rows.push_back(t);
   }
 
   void addRows() {
@@ -317,7 +312,6 @@ class TProgramme {
   bool whole = true;          // all of them: the track may move against the border
   int groups = 0, shift = 0, first = 0;
   ClpSimplex model;
-  std::vector<size_t> rows;  // triangles given a side this round
   std::vector<CoinBigIndex> rowStarts = {0};
   std::vector<int> rowColumns;
   std::vector<double> rowElements, rowBounds;
