@@ -27,7 +27,8 @@ constexpr int degreeDecimals = 6;   // about 0.1 m
 constexpr int heightDecimals = writtenHeightDecimals;
 constexpr double heightLabelStep = 10.0;       // units between the numbering heights: no two waypoints too close
 constexpr int maxSolveRounds = 4;              // solves judged by the game before the track is made flat
-constexpr double keptSwingWorthTelling = 0.5;  // below this share of the swing kept, the report says what ties
+constexpr double keptSwingWorthTelling = 0.5;  // below this share of the swing kept, the report says what holds it
+constexpr double levelGrade = 0.005;           // rise per unit along the road of a stretch held nearly level
 
 // A longitude as an offset from another, in -180 to 180, so a route over the date line stays whole.
 double longitudeFrom(double longitude, double reference) {
@@ -232,26 +233,37 @@ double swingOf(const std::vector<double>& heights) {
   return *high - *low;
 }
 
-// The longest stretch of waypoints held to one height by thin triangles: where a track that
-// lost its hills lost them, and to what.
-std::string tiedText(const TImport& import) {
-  const std::vector<int>& with = import.solve.tiedWith;
-  int n = int(with.size()), bestFrom = -1, bestCount = 1;
-  for (int i = 0; i < n; i++) {
-    if (with[size_t(i)] == with[size_t((i + n - 1) % n)] && n > 1) continue;  // not a stretch's start
-    int count = 1;
-    while (count < n && with[size_t((i + count) % n)] == with[size_t(i)]) count++;
-    if (count > bestCount) {
-      bestCount = count;
-      bestFrom = i;
+// Where a track that lost its hills lost the most: the stretch held nearly level where the
+// smoothed route climbs or falls most, and what holds it there.
+std::string heldText(const TImport& import) {
+  const std::vector<double>&h = import.heights, &smoothed = import.smoothed;
+  int n = int(h.size()), bestFrom = -1, bestTo = -1;
+  double bestRise = 0.0, level = levelGrade * import.routeLength / n;
+  for (int from = 0; from < n;) {
+    int to = from;
+    double low = smoothed[size_t(from)], high = low;
+    while (to + 1 < n && std::fabs(h[size_t(to + 1)] - h[size_t(to)]) <= level) {
+      to++;
+      low = std::min(low, smoothed[size_t(to)]);
+      high = std::max(high, smoothed[size_t(to)]);
     }
+    if (high - low > bestRise) {
+      bestRise = high - low;
+      bestFrom = from;
+      bestTo = to;
+    }
+    from = to + 1;
   }
-  if (bestFrom < 0) return "";
-  int last = (bestFrom + bestCount - 1) % n;
-  std::string to = with[size_t(bestFrom)] < 0 ? "the border's height, 0" : "one height";
-  return "  waypoints " + std::to_string(bestFrom + 1) + " to " + std::to_string(last + 1) + " lie at " + to +
-         ": ground triangles too thin for any slope in the game's arithmetic tie them" +
-         (with[size_t(bestFrom)] < 0 ? " to the border" : "") + "; waypoint " + std::to_string(bestFrom + 1) + " is " +
+  if (bestFrom < 0 || bestTo == bestFrom) return "";
+  const std::vector<int>& with = import.solve.tiedWith;
+  bool tied = std::adjacent_find(with.begin() + bestFrom, with.begin() + bestTo + 1) != with.begin() + bestTo + 1;
+  return "  waypoints " + std::to_string(bestFrom + 1) + " to " + std::to_string(bestTo + 1) +
+         " stay nearly level where the smoothed route rises and falls " + formatNumber(bestRise) +
+         ": the ground triangles along the road's edge there are too thin to tilt, as a straight or gently bending "
+         "road "
+         "makes them" +
+         (tied ? ", and some too thin for any slope in the game's arithmetic hold their waypoints at one height" : "") +
+         "; waypoint " + std::to_string(bestFrom + 1) + " is " +
          spotText(import.route, import.spots[size_t(bestFrom)]) + "\n";
 }
 
@@ -279,7 +291,7 @@ std::string heightsText(const TImport& import) {
             std::to_string(std::lround(share)) + " %), climbing " + formatNumber(import.climbWritten) +
             " a lap against " + formatNumber(import.climbSmoothed) + "; changed by up to " +
             formatNumber(import.heightChange) + most + (import.solve.windowed ? windows : "") + "\n";
-    if (import.swingKept < keptSwingWorthTelling * import.swingSmoothed) text += tiedText(import);
+    if (import.swingKept < keptSwingWorthTelling * import.swingSmoothed) text += heldText(import);
   }
   if (check.crashSlopes.empty()) return text;
   text += "  crash slopes: " + std::to_string(check.crashSlopes.size()) + ", where the car crashes (" +
@@ -453,6 +465,7 @@ TImport importRoute(const std::string& inputName, const std::string& text, const
   import.heightsKept = options.keepHeights;
   if (!options.keepHeights && import.check.accepted() && import.crashSlopesAsSmoothed > 0)
     solveTrackHeights(&import, heights, outputName);
+  import.smoothed = heights;
   import.swingSmoothed = swingOf(heights);
   import.swingKept = swingOf(import.heights);
   import.climbSmoothed = loopClimb(heights);

@@ -62,6 +62,7 @@ struct TImport {
   std::vector<TRouteSpot> spots;                   // where each waypoint stands on the input, in the track's order
   std::vector<TPlanePoint> places;                 // each waypoint's east and north in units
   std::vector<double> heights;                     // each waypoint's height in units as written
+  std::vector<double> smoothed;                    // and as smoothed from the route
   int crashSlopesAsSmoothed = 0;                   // crash slopes of the track with its heights only smoothed
   THeightSolve solve;                              // the heights solved for where the smoothed ones crash the car
   double heightChange = 0.0;                       // units: the largest change to a waypoint's height past smoothing
