@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr double radiansPerDegree = pi / 180.0;
-
 // Input points nearer than this part of the spacing to the last one kept are passed over: a
 // recording's jitter where it stood still would otherwise make waypoints on top of each other.
 constexpr double thinning = 0.5;
