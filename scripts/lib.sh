@@ -14,6 +14,7 @@ ZARVANTO_PACKAGES=(
   xvfb xauth xdotool x11-apps x11-utils imagemagick python3-pil
   libpugixml-dev nlohmann-json3-dev  # the track tool reads GPX and GeoJSON routes
   libgeographiclib-dev   # and lays their latitudes and longitudes flat
+  coinor-libclp-dev pkg-config  # and solves an imported track's heights
   nettle-dev             # SHA-256 names a track's kept record by its content
   libsdl2-dev            # game controllers
   python3-mapbox-earcut  # scripts/bench: the ear clipping timed against earcut
@@ -25,7 +26,7 @@ ZARVANTO_PACKAGES=(
 
 # What scripts/package needs and no more: the build, and dpkg's tools that
 # set the flags and find the libraries the programs link.
-ZARVANTO_PACKAGE_BUILD=(cmake make g++ freeglut3-dev libglu1-mesa-dev libopenal-dev libx11-dev libpng-dev libpugixml-dev nlohmann-json3-dev libgeographiclib-dev nettle-dev libsdl2-dev dpkg-dev file)
+ZARVANTO_PACKAGE_BUILD=(cmake make g++ freeglut3-dev libglu1-mesa-dev libopenal-dev libx11-dev libpng-dev libpugixml-dev nlohmann-json3-dev libgeographiclib-dev coinor-libclp-dev pkg-config nettle-dev libsdl2-dev dpkg-dev file)
 
 zv_say() { printf '==> %s\n' "$*"; }
 zv_die() { printf 'error: %s\n' "$*" >&2; exit 1; }

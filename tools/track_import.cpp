@@ -1,22 +1,20 @@
 // Importing routes. Waypoints are placed on the route as drawn, never moved off it, so each one
 // can be traced back to a place between two input points and a refusal can say where on the
-// route it lies; only the heights are smoothed, and evened out where the ground would crash the
-// car.
+// route it lies; only the heights are smoothed, and solved for anew where the ground would crash
+// the car.
 #include "tools/track_import.h"
 
 #include <GeographicLib/LocalCartesian.hpp>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <deque>
 
 #include "tools/check_report.h"
+#include "tools/route_heights.h"
 #include "track/segment_pairs.h"
 #include "track/triangle.h"
 
 namespace {
-
-constexpr double radiansPerDegree = pi / 180.0;
 
 // Input points nearer than this part of the spacing to the last one kept are passed over: a
 // recording's jitter where it stood still would otherwise make waypoints on top of each other.
@@ -24,21 +22,11 @@ constexpr double thinning = 0.5;
 constexpr double samePlace = 1e-6;  // units: points nearer than this are one place
 constexpr int degreeDecimals = 6;   // about 0.1 m
 
-// Evening out the heights round crash slopes: rounds of meshing and checking at most, and the
-// triangles eased in all rounds at most, some 1.5 s of work; past either the track is made flat.
-constexpr int maxEveningRounds = 30;
-constexpr size_t maxEveningEases = 20000000;
-constexpr size_t evenEasesPerWaypoint = 10000;  // below that cap: a loop of hills of 100 m needs 6000
-constexpr double evenedSlopeDegrees = 40.0;     // where a crash slope is eased to: short of the crash, as the
-                                                // game's floats may find a sliver some degrees steeper
-constexpr double easedShare = 0.6;              // of that slope's rise, or of the slope it has, a step leaves:
-                                                // a step past the limit settles neighbouring triangles sooner
-constexpr int heightDecimals = 4;               // the ground round a thin triangle must lie level to less than 0.01
-constexpr double heightUnit = 1e4;              // the same as a scale
-// Triangles narrower than these are judged in floats as the game judges them: their slope in
-// doubles can be some degrees off the game's, or the heights' last decimal can tilt them.
-constexpr double thinAngle = 1e-3;  // radians at the first corner
-constexpr double thinWidth = 0.05;  // units across from the longest side
+constexpr int heightDecimals = writtenHeightDecimals;
+constexpr double heightLabelStep = 10.0;       // units between the numbering heights: no two waypoints too close
+constexpr int maxSolveRounds = 4;              // solves judged by the game before the track is made flat
+constexpr double keptSwingWorthTelling = 0.5;  // below this share of the swing kept, the report says what holds it
+constexpr double levelGrade = 0.005;           // rise per unit along the road of a stretch held nearly level
 
 // A longitude as an offset from another, in -180 to 180, so a route over the date line stays whole.
 double longitudeFrom(double longitude, double reference) {
@@ -187,187 +175,37 @@ std::string trackFileText(const TImport& import, const std::vector<double>& heig
   return text;
 }
 
-// Which waypoint each point of the road's edges belongs to, found by its plan position; the
-// ground's corners are these points and the border's four, which belong to none.
-class TEdgeOwners {
- public:
-  explicit TEdgeOwners(const TTrack& track) {
-    TRoadOutline o = track.roadOutline();
-    for (int32_t i = 0; i < track.waypointCount; i++)
-      for (Vec3 p : {o.leftStart[size_t(i)], o.leftEnd[size_t(i)], o.rightStart[size_t(i)], o.rightEnd[size_t(i)]})
-        points.push_back({p.x, p.z, i});
-    std::sort(points.begin(), points.end(), before);
+// Heights from one solve over the whole loop, judged by the game's own loader and slope code
+// before anything is kept. A triangle the game still finds steep, which the solve's margins should
+// never leave, has its corners held to one height and the solve runs again; past a few rounds the
+// track is made flat, which no slope can crash.
+void solveTrackHeights(TImport* import, const std::vector<double>& smoothed, const std::string& outputName) {
+  // The plan is the same whatever the heights: a track whose heights number its waypoints tells
+  // which waypoint every corner of the mesh belongs to.
+  std::vector<double> numbers;
+  for (size_t i = 0; i < smoothed.size(); i++) numbers.push_back(heightLabelStep * double(i + 1));
+  std::string numbered = trackFileText(*import, numbers);
+  TTrack plan;
+  std::vector<TPlanTriangle> triangles;
+  if (plan.loadText(numbered.data(), numbered.size()) == loadOk) triangles = planTriangles(plan);
+  std::vector<int> tied;
+  std::vector<double> written;
+  for (int round = 0; round < maxSolveRounds && !triangles.empty(); round++) {
+    import->solve = solveHeights(triangles, smoothed, tied);
+    if (!import->solve.solved) break;
+    std::string text = trackFileText(*import, import->solve.heights);
+    TTrackCheck check = checkTrackText(outputName, text);
+    if (!check.accepted()) break;
+    bool crashes = !check.crashSlopes.empty();
+    for (const TSlope& slope : check.crashSlopes) tied.push_back(slope.triangle);
+    if (crashes && round + 1 < maxSolveRounds) continue;
+    import->check = std::move(check);
+    import->trackText = text;
+    import->heights = written = import->solve.heights;
+    if (!crashes) break;
   }
-  int owner(Vec3 p) const {
-    TEdgePoint key = {p.x, p.z, -1};
-    auto found = std::lower_bound(points.begin(), points.end(), key, before);
-    return found != points.end() && found->x == p.x && found->z == p.z ? found->waypoint : -1;
-  }
-
- private:
-  struct TEdgePoint {
-    float x, z;    // plan position as the mesh has it
-    int waypoint;  // from 0
-  };
-  static bool before(const TEdgePoint& a, const TEdgePoint& b) { return a.x < b.x || (a.x == b.x && a.z < b.z); }
-  std::vector<TEdgePoint> points;
-};
-
-// A ground or road triangle watched while heights are evened: its corners' plan positions and
-// the waypoints whose heights they carry.
-struct TWatched {
-  double x[3], z[3];  // units, the mesh's own plan coordinates
-  int owner[3];       // waypoint from 0; -1 for the border's corners, which stay at 0
-  bool thin;          // so thin that only the game's own sums in floats tell its slope
-};
-
-double cornerHeight(const TWatched& t, int k, const std::vector<double>& heights) {
-  return t.owner[k] < 0 ? 0.0 : heights[size_t(t.owner[k])];
-}
-
-// The triangle's rise per unit in plan along x and z, and how that changes with each corner's
-// height; false for corners in one line in plan, which have none.
-bool slopeOf(const TWatched& t, const std::vector<double>& heights, double gradient[2], double perCorner[3][2]) {
-  double e1x = t.x[1] - t.x[0], e1z = t.z[1] - t.z[0], e2x = t.x[2] - t.x[0], e2z = t.z[2] - t.z[0];
-  double det = e1x * e2z - e1z * e2x;
-  if (det == 0.0) return false;
-  perCorner[1][0] = e2z / det;
-  perCorner[1][1] = -e2x / det;
-  perCorner[2][0] = -e1z / det;
-  perCorner[2][1] = e1x / det;
-  perCorner[0][0] = -perCorner[1][0] - perCorner[2][0];
-  perCorner[0][1] = -perCorner[1][1] - perCorner[2][1];
-  gradient[0] = gradient[1] = 0.0;
-  for (int k = 0; k < 3; k++) {
-    gradient[0] += perCorner[k][0] * cornerHeight(t, k, heights);
-    gradient[1] += perCorner[k][1] * cornerHeight(t, k, heights);
-  }
-  return true;
-}
-
-// Whether the game, which works in floats, finds the triangle at least limit steep with the
-// heights as the track file will hold them: a sliver's slope in floats can differ by degrees.
-bool steepInGame(const TWatched& t, double limit, const std::vector<double>& heights) {
-  Vec3 corners[3];
-  for (int k = 0; k < 3; k++) {
-    double written = std::round(cornerHeight(t, k, heights) * heightUnit) / heightUnit;
-    corners[k] = {float(t.x[k]), float(written), float(t.z[k])};
-  }
-  return double(TTriangle(corners[0], corners[1], corners[2], true).slopeAngle) >= limit;
-}
-
-// Moves the heights of the triangle's waypoints as little as can be, along the way that changes
-// its slope most, until it rises a little less than limitAngle allows. False when the game finds
-// it gentler than that. Corners in one line in plan are brought to one height.
-bool easeSlope(const TWatched& t, double limitAngle, std::vector<double>* heights) {
-  double g[2] = {0.0, 0.0}, perCorner[3][2] = {};
-  bool sloped = slopeOf(t, *heights, g, perCorner);
-  double rise = sloped ? std::hypot(g[0], g[1]) : INFINITY;
-  if (t.thin ? !steepInGame(t, limitAngle, *heights) : !(rise > std::tan(limitAngle))) return false;
-  if (!sloped) {
-    double level = (cornerHeight(t, 0, *heights) + cornerHeight(t, 1, *heights) + cornerHeight(t, 2, *heights)) / 3.0;
-    bool moved = false;
-    for (int k = 0; k < 3; k++) {
-      if (t.owner[k] < 0 || (*heights)[size_t(t.owner[k])] == level) continue;
-      (*heights)[size_t(t.owner[k])] = level;
-      moved = true;
-    }
-    return moved;
-  }
-  if (!(rise > 0.0)) return false;
-  // Corners of one waypoint move together: its share is the sum of theirs.
-  double along[3] = {0.0, 0.0, 0.0}, squared = 0.0;
-  for (int k = 0; k < 3; k++) {
-    if (t.owner[k] < 0) continue;
-    int first = t.owner[0] == t.owner[k] ? 0 : (t.owner[1] == t.owner[k] ? 1 : 2);
-    along[first] += (perCorner[k][0] * g[0] + perCorner[k][1] * g[1]) / rise;
-  }
-  for (double a : along) squared += a * a;
-  if (!(squared > 0.0)) return false;
-  double step = (std::min(rise, std::tan(limitAngle)) * easedShare - rise) / squared;
-  for (int k = 0; k < 3; k++)
-    if (t.owner[k] >= 0) (*heights)[size_t(t.owner[k])] += step * along[k];
-  return true;
-}
-
-// The check's crash slopes added to those watched, each triangle once.
-void watchCrashSlopes(const TTrackCheck& check, const TEdgeOwners& owners, std::vector<bool>* seen,
-                      std::vector<TWatched>* watched) {
-  const TTrack& track = *check.track;
-  seen->resize(size_t(track.triangleCount), false);
-  for (const TSlope& slope : check.crashSlopes) {
-    if ((*seen)[size_t(slope.triangle)]) continue;
-    (*seen)[size_t(slope.triangle)] = true;
-    const TTriangle& t = *track.triangles[slope.triangle];
-    TWatched w;
-    int k = 0;
-    for (Vec3 corner : {t.vertexA, t.vertexB, t.vertexC}) {
-      w.x[k] = corner.x;
-      w.z[k] = corner.z;
-      w.owner[k++] = owners.owner(corner);
-    }
-    double e1 = std::hypot(w.x[1] - w.x[0], w.z[1] - w.z[0]), e2 = std::hypot(w.x[2] - w.x[0], w.z[2] - w.z[0]);
-    double across = std::fabs((w.x[1] - w.x[0]) * (w.z[2] - w.z[0]) - (w.z[1] - w.z[0]) * (w.x[2] - w.x[0]));
-    double longest = std::max(std::max(e1, e2), std::hypot(w.x[2] - w.x[1], w.z[2] - w.z[1]));
-    w.thin = across < thinAngle * e1 * e2 || across < thinWidth * longest;
-    watched->push_back(w);
-  }
-}
-
-// Eases every watched triangle, and again each one that shares a waypoint with one eased since
-// it was last looked at, until none is steep or the work left is spent.
-void easeWatched(const std::vector<TWatched>& watched, double limit, std::vector<double>* heights, size_t* work) {
-  std::vector<std::vector<size_t>> touching(heights->size());
-  for (size_t i = 0; i < watched.size(); i++)
-    for (int owner : watched[i].owner)
-      if (owner >= 0 && (touching[size_t(owner)].empty() || touching[size_t(owner)].back() != i))
-        touching[size_t(owner)].push_back(i);
-  std::deque<size_t> waiting;
-  std::vector<bool> queued(watched.size(), true);
-  for (size_t i = 0; i < watched.size(); i++) waiting.push_back(i);
-  for (; !waiting.empty() && *work > 0; --*work) {
-    size_t i = waiting.front();
-    waiting.pop_front();
-    queued[i] = false;
-    if (!easeSlope(watched[i], limit, heights)) continue;
-    for (int owner : watched[i].owner) {
-      if (owner < 0) continue;
-      for (size_t j : touching[size_t(owner)])
-        if (!queued[j]) {
-          queued[j] = true;
-          waiting.push_back(j);
-        }
-    }
-  }
-}
-
-// Evens out the heights round the crash slopes until there are none, in a bounded number of
-// rounds; where that fails, the track is made flat. Each round is judged by the game's own
-// loader, so what is written is what was checked.
-void evenHeights(TImport* import, const std::vector<double>& kept, const std::string& outputName) {
-  std::vector<double> heights = kept;
-  std::vector<bool> seen;
-  std::vector<TWatched> watched;
-  double limit = evenedSlopeDegrees * radiansPerDegree;
-  size_t work = std::min(maxEveningEases, evenEasesPerWaypoint * kept.size());
-  if (import->check.accepted()) {
-    // Only the heights change from round to round: the road's edges keep their places.
-    TEdgeOwners owners(*import->check.track);
-    for (int round = 0; round < maxEveningRounds && import->check.accepted() && !import->check.crashSlopes.empty();
-         round++) {
-      watchCrashSlopes(import->check, owners, &seen, &watched);
-      easeWatched(watched, limit, &heights, &work);
-      if (work == 0) break;
-      std::string text = trackFileText(*import, heights);
-      TTrackCheck check = checkTrackText(outputName, text);
-      if (!check.accepted()) break;
-      import->check = std::move(check);
-      import->trackText = text;
-      import->heights = heights;
-    }
-  }
-  if (import->check.accepted() && !import->check.crashSlopes.empty()) {
-    std::vector<double> flat(kept.size(), 0.0);
+  if (written.empty() || !import->check.crashSlopes.empty()) {
+    std::vector<double> flat(smoothed.size(), 0.0);
     std::string text = trackFileText(*import, flat);
     TTrackCheck check = checkTrackText(outputName, text);
     if (check.accepted()) {
@@ -377,13 +215,54 @@ void evenHeights(TImport* import, const std::vector<double>& kept, const std::st
       import->flattened = true;
     }
   }
+  double shift = import->flattened ? 0.0 : import->solve.shift;
   for (size_t i = 0; i < import->heights.size(); i++) {
-    double change = std::fabs(import->heights[i] - kept[i]);
+    double change = std::fabs(import->heights[i] - smoothed[i] - shift);
     if (change > import->heightChange) {
       import->heightChange = change;
       import->mostChanged = int(i);
     }
   }
+}
+
+double swingOf(const std::vector<double>& heights) {
+  if (heights.empty()) return 0.0;
+  auto [low, high] = std::minmax_element(heights.begin(), heights.end());
+  return *high - *low;
+}
+
+// Where a track that lost its hills lost the most: the stretch held nearly level where the
+// smoothed route climbs or falls most, and what holds it there.
+std::string heldText(const TImport& import) {
+  const std::vector<double>&h = import.heights, &smoothed = import.smoothed;
+  int n = int(h.size()), bestFrom = -1, bestTo = -1;
+  double bestRise = 0.0, level = levelGrade * import.routeLength / n;
+  for (int from = 0; from < n;) {
+    int to = from;
+    double low = smoothed[size_t(from)], high = low;
+    while (to + 1 < n && std::fabs(h[size_t(to + 1)] - h[size_t(to)]) <= level) {
+      to++;
+      low = std::min(low, smoothed[size_t(to)]);
+      high = std::max(high, smoothed[size_t(to)]);
+    }
+    if (high - low > bestRise) {
+      bestRise = high - low;
+      bestFrom = from;
+      bestTo = to;
+    }
+    from = to + 1;
+  }
+  if (bestFrom < 0 || bestTo == bestFrom) return "";
+  const std::vector<int>& with = import.solve.tiedWith;
+  bool tied = std::adjacent_find(with.begin() + bestFrom, with.begin() + bestTo + 1) != with.begin() + bestTo + 1;
+  return "  waypoints " + std::to_string(bestFrom + 1) + " to " + std::to_string(bestTo + 1) +
+         " stay nearly level where the smoothed route rises and falls " + formatNumber(bestRise) +
+         ": the ground triangles along the road's edge there are too thin to tilt, as a straight or gently bending "
+         "road "
+         "makes them" +
+         (tied ? ", and some too thin for any slope in the game's arithmetic hold their waypoints at one height" : "") +
+         "; waypoint " + std::to_string(bestFrom + 1) + " is " +
+         spotText(import.route, import.spots[size_t(bestFrom)]) + "\n";
 }
 
 // What became of the smoothed heights where the ground would crash the car.
@@ -394,12 +273,24 @@ std::string heightsText(const TImport& import) {
   std::string most = import.mostChanged < 0 ? ""
                                             : ", most at waypoint " + std::to_string(import.mostChanged + 1) + ", " +
                                                   spotText(import.route, import.spots[size_t(import.mostChanged)]);
-  if (import.flattened)
-    text += "  the heights as smoothed make " + crashes + ", more than evening them out clears: made flat, heights " +
-            "changed by up to " + formatNumber(import.heightChange) + most + "\n";
-  else if (import.mostChanged >= 0)
-    text += "  the heights as smoothed make " + crashes + ": evened out, changed by up to " +
-            formatNumber(import.heightChange) + most + "\n";
+  std::string windows = "; solved in overlapping windows of " + std::to_string(maxWholeWaypoints / 2) +
+                        " waypoints, the solver's work growing faster than the route";
+  if (import.flattened && int(import.spots.size()) > maxWindowlessWaypoints)
+    text += "  the heights as smoothed make " + crashes + ", and solving for " + std::to_string(import.spots.size()) +
+            " waypoints in windows left one with no room: made flat, heights changed by up to " +
+            formatNumber(import.heightChange) + most + "; at a larger --spacing, or in parts, it may keep its hills\n";
+  else if (import.flattened)
+    text += "  the heights as smoothed make " + crashes + ", and no heights solved for clear them: made flat, " +
+            "heights changed by up to " + formatNumber(import.heightChange) + most + "\n";
+  else if (import.solve.solved) {
+    double share = import.swingSmoothed > 0.0 ? 100.0 * import.swingKept / import.swingSmoothed : 100.0;
+    text += "  the heights as smoothed make " + crashes + ": solved for none, keeping " +
+            formatNumber(import.swingKept) + " of their swing of " + formatNumber(import.swingSmoothed) + " (" +
+            std::to_string(std::lround(share)) + " %), climbing " + formatNumber(import.climbWritten) +
+            " a lap against " + formatNumber(import.climbSmoothed) + "; changed by up to " +
+            formatNumber(import.heightChange) + most + (import.solve.windowed ? windows : "") + "\n";
+    if (import.swingKept < keptSwingWorthTelling * import.swingSmoothed) text += heldText(import);
+  }
   if (check.crashSlopes.empty()) return text;
   text += "  crash slopes: " + std::to_string(check.crashSlopes.size()) + ", where the car crashes (" +
           formatNumber(crashSlopeDegrees) + " degrees or more)" + (import.heightsKept ? ", heights kept" : "") + "\n";
@@ -501,13 +392,21 @@ TImport importRoute(const std::string& inputName, const std::string& text, const
     return import;
   }
   import.gap = planDistance(at.front(), at.back());
-  double pointsApart = closingPointSpacings * medianStep(at);
-  if (import.gap > closingSpacings * options.spacing && !(import.gap < pointsApart) && !options.close) {
+  double recorded = 0.0;  // units from the route's first point to its last
+  for (size_t i = 1; i < at.size(); i++) recorded += planDistance(at[i - 1], at[i]);
+  import.gapShare = import.gap / (recorded + import.gap);
+  double median = medianStep(at);
+  bool stopsShort = import.gapShare <= closingShare && import.gap <= closingMetres * options.scale;
+  if (import.gap > closingSpacings * options.spacing && !(import.gap < closingPointSpacings * median) && !stopsShort &&
+      !options.close) {
     import.status = importRefused;
-    import.problem = "its ends are " + formatNumber(import.gap) + " units apart, more than " +
-                     formatNumber(closingSpacings) + " spacings (" + formatNumber(closingSpacings * options.spacing) +
-                     ") and " + formatNumber(closingPointSpacings) + " times the points' median distance (" +
-                     formatNumber(pointsApart) + "): it is no loop; --close joins them with a straight road";
+    import.problem = "its ends are " + formatNumber(import.gap / options.scale) + " m apart, " +
+                     formatNumber(100.0 * import.gapShare, 1) + " % of its " +
+                     formatNumber((recorded + import.gap) / options.scale / 1000.0) +
+                     " km: more than a recording that stops short of its start (" + formatNumber(closingMetres) +
+                     " m and " + formatNumber(100.0 * closingShare) + " % of the way round at most), and more than " +
+                     formatNumber(closingPointSpacings) + " times the " + formatNumber(median / options.scale) +
+                     " m its points lie apart in the middle: it is no loop; --close joins them with a straight road";
     return import;
   }
   if (import.gap < options.spacing * thinning) {
@@ -562,7 +461,13 @@ TImport importRoute(const std::string& inputName, const std::string& text, const
   import.check = checkTrackText(outputName, import.trackText);
   import.crashSlopesAsSmoothed = int(import.check.crashSlopes.size());
   import.heightsKept = options.keepHeights;
-  if (!options.keepHeights) evenHeights(&import, heights, outputName);
+  if (!options.keepHeights && import.check.accepted() && import.crashSlopesAsSmoothed > 0)
+    solveTrackHeights(&import, heights, outputName);
+  import.smoothed = heights;
+  import.swingSmoothed = swingOf(heights);
+  import.swingKept = swingOf(import.heights);
+  import.climbSmoothed = loopClimb(heights);
+  import.climbWritten = loopClimb(import.heights);
   import.status = import.check.accepted() ? importWritten : importRefused;
   return import;
 }
@@ -574,7 +479,8 @@ std::string importText(const TImport& import, const std::string& inputName) {
   text += std::to_string(route.points.size()) + (route.points.size() == 1 ? " point\n" : " points\n");
   if (!import.problem.empty()) return text + "  " + import.problem + "\n";
   if (import.gap > samePlace)
-    text += "  its ends are " + formatNumber(import.gap) + " units apart: joined by a straight road\n";
+    text += "  its ends are " + formatNumber(import.gap) + " units apart, " + formatNumber(100.0 * import.gapShare, 1) +
+            " % of the way round: joined by a straight road\n";
   if (import.reversed) text += "  it runs counter-clockwise: reversed, its first point still first\n";
   const TTrackCheck& check = import.check;
   if (check.accepted()) {

@@ -7,18 +7,21 @@
 #include <string>
 #include <vector>
 
+#include "tools/route_heights.h"
 #include "tools/route_read.h"
 #include "tools/track_check.h"
 
 constexpr double defaultWaypointSpacing = 20.0;  // units along the road between waypoints
 constexpr double closingSpacings = 3.0;          // route ends at most this many spacings apart are joined,
 constexpr double closingPointSpacings = 1.5;     // and so are ends nearer than this many of the route's
-                                                 // median distances between points: a sparse recording
+                                                 // median distances between points: a sparse recording,
+constexpr double closingShare = 0.02;            // and ends at most this share of the way round
+constexpr double closingMetres = 250.0;          // and this many metres apart: a recording stopped short
 constexpr double heightSmoothingReach = 50.0;    // units each way along the road that a height is averaged over
 constexpr double maxRouteRadius = 1000000.0;     // metres from the route's middle that the plane takes well
 // Waypoints of a made track at most: some 2,000 km of route at the usual spacing, which the game
-// loads in well under a second, curves and long straights alike. Evening out the heights of a
-// long hilly route takes longer, as it meshes and checks the track again every round.
+// loads in well under a second, curves and long straights alike. Solving the heights of a long
+// hilly route takes longer: seconds for a few thousand waypoints, in windows past that.
 constexpr double maxImportWaypoints = 100000.0;
 
 // The outcomes, which are also the command's exit statuses.
@@ -52,19 +55,25 @@ struct TImport {
   TRoute route;
   bool routeRead = false;  // the input held a route, whatever became of it
   std::string title;
-  double routeLength = 0.0;         // units round the route on the plane, the joining stretch included
-  double gap = 0.0;                 // units between the route's ends
-  bool reversed = false;            // it ran counter-clockwise and was turned round
-  std::vector<TRouteSpot> spots;    // where each waypoint stands on the input, in the track's order
-  std::vector<TPlanePoint> places;  // each waypoint's east and north in units
-  std::vector<double> heights;      // each waypoint's height in units as written
-  int crashSlopesAsSmoothed = 0;    // crash slopes of the track with its heights only smoothed
-  double heightChange = 0.0;        // units: the largest change to a waypoint's height past smoothing
-  int mostChanged = -1;             // the waypoint (from 0) changed most; -1 when none changed
-  bool flattened = false;           // no evening out cleared the crash slopes: made flat
-  bool heightsKept = false;         // asked to keep the smoothed heights, crash slopes and all
-  std::string trackText;            // the would-be track file
-  TTrackCheck check;                // the game's verdict on it
+  double routeLength = 0.0;                        // units round the route on the plane, the joining stretch included
+  double gap = 0.0;                                // units between the route's ends
+  double gapShare = 0.0;                           // of the way round, the joining stretch included
+  bool reversed = false;                           // it ran counter-clockwise and was turned round
+  std::vector<TRouteSpot> spots;                   // where each waypoint stands on the input, in the track's order
+  std::vector<TPlanePoint> places;                 // each waypoint's east and north in units
+  std::vector<double> heights;                     // each waypoint's height in units as written
+  std::vector<double> smoothed;                    // and as smoothed from the route
+  int crashSlopesAsSmoothed = 0;                   // crash slopes of the track with its heights only smoothed
+  THeightSolve solve;                              // the heights solved for where the smoothed ones crash the car
+  double heightChange = 0.0;                       // units: the largest change to a waypoint's height past smoothing
+                                                   // and the whole track's shift against the border
+  int mostChanged = -1;                            // the waypoint (from 0) changed most; -1 when none changed
+  bool flattened = false;                          // no heights solved for cleared the crash slopes: made flat
+  double swingSmoothed = 0.0, swingKept = 0.0;     // units from the lowest waypoint to the highest
+  double climbSmoothed = 0.0, climbWritten = 0.0;  // units climbed in a lap
+  bool heightsKept = false;                        // asked to keep the smoothed heights, crash slopes and all
+  std::string trackText;                           // the would-be track file
+  TTrackCheck check;                               // the game's verdict on it
 };
 
 // The route's points on a plane around its middle, east as east and north as north: an exact
