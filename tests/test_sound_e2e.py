@@ -73,7 +73,7 @@ def chimes(sound):
         if not loud or ping[top] < 0.02:  # a chime's loudest is near 0.2; the engine's start clicks 0.002
             continue
         ringing = [i for i in run if ping[i] > 0.01 * ping[top]]
-        clear = [i for i in run if spectra[i, high].max() > 0.2 * spectra[run, :][:, high].max()]
+        clear = [i for i in run if spectra[i, high].max() > 0.5 * spectra[run, :][:, high].max()]
         notes = [(freqs[high][np.argmax(spectra[i, high])], (i - clear[0]) * step / RATE) for i in clear]
         notes = [n for k, n in enumerate(notes) if k == 0 or abs(n[0] - notes[k - 1][0]) > 20]
         heard.append((notes, (ringing[-1] - ringing[0]) * step / RATE, ping[top] / spectra[top, engine].max()))
