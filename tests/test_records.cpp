@@ -61,6 +61,23 @@ TEST(Records, KeyFollowsTheTrackAndARecordComesBackBitForBit) {
   EXPECT_EQ(fileText(path), file);
 }
 
+// The player's folders as the base directories say: an unset, empty or relative variable is
+// passed over, trailing slashes are dropped and the root stays the root.
+TEST(Records, PlayersFoldersFollowTheBaseDirectories) {
+  using Row = std::tuple<const char*, const char*, const char*, std::string>;
+  for (auto [data, home, config, wanted] :
+       std::vector<Row>{{"/data//", "/home", nullptr, "/data/zarvanto /home/.config/zarvanto"},
+                        {"//", "home", "/", "/zarvanto /zarvanto"},
+                        {"", "/home/", "", "/home/.local/share/zarvanto /home/.config/zarvanto"},
+                        {"data", "/", "config", "/.local/share/zarvanto /.config/zarvanto"},
+                        {nullptr, "home", nullptr, " "}}) {
+    for (auto [name, value] : {std::pair{"XDG_DATA_HOME", data}, {"HOME", home}, {"XDG_CONFIG_HOME", config}})
+      value != nullptr ? setenv(name, value, 1) : unsetenv(name);
+    EXPECT_EQ(playerDataFolder() + " " + playerConfigFolder(), wanted);
+  }
+  EXPECT_EQ(recordsFolder() + playerTracksFolder() + recordPath("", "key"), "");  // nowhere to keep them
+}
+
 // Lines of a good record put in place of its own (line 10 is past the end), and the refusal.
 TEST(Records, EachMalformedLineIsRefusedSayingWhatIsWrong) {
   std::string key(64, 'a'), good = formatRecord(key, aRecord(2)), why;
