@@ -26,9 +26,15 @@ TEST(DirectionAngles, YawFromPlusZTowardsPlusXAndPitchAboveLevel) {
 }
 
 TEST(Angles, WrapIntoTheBaseRangeAndBlendAlongTheShorterArc) {
+  // The range holds its base and stops short of a whole turn above it: the floats either side of both ends.
+  float top = float(-halfPiFloat + twoPi);
+  if (top < -halfPiFloat + twoPi) top = std::nextafter(top, 5.0f);
   for (auto [angle, wrapped] : {std::pair{7.0, 7.0 - twoPi},
                                 {-3.0, -3.0 + twoPi},
                                 {-pi / 2, -pi / 2},
+                                {std::nextafter(-halfPiFloat, -2.0f), threeHalfPi},
+                                {top, -pi / 2},
+                                {std::nextafter(top, 0.0f), threeHalfPi},
                                 {threeHalfPi, -pi / 2},
                                 {1000.0, std::fmod(1000.0, twoPi)},
                                 {-1000.0, std::fmod(-1000.0, twoPi)}})

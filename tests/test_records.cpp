@@ -3,6 +3,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -59,14 +61,70 @@ TEST(Records, KeyFollowsTheTrackAndARecordComesBackBitForBit) {
   EXPECT_EQ(fileText(path), file);
 }
 
+// The player's folders as the base directories say: an unset, empty or relative variable is
+// passed over, trailing slashes are dropped and the root stays the root.
+TEST(Records, PlayersFoldersFollowTheBaseDirectories) {
+  using Row = std::tuple<const char*, const char*, const char*, std::string>;
+  for (auto [data, home, config, wanted] :
+       std::vector<Row>{{"/data//", "/home", nullptr, "/data/zarvanto /home/.config/zarvanto"},
+                        {"//", "home", "/", "/zarvanto /zarvanto"},
+                        {"", "/home/", "", "/home/.local/share/zarvanto /home/.config/zarvanto"},
+                        {"data", "/", "config", "/.local/share/zarvanto /.config/zarvanto"},
+                        {nullptr, "home", nullptr, " "}}) {
+    for (auto [name, value] : {std::pair{"XDG_DATA_HOME", data}, {"HOME", home}, {"XDG_CONFIG_HOME", config}})
+      value != nullptr ? setenv(name, value, 1) : unsetenv(name);
+    EXPECT_EQ(playerDataFolder() + " " + playerConfigFolder(), wanted);
+  }
+  EXPECT_EQ(recordsFolder() + playerTracksFolder() + recordPath("", "key"), "");  // nowhere to keep them
+}
+
+// Lines of a good record put in place of its own (line 10 is past the end), and the refusal.
+TEST(Records, EachMalformedLineIsRefusedSayingWhatIsWrong) {
+  std::string key(64, 'a'), good = formatRecord(key, aRecord(2)), why;
+  std::vector<std::string> lines;
+  for (size_t at = 0, end; (end = good.find('\n', at)) != std::string::npos; at = end + 1)
+    lines.push_back(good.substr(at, end - at));
+  const std::string title = "3: no title of at most 254 characters";
+  for (const auto& [line, wanted, texts] : std::vector<std::tuple<size_t, std::string, std::vector<std::string>>>{
+           {1,
+            "not a Zarvanto record",
+            {"#Zarvanto record", "#Zarvanto record ", "#Zarvanto record 0", "#Zarvanto record -1",
+             "#Zarvanto record 1x", "#Zarvanto records 1"}},
+           {1,
+            "a record of a later version of the game (record format 99999999999999999999)",
+            {"#Zarvanto record 99999999999999999999"}},
+           {2, "not a record of this track", {"track " + std::string(64, 'b')}},
+           {2, "2: no track key", {"track", "tracks " + key}},
+           {3, title, {"title " + std::string(255, 't'), std::string("title a\0b", 9)}},
+           {4,
+            "4: the lap time is not a number of seconds above 0",
+            {"lap 0", "lap -0", "lap -1", "lap 1e39", "lap nan", "lap 5 ", "lap"}},
+           {5, "5: no date of at most 64 characters", {"date " + std::string(65, '2')}},
+           {6, "6: no game version of at most 64 characters", {"versions 1.0.0"}},
+           {7, "7: no count of ghost samples", {"samples"}},
+           {7,
+            "7: the count of ghost samples is not one from 0 to 100000",
+            {"samples -1", "samples 100001", "samples 2x"}},
+           {8,
+            "8: not a ghost sample: time, x, y, z and heading",
+            {"0 1 2 3", "0 1 2 3 4 ", "0  1 2 3 4", " 0 1 2 3 4", "-1 1 2 3 4", "0 1 2 3 inf", "0 1 2 3 4 5"}},
+           {9, "9: a ghost sample out of time order", {"0 1 2 3 4"}},
+           {10, "10: more after the last ghost sample", {"1 1 2 3 4"}}}) {
+    for (const std::string& text : texts) {
+      std::string bad;
+      for (size_t i = 1; i <= std::max(lines.size(), line); i++) bad += (i == line ? text : lines[i - 1]) + "\n";
+      LapRecord record;
+      EXPECT_EQ(parseRecord(bad.data(), bad.size(), key, &record, &why), recordRefused) << text;
+      EXPECT_EQ(why, std::isdigit(wanted[0]) ? "damaged at line " + wanted : wanted) << text;
+    }
+  }
+}
+
 TEST(Records, HostileFilesAreRefusedInOneLineAndLeftAsTheyAre) {
   std::string folder = privateRecordsFolder("hostile"), key(64, 'a'), good = formatRecord(key, aRecord(2));
-  std::string later = "#Zarvanto record 2" + good.substr(good.find('\n'));
   for (auto [name, text, why] : std::vector<std::tuple<std::string, std::string, std::string>>{
            {"truncated", good.substr(0, good.size() - 6), "damaged at line 9: cut short"},
            {"garbage", "\x01\xff garbage\n", "not a Zarvanto record"},
-           {"later", later, "a record of a later version of the game (record format 2)"},
-           {"other", formatRecord(std::string(64, 'b'), aRecord(1)), "not a record of this track"},
            {"huge", "", "larger than any record (8 MiB)"},
            {"folder", "", "a folder, not a record"}}) {
     std::string path = recordPath(folder + "/" + name, key), message;

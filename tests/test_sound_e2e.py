@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 # The game's sound, played by the real game and recorded through OpenAL Soft's wave writer.
-# Usage: test_sound_e2e.py GAME. Every assertion reads the order of what was heard, never when.
+# Usage: test_sound_e2e.py GAME. Every assertion reads the order of what was heard and the lengths
+# within the recording, never when a key fell.
 import atexit, itertools, os, struct, subprocess, sys, tempfile, time
 import numpy as np
 
@@ -8,10 +9,12 @@ GAME = os.path.abspath(sys.argv[1])
 RATE, HOP = 44100, 4410  # the writer's samples a second; 0.1 s windows
 # Flat for 200 units ahead of the start, then a ramp far too steep to drive up.
 RAMP = "#Track\nRamp\n0 0 0\n0 200 0\n0 220 100\n0 320 100\n200 320 100\n200 0 0\n"
+SQUARE = "#Track\nSquare\n0 0 0\n0 100 0\n100 100 0\n100 0 0\n"
 BANNER = "Zarvanto by Iveldor\n(https://zarvanto.example.org)\nUsage: Zarvanto [track file] [opponents 1..7]\n"
+IDLE, AT_40 = 22050 / 300, 22050 / 300 * (1 + 2.2 * 40 / 160)  # Hz: the engine note standing and at 40
 
 
-# Runs the game on the ramp, types each step's keys and waits its seconds, then quits with Escape;
+# Runs the game on a track, types each step's keys and waits its seconds, then quits with Escape;
 # returns its standard error and the mono recording, if one was made.
 def play(folder, args, steps, drivers="wave"):
     wav = os.path.join(folder, "%d.wav" % len(os.listdir(folder)))
@@ -54,6 +57,29 @@ def runs(table):
     return [list(run) for loud, run in itertools.groupby(table, key=lambda w: w[0] > 1e-3) if loud]
 
 
+# The chimes heard over the engine, each as (the notes in the order they take over, each with the
+# seconds from the chime's start; its length while within 40 dB of its loudest; its loudness over
+# the engine's note). Spectra of 40 ms every 5 ms, as amplitudes of the notes in them.
+def chimes(sound):
+    step, size, freqs = 220, 1764, np.fft.rfftfreq(1 << 14, 1 / RATE)
+    spectra = np.array([np.abs(np.fft.rfft(sound[i:i + size] * np.hanning(size), 1 << 14)) * 4 / size
+                        for i in range(0, len(sound) - size, step)])
+    high, engine, bright = (freqs > 600) & (freqs < 3000), (freqs > 30) & (freqs < 400), abs(freqs - 1320) < 15
+    ping = spectra[:, bright].max(axis=1)  # the waypoint's note, and the lap's last with the first's overtone
+    heard = []
+    for loud, run in itertools.groupby(range(len(ping)), key=lambda i: ping[i] > 1e-4):  # 1e-7 between them
+        run = list(run)
+        top = max(run, key=lambda i: ping[i])
+        if not loud or ping[top] < 0.02:  # a chime's loudest is near 0.2; the engine's start clicks 0.002
+            continue
+        ringing = [i for i in run if ping[i] > 0.01 * ping[top]]
+        clear = [i for i in run if spectra[i, high].max() > 0.5 * spectra[run, :][:, high].max()]
+        notes = [(freqs[high][np.argmax(spectra[i, high])], (i - clear[0]) * step / RATE) for i in clear]
+        notes = [n for k, n in enumerate(notes) if k == 0 or abs(n[0] - notes[k - 1][0]) > 20]
+        heard.append((notes, (ringing[-1] - ringing[0]) * step / RATE, ping[top] / spectra[top, engine].max()))
+    return heard
+
+
 if "DISPLAY" not in os.environ:  # run alone: a screen of its own
     xvfb = subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"],
                             stdout=subprocess.PIPE, text=True)
@@ -61,20 +87,42 @@ if "DISPLAY" not in os.environ:  # run alone: a screen of its own
     atexit.register(xvfb.kill)
 with tempfile.TemporaryDirectory() as folder:
     open(os.path.join(folder, "ramp.tck"), "w").write(RAMP)
+    open(os.path.join(folder, "square.tck"), "w").write(SQUARE)
     # Alone on the ramp: 5, then 40 units a second, stop, pause, resume, mute, unmute, then at
     # 40 again into the ramp, which crashes the car wherever the keys fell.
     err, sound = play(folder, ["ramp.tck", "0"], [
         (["Up"], 1.2), (["Up", "Up", "Up"], 1.2), (["space"], 1.2), (["p"], 1.2), (["p"], 1.2),
-        (["m"], 1.2), (["m", "Up", "Up", "Up", "Up"], 8.0)])
+        (["m"], 1.2), (["m"], 1.2), (["Up", "Up", "Up", "Up"], 8.0)])
     assert err == "", err
     heard = runs(windows(sound))
     # Quiet until the first key; pause and mute each part what was heard; silence after the crash.
     assert len(heard) == 3, [len(r) for r in heard]
     assert all(w[0] <= 1e-3 for w in windows(sound[-RATE:])), "the engine still ran after the crash"
-    notes = [w[1] for w in heard[0][1:-1]]
-    assert max(notes) > 1.25 * notes[0], ("the note did not rise with the speed", notes)
-    assert notes[-1] < 0.8 * max(notes), ("the note did not fall after Space", notes)
+    # The note and the loudness at 40 and standing after Space; muting and back changes neither.
+    fast = max(heard[0][1:-1], key=lambda w: w[1])
+    standing = heard[0][-4:-1] + heard[1][1:-1] + heard[2][1:5]
+    assert abs(fast[1] - AT_40) < 2.5 and all(abs(w[1] - IDLE) < 2 for w in standing), (fast, standing)
+    assert all(abs(w[0] / standing[0][0] - 1) < 0.1 for w in standing), ("loudness when standing", standing)
+    assert abs(fast[0] / standing[0][0] - 0.525 / 0.4) < 0.1, ("gain at 40 over standing", fast, standing)
     assert max(w[2] for w in heard[0][1:-1]) < 0.05 < 0.2 < max(w[2] for w in heard[2]), "no crash heard"
+    # The crash alone after the engines stop: its hiss starts it, a thud falling from 90 Hz.
+    blocks = np.sqrt(np.mean(np.diff(sound)[:len(sound) // 110 * 110 - 110].reshape(-1, 110) ** 2, axis=1))
+    crash = np.argmax(blocks > 0.06) * 110  # a chime's sharpest change reaches 0.04
+    end = np.nonzero(np.abs(sound) > 1e-3)[0][-1]
+    thud = next(windows(sound[crash:crash + 2 * HOP]))[1]
+    assert abs((end - crash) / RATE - 0.7) < 0.03 and 75 < thud < 95, ((end - crash) / RATE, thud)
+
+    # Round the square at 40, stood at each waypoint reached in turn by r: a ping each, then the lap.
+    err, sound = play(folder, ["square.tck", "0"], [(["Up"] * 4, 4.0)] + [(["r"] + ["Up"] * 4, 4.0)] * 3)
+    ping, lap = [([(1320, 0.0)], 0.3)] * 3, ([(660, 0.0), (880, 0.1), (1320, 0.2)], 0.5)
+    heard = chimes(sound)
+    assert err == "" and len(heard) == 4, (err, heard)
+    for (notes, length, over_engine), (want, wanted_length) in zip(heard, ping + [lap]):
+        assert len(notes) == len(want) and abs(length - wanted_length) < 0.04, (notes, length)
+        assert all(abs(f - g) < 20 and abs(t - u) < 0.03 for (f, t), (g, u) in zip(notes, want)), notes
+        # A chime at 0.6 of the cues' 0.8 over the engine's note at 1/2.57 of its 0.525 at 40, as
+        # 40 ms of the chime's quick fall hear it.
+        assert 1.75 < over_engine < 2.15, over_engine
 
     err, sound = play(folder, ["--mute", "ramp.tck", "0"], [(["Up"], 1.5)])
     assert err == "" and len(sound) > RATE and np.abs(sound).max() < 1e-3, "--mute did not silence the game"

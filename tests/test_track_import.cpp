@@ -280,4 +280,26 @@ TEST(ImportCommand, WritesOnlyAnAcceptedTrack) {
   EXPECT_EQ(runCommand(tool + " check " + ring + ".tck", &output), 0) << output;
 }
 
+// Longitudes and latitudes on the edges of their ranges are taken, a route over the date line or
+// through a pole stays whole, points at one place are one, and a step beyond the edges is refused.
+TEST(ImportBounds, RoutesOnTheEdgesOfTheMapAreTakenAndBeyondRefused) {
+  const std::pair<std::string, std::string> routes[] = {
+      {"[-179.998,60],[-179.998,60.001],[180,60.001],[179.998,60.001],[179.998,60],[-180,60]", "669"},
+      {"[0,89.998],[0,90],[90,89.998]", "763"},
+      {"[10,-90],[10,-89.998],[100,-89.998]", "763"},
+      {"[10,60],[10,60.002],[10,60.002],[10,60.002],[10.004,60],[10,60]", "761"},
+      {"[10,60],[10,60.001],[200,60.001]", "point 3: longitude 200.000000 is outside -180 to 180"},
+      {"[10,60],[-200,60.001],[10,60.002]", "point 2: longitude -200.000000 is outside -180 to 180"},
+      {"[10,-90.001],[10,60]", "point 1: latitude -90.001000 is outside -90 to 90"},
+      {"[10,60],[10,90.001]", "point 2: latitude 90.001000 is outside -90 to 90"},
+  };
+  for (const auto& [positions, wanted] : routes) {
+    TImport made = import(R"({"type":"LineString","coordinates":[)" + positions + "]}");
+    SCOPED_TRACE(positions + "\n" + importText(made, "route"));
+    EXPECT_EQ(made.problem, std::isdigit(wanted[0]) ? "" : wanted);
+    EXPECT_EQ(made.status, std::isdigit(wanted[0]) ? importWritten : importUnusable);
+    EXPECT_NEAR(made.routeLength, std::isdigit(wanted[0]) ? std::stod(wanted) : 0.0, 2.0);
+  }
+}
+
 }  // namespace
