@@ -18,6 +18,7 @@
 
 #include "records/race_record.h"
 #include "records/record.h"
+#include "targets/targets.h"
 #include "tools/check_report.h"
 #include "tools/track_import.h"
 #include "tools/track_map.h"
@@ -37,7 +38,10 @@ const char usage[] =
     "       zarvanto-track import ROUTE [-o TRACK.tck] [--title TEXT] [--spacing UNITS]\n"
     "                             [--scale UNITS-PER-METRE] [--height-scale FACTOR] [--close]\n"
     "                             [--keep-heights]\n"
-    "       zarvanto-track records [TRACK.tck]\n";
+    "       zarvanto-track records [TRACK.tck]\n"
+    "       zarvanto-track records TRACK.tck --export FILE\n"
+    "       zarvanto-track records --add FILE\n"
+    "       zarvanto-track targets TRACK.tck...\n";
 
 const char help[] =
     "\n"
@@ -58,7 +62,13 @@ const char help[] =
     "                        title, a number added rather than replace a track there\n"
     "  import --keep-heights ROUTE -o TRACK.tck\n"
     "                        the smoothed heights kept, and the crash slopes listed\n"
-    "  records [TRACK.tck]   the record lap kept for every track, or for this one\n"
+    "  records [TRACK.tck]   the record lap kept for every track, or for this one, and\n"
+    "                        the friends' laps added beside it\n"
+    "  records TRACK.tck --export FILE\n"
+    "                        the track's record with its ghost, in one file to send\n"
+    "  records --add FILE    a friend's record filed beside your own, never over it\n"
+    "  targets TRACK.tck...  gold, silver and bronze: the hard rival's flying lap and\n"
+    "                        fixed multiples of it\n"
     "\n"
     "Exit status: 0 every track accepted (or written), 1 some track or record refused, 2 the\n"
     "command or its route is unusable, or the map or track can't be written.\n";
@@ -337,6 +347,35 @@ int records(int argc, char** argv) {
   return refusals.empty() ? exitAccepted : exitRefused;
 }
 
+// Each track's title and its three target times; a track the game refuses gets its report.
+int targets(int argc, char** argv) {
+  if (getopt(argc, argv, ":") != -1 || optind >= argc) return usageError();
+  bool allTimed = true;
+  for (int i = optind; i < argc; i++) {
+    TTrack track;
+    if (track.load(argv[i]) != loadOk) {
+      std::fputs(checkText(checkTrackFile(argv[i])).c_str(), stdout);
+      allTimed = false;
+      continue;
+    }
+    float gold = 0.0f;
+    std::vector<GhostSample> ghost;
+    if (!driveGoldLap(track, &gold, &ghost)) {
+      std::printf("%s: no targets: the rival found no way round\n", printable(track.title, false).c_str());
+      allTimed = false;
+      continue;
+    }
+    LapTargets times = targetsFromGold(gold);
+    char text[3][24];
+    formatRaceTime(times.gold, text[0]);
+    formatRaceTime(times.silver, text[1]);
+    formatRaceTime(times.bronze, text[2]);
+    std::printf("%s: gold %s, silver %s, bronze %s\n", printable(track.title, false).c_str(), text[0], text[1],
+                text[2]);
+  }
+  return allTimed ? exitAccepted : exitRefused;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -352,5 +391,6 @@ int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "map") == 0) return map(argc - 1, argv + 1);
   if (argc >= 2 && std::strcmp(argv[1], "import") == 0) return import(argc - 1, argv + 1);
   if (argc >= 2 && std::strcmp(argv[1], "records") == 0) return records(argc - 1, argv + 1);
+  if (argc >= 2 && std::strcmp(argv[1], "targets") == 0) return targets(argc - 1, argv + 1);
   return usageError();
 }
