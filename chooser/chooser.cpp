@@ -139,20 +139,6 @@ void listTracks(const std::string& folder, std::vector<ChooserEntry>* entries) {
   });
 }
 
-std::string shippedTracksFolder() {
-  char program[PATH_MAX];
-  ssize_t length = readlink("/proc/self/exe", program, sizeof program - 1);
-  if (length > 0) {
-    std::string path(program, size_t(length));
-    std::string installed = path.substr(0, path.rfind('/')) + "/../share/games/zarvanto/tracks";
-    char folder[PATH_MAX];
-    struct stat status;
-    if (realpath(installed.c_str(), folder) != nullptr && stat(folder, &status) == 0 && S_ISDIR(status.st_mode))
-      return folder;
-  }
-  return ZARVANTO_SOURCE_TRACKS;
-}
-
 static void loadShapes() {
   std::unique_lock<std::mutex> hold(shapeLock);
   for (;;) {

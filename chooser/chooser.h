@@ -49,9 +49,6 @@ extern const TTrack* chooserShape;                // the selected track read who
 // is left out; one that can't be read, is too large or is no track file is listed with why. A
 // folder that can't be listed adds nothing.
 void listTracks(const std::string& folder, std::vector<ChooserEntry>* entries);
-// The shipped tracks: beside an installed game its share/games/zarvanto/tracks, else the tracks
-// of the source it was built from.
-std::string shippedTracksFolder();
 
 // Lists both folders, takes the last track and opponents kept in the settings, and shows the chooser.
 void openChooser();

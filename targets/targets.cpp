@@ -11,19 +11,6 @@
 constexpr float crawlPace = 20.0f;  // units per second: a rival slower than this on average is stuck
 constexpr float spareTime = 60.0f;  // seconds allowed on top, for the start and a short track's bends
 
-static const char* const medalNames[] = {"none", "bronze", "silver", "gold"};
-
-const char* medalName(uint8_t medal) { return medal <= medalGold ? medalNames[medal] : medalNames[medalNone]; }
-
-bool medalNamed(const char* name, uint8_t* medal) {
-  for (uint8_t m = medalNone; m <= medalGold; m++) {
-    if (std::strcmp(name, medalNames[m]) != 0) continue;
-    *medal = m;
-    return true;
-  }
-  return false;
-}
-
 LapTargets targetsFromGold(float gold) { return LapTargets{gold, gold * silverFactor, gold * bronzeFactor}; }
 
 uint8_t medalWon(float lapTime, const LapTargets& targets) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ghost/ghost.h"
+#include "records/record.h"
 
 class TTrack;
 
@@ -17,18 +18,12 @@ constexpr float silverFactor = 1.15f;
 constexpr float bronzeFactor = 1.35f;
 constexpr float targetStep = 0.01f;  // seconds of one simulated step, as the race tests drive
 
-enum TMedal : uint8_t { medalNone, medalBronze, medalSilver, medalGold };
-
 struct LapTargets {
   float gold;    // seconds: the hard rival's flying lap
   float silver;  // seconds: gold times silverFactor
   float bronze;  // seconds: gold times bronzeFactor
 };
 
-// "gold", "silver", "bronze"; "none" for medalNone and anything beyond gold.
-const char* medalName(uint8_t medal);
-// The medal its name gives; false for a name that is none of the three nor "none".
-bool medalNamed(const char* name, uint8_t* medal);
 LapTargets targetsFromGold(float gold);
 // The best medal whose time the lap beats, strictly faster; medalNone when it beats none.
 uint8_t medalWon(float lapTime, const LapTargets& targets);

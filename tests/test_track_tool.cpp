@@ -146,17 +146,17 @@ TEST(TrackTool, RecordsListsTheKeptLapsAndShowsATracksOwn) {
   for (RaceBest best :
        {RaceBest{3, "hard", 62.374f, "2026-12-07T11:00:00Z"}, {1, "easy", 20.41f, "2026-12-07T11:05:00Z"}})
     ASSERT_TRUE(keepRaceBest(folder, key, track.title, best, &message)) << message;
-  std::string shown = "Zarvanto Park: 1:23, driven 2026-12-07T10:15:02Z\n  " + path +
+  std::string shown = "Zarvanto Park: 1:23.90, driven 2026-12-07T10:15:02Z\n  " + path +
                       "\n  best race of 1 lap, easy: 0:20.41, raced 2026-12-07T11:05:00Z"
                       "\n  best race of 3 laps, hard: 1:02.37, raced 2026-12-07T11:00:00Z\n";
   EXPECT_EQ(runCommand(tool + " records " + tracks + "/Default.tck", &output), 0);
   EXPECT_EQ(output, shown);
   EXPECT_EQ(runCommand(tool + " records " + tracks + "/Flat.tck", &output), 0);
   EXPECT_EQ(output.substr(0, output.find('\n')), "Flatlands Hairpin: no record kept");
-  std::ofstream(folder + "/bad.rec") << "#Zarvanto record 2\n";
+  std::ofstream(folder + "/bad.rec") << "#Zarvanto record 3\n";
   EXPECT_EQ(runCommand(tool + " records", &output), 1);
   EXPECT_EQ(output,
-            shown + folder + "/bad.rec: a record of a later version of the game (record format 2), left as it is\n");
+            shown + folder + "/bad.rec: a record of a later version of the game (record format 3), left as it is\n");
 }
 
 TEST(TrackTool, ImportWithoutOutputWritesIntoThePlayersTracksAndNeverOverwrites) {
