@@ -206,10 +206,11 @@ TEST_F(Play, KeysToggleOverlaysChooseViewsAndCars) {
   }
   keyboard('H', 0, 0);
   EXPECT_EQ(displayFlags, 0);
+  // With no lap of this track known to drive, the ghost steps to none and stays there.
   keyboard('g', 0, 0);
-  EXPECT_FALSE(ghostShown);
+  EXPECT_EQ(ghostChoice, ghostHidden);
   keyboard('G', 0, 0);
-  EXPECT_TRUE(ghostShown);
+  EXPECT_EQ(ghostChoice, ghostHidden);
   const int views[][2] = {{GLUT_KEY_F5, cameraCockpit},
                           {GLUT_KEY_F6, cameraBehind},
                           {GLUT_KEY_F7, cameraHelicopter},
@@ -290,9 +291,14 @@ TEST(TimeTrial, ALapBetterThanTheRecordReplacesItAndIsTheNextGhost) {
   std::string folder = std::string(std::getenv("XDG_DATA_HOME")) + "/zarvanto/records";
   std::filesystem::remove_all(folder);
   EXPECT_EQ(timedLaps({500}, 0), -1.0f) << "no record yet";
-  auto files = [&] { return std::vector(std::filesystem::directory_iterator(folder), {}); };
+  auto files = [&] {
+    std::vector<std::filesystem::path> records;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+      if (entry.path().extension() == recordExtension) records.push_back(entry.path());
+    return records;
+  };
   ASSERT_EQ(files().size(), 1u);
-  std::filesystem::path kept = files()[0].path();
+  std::filesystem::path kept = files()[0];
   auto bytes = [&] { return (std::stringstream() << std::ifstream(kept).rdbuf()).str(); };
   std::string first = bytes();
   // A second game finds the record; laps no better leave its file as it was, and the laps that
