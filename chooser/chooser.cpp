@@ -27,6 +27,7 @@
 #include "shell/loop.h"
 #include "shell/race.h"
 #include "shell/startup.h"
+#include "targets/targets.h"
 #include "track/load_message.h"
 #include "track/track.h"
 
@@ -64,8 +65,7 @@ static TTrack* resultShape = nullptr;  // under shapeLock: the track read, or nu
 static int32_t resultIndex = -1;       // under shapeLock: the entry it is for; -1 when none waits
 static std::string resultPath;         // under shapeLock: its file, which the list shown again may have moved
 static int8_t resultLoad = loadOk;     // under shapeLock
-static bool resultRecordKept = false;  // under shapeLock
-static float resultRecordTime = 0.0f;  // under shapeLock: seconds
+static ChooserEntry resultTimes;       // under shapeLock: the record, targets and friend's lap found
 static std::thread* shapeLoader = nullptr;
 static int32_t shapeAwaited = -1;  // the entry whose shape the frame loop waits for; -1: none
 static bool pollArmed = false;     // a timer will look for the result
@@ -151,11 +151,20 @@ static void loadShapes() {
     // Read and judged without the mesh, which would draw on the game's generator.
     TTrack* shape = new TTrack();
     int8_t result = shape->load(path.c_str(), nullptr, false);
-    LapRecord record;
-    bool kept = false;
+    ChooserEntry times;
     if (result == loadOk) {
       std::string key = trackKey(*shape), message;
-      kept = readRecord(recordPath(recordsFolder(), key), key, &record, &message) == recordRead;
+      LapRecord record;
+      times.recordKept = readRecord(recordPath(recordsFolder(), key), key, &record, &message) == recordRead;
+      times.recordLapTime = record.lapTime;
+      times.medal = times.recordKept ? record.medal : uint8_t(medalNone);
+      times.targetsKnown = readRecord(targetsPath(recordsFolder(), key), key, &record, &message) == recordRead;
+      times.goldTime = record.lapTime;
+      // A record kept before medals were has the medal its time wins.
+      if (times.recordKept && times.targetsKnown)
+        times.medal = std::max(times.medal, medalWon(times.recordLapTime, targetsFromGold(times.goldTime)));
+      times.friendKept = bestFriendRecord(key, &record);
+      times.friendLapTime = record.lapTime;
     } else {
       delete shape;
       shape = nullptr;
@@ -166,8 +175,7 @@ static void loadShapes() {
     resultIndex = index;
     resultPath = path;
     resultLoad = result;
-    resultRecordKept = kept;
-    resultRecordTime = kept ? record.lapTime : 0.0f;
+    resultTimes = times;
   }
 }
 
@@ -196,8 +204,13 @@ static void takeShape(int) {
     entry.message = resultLoad == loadOk ? "" : oneLine(loadFailureMessage(resultLoad, false));
     entry.length = resultShape != nullptr ? resultShape->length() : 0.0f;
     entry.waypoints = resultShape != nullptr ? resultShape->waypointCount : 0;
-    entry.recordKept = resultRecordKept;
-    entry.recordLapTime = resultRecordTime;
+    entry.recordKept = resultTimes.recordKept;
+    entry.recordLapTime = resultTimes.recordLapTime;
+    entry.medal = resultTimes.medal;
+    entry.targetsKnown = resultTimes.targetsKnown;
+    entry.goldTime = resultTimes.goldTime;
+    entry.friendKept = resultTimes.friendKept;
+    entry.friendLapTime = resultTimes.friendLapTime;
     if (resultIndex == chooserSelected) {
       delete chooserShape;
       chooserShape = resultShape;

@@ -30,6 +30,11 @@ struct ChooserEntry {
   int32_t waypoints = 0;       // once judged
   bool recordKept = false;     // a record lap of this track is kept
   float recordLapTime = 0.0f;  // seconds
+  uint8_t medal = 0;           // the best medal the record won, medalNone to medalGold
+  bool targetsKnown = false;   // the gold lap was driven on it and kept
+  float goldTime = 0.0f;       // seconds of the gold lap
+  bool friendKept = false;     // a friend's lap of it was added
+  float friendLapTime = 0.0f;  // seconds of the fastest
 };
 
 extern bool choosing;                             // the chooser is shown, not a race
