@@ -104,7 +104,7 @@ static void drawHelp(float a) {
       {"p, Start - pause", 0.0f, -0.15f},
       {"m - sound off / on", 0.0f, -0.20f},
       {"r, Y - back to the road", 0.0f, -0.25f},
-      {"g - ghost on / off", 0.0f, -0.30f},
+      {"g - the next ghost", 0.0f, -0.30f},
   };
   glColor3fv(overlayText);
   for (const Line& line : lines) {
