@@ -264,8 +264,8 @@ TEST(TrackTool, HostileFilesGivenToAddAreRefusedAndNothingIsFiled) {
            {"missing.rec", "", "no such file"}}) {
     std::string path = folder + "/" + name;
     if (!text.empty()) std::ofstream(path, std::ios::binary) << text;
-    EXPECT_EQ(runCommand(tool + " --add " + path, &output), 1) << name;
-    EXPECT_EQ(output, path + ": " + why + "; nothing filed\n");
+    EXPECT_EQ(runCommand(tool + " --add " + path + " 2>&1", &output), 1) << name;
+    EXPECT_EQ(output, "zarvanto-track: " + path + ": " + why + "; nothing filed\n");
   }
   EXPECT_FALSE(std::filesystem::exists(home + "/.local"));
 }

@@ -349,7 +349,7 @@ bool knownTrack(const std::string& key, const std::string& named) {
 // record nor over a file there that can't be read; refused in one line with nothing filed.
 int addFriend(const std::string& file, const std::string& named) {
   auto refuse = [&](const std::string& why) {
-    std::printf("%s: %s; nothing filed\n", file.c_str(), why.c_str());
+    std::fprintf(stderr, "zarvanto-track: %s: %s; nothing filed\n", file.c_str(), why.c_str());
     return exitRefused;
   };
   LapRecord record;
