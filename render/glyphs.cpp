@@ -8,7 +8,6 @@
 #include <algorithm>
 
 #include "render/offscreen.h"
-#include "render/text.h"
 
 constexpr int readCellsAcross = 16;  // cells read back at once
 constexpr int readCellsUp = 8;
@@ -99,7 +98,6 @@ bool makeGlyphs() {
   glPopClientAttrib();
   glPopAttrib();
   endOffscreen(&offscreen);
-  keepTextInkTest();
   glyphsMade = !glyphsTooBig;
   return glyphsMade;
 }

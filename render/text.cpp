@@ -41,9 +41,6 @@ void addGlyph(int n, const TGlyph& g, int x, int y, const GLfloat* colour) {
 
 }  // namespace
 
-// Kept for the program's life: only the text draws with alpha test on.
-void keepTextInkTest() { glAlphaFunc(GL_GREATER, inkAlpha); }
-
 void drawString(const char* text, void* font) {
   int f = font == glyphFonts[0] ? 0 : font == glyphFonts[1] ? 1 : -1;
   if (!glyphsMade || f < 0) {
@@ -75,6 +72,7 @@ void flushText() {
   beginWindowPixels();
   glBindTexture(GL_TEXTURE_2D, glyphTexture);
   glEnable(GL_TEXTURE_2D);
+  glAlphaFunc(GL_GREATER, inkAlpha);
   glEnable(GL_ALPHA_TEST);
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_TEXTURE_COORD_ARRAY);

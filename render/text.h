@@ -10,5 +10,3 @@
 void drawString(const char* text, void* font);
 // Draws the text gathered since the last flush, in the order it was given.
 void flushText();
-// Sets the alpha test that tells a glyph's ink from the rest, once the glyphs are made.
-void keepTextInkTest();

@@ -11,17 +11,17 @@ constexpr float demoWait = 1.0f;  // seconds the paused start is shown before th
 
 namespace {
 
-enum TInput : uint8_t { inputSpecial, inputKey, inputSteer };
+enum TDemoInput : uint8_t { inputSpecial, inputKey, inputSteer };
 
 struct TDemoStep {
   float time;  // seconds after the race resumed
-  TInput kind;
+  TDemoInput kind;
   int value;  // the special key, the key, or the pointer's column (250 is straight on)
 };
 
 // Resumed and speeded up at once, watching from behind; the first straight bears a little east,
 // and 332 is 41 degrees a second round the bend to the east.
-const TDemoStep steps[] = {
+const TDemoStep demoSteps[] = {
     {0.0f, inputSpecial, GLUT_KEY_UP},
     {0.0f, inputSpecial, GLUT_KEY_UP},
     {0.0f, inputSpecial, GLUT_KEY_UP},
@@ -40,26 +40,26 @@ const TDemoStep steps[] = {
     {11.6f, inputKey, 'p'},
 };
 
-bool driving = false;
-float startTime = 0.0f;  // game clock at the demo's start
-size_t next = 0;         // the first step not taken yet
+bool demoDriving = false;
+float demoStart = 0.0f;  // game clock at the demo's start
+size_t demoNext = 0;     // the first step not taken yet
 
 }  // namespace
 
 void startDemo() {
-  driving = true;
-  startTime = gameClock();
-  next = 0;
+  demoDriving = true;
+  demoStart = gameClock();
+  demoNext = 0;
 }
 
 void stepPage() {
-  if (!driving) return;
-  float since = gameClock() - startTime - demoWait;
-  for (; next < sizeof steps / sizeof steps[0] && steps[next].time <= since; next++) {
-    const TDemoStep& step = steps[next];
+  if (!demoDriving) return;
+  float since = gameClock() - demoStart - demoWait;
+  for (; demoNext < sizeof demoSteps / sizeof demoSteps[0] && demoSteps[demoNext].time <= since; demoNext++) {
+    const TDemoStep& step = demoSteps[demoNext];
     if (step.kind == inputSpecial) specialKey(step.value, 0, 0);
     if (step.kind == inputKey) keyboard(static_cast<unsigned char>(step.value), 0, 0);
     if (step.kind == inputSteer) passiveMotion(step.value, 200);
   }
-  driving = next < sizeof steps / sizeof steps[0];
+  demoDriving = demoNext < sizeof demoSteps / sizeof demoSteps[0];
 }

@@ -7,7 +7,6 @@
 
 #include <vector>
 
-#include "render/text.h"
 #include "web/gl.h"
 
 // The fonts are told apart by their address alone.
@@ -20,16 +19,15 @@ bool glyphsMade = false;
 
 bool makeGlyphs() {
   if (glyphsMade) return true;
-  std::vector<uint8_t> texels(size_t(atlasSize) * atlasSize * 4, 255);
+  std::vector<uint8_t> rgba(size_t(atlasSize) * atlasSize * 4, 255);
   for (int row = 0; row < atlasSize; row++)
     for (int col = 0; col < atlasSize; col++)
-      texels[(size_t(row) * atlasSize + size_t(col)) * 4 + 3] = glyphAtlas[row][col];
+      rgba[(size_t(row) * atlasSize + size_t(col)) * 4 + 3] = glyphAtlas[row][col];
   glGenTextures(1, &glyphTexture);
   glBindTexture(GL_TEXTURE_2D, glyphTexture);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, atlasSize, atlasSize, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-  keepTextInkTest();
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, atlasSize, atlasSize, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
   glyphsMade = true;
   return true;
 }

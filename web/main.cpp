@@ -3,6 +3,7 @@
 // never ends the page. Also what the page's script asks of the game: a dropped track.
 #include <GL/glut.h>
 #include <emscripten/emscripten.h>
+#include <emscripten/html5.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -60,6 +61,12 @@ extern "C" EMSCRIPTEN_KEEPALIVE const char* zvAddTrack(const char* path, const c
   return answer.c_str();
 }
 
+static EM_BOOL frame(double, void*) {
+  stepPage();
+  if (idleStep != nullptr) idleStep();
+  return EM_TRUE;
+}
+
 int main(int argc, char** argv) {
   bool muted = takeOption(&argc, argv, "--mute");
   bool choose = takeOption(&argc, argv, "--choose") || argc < 2;
@@ -95,7 +102,7 @@ int main(int argc, char** argv) {
   }
   if (openGamepads()) startPollingGamepads();
   printBanner();
-  startFrames();
+  emscripten_request_animation_frame_loop(frame, nullptr);
   glutMainLoop();
   return 0;
 }
