@@ -17,6 +17,7 @@ ROAD = (102, 102, 102)
 HUD_TEXT = (204, 102, 204)
 PAUSED_TEXT = (255, 153, 0)
 OWN_TRACKS = '/home/web_user/.local/share/zarvanto/tracks'
+RECORDS = '/home/web_user/.local/share/zarvanto/records'
 
 
 def count(picture, colour):
@@ -83,7 +84,7 @@ class PageTest(unittest.TestCase):
         demo = self.first_picture('?args=Default.tck%203&demo', ROAD, 'the demo race')
         wait(lambda: differing(self.browser.canvas(), demo) > 20000, 'the demo race moving on')
 
-    def test_dropped_tracks_and_what_the_chooser_keeps_survive_a_reload(self):
+    def test_dropped_tracks_records_and_what_the_chooser_keeps_survive_a_reload(self):
         self.first_picture('', HUD_TEXT, 'the chooser')
         for name in ('square.tck', 'empty.tck'):
             with open(os.path.join(ROOT, 'tests', 'tracks', name)) as track:
@@ -106,12 +107,24 @@ class PageTest(unittest.TestCase):
         writes = self.browser.evaluate('window.zvWrites')
         self.browser.key('Enter', 'Enter', 13, '\r')
         wait(lambda: self.browser.evaluate(f'window.zvWrites > {writes}'), 'the settings written out')
+        # A lap of the square at 40, stood at each corner reached by r and sent on: the first lap
+        # is the record, kept with its ghost.
+        for corner in range(4):
+            if corner:
+                self.browser.key('r', 'KeyR', 82, 'r')
+            for _ in range(4):
+                self.browser.key('ArrowUp', 'ArrowUp', 38)
+            time.sleep(4)
+        kept = f'FS.analyzePath("{RECORDS}").exists ? FS.readdir("{RECORDS}").filter(n => n.endsWith(".rec")) : []'
+        wait(lambda: self.browser.evaluate(kept), 'the lap record written out')
+        record = self.browser.evaluate(kept)
 
         self.browser.reload()
         wait(lambda: self.browser.evaluate('typeof Module !== "undefined" && Module.calledRun === true'), 'the reload')
         settings = self.browser.evaluate('FS.readFile("/home/web_user/.config/zarvanto/chooser", {encoding: "utf8"})')
         self.assertIn(f'track {OWN_TRACKS}/square.tck\n', settings)
         self.assertIn('square.tck', self.browser.evaluate(f'FS.readdir("{OWN_TRACKS}")'))
+        self.assertEqual(self.browser.evaluate(kept), record)
 
 
 def wait(condition, what, seconds=90):

@@ -1,6 +1,8 @@
-// SHA-256 as FIPS 180-4 gives it, for the record names where Nettle is not there.
-#include <nettle/sha2.h>
+// SHA-256 as FIPS 180-4 gives it, for the record names where Nettle is not there: the same digest
+// as the desktop's, so a record keeps its name on both.
+#include "records/digest.h"
 
+#include <cstdint>
 #include <cstring>
 
 static const uint32_t roundConstants[64] = {
@@ -15,18 +17,19 @@ static const uint32_t roundConstants[64] = {
 
 static uint32_t rotate(uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
 
-static void compress(sha256_ctx* c) {
+// One 64-byte block into the state.
+static void compress(uint32_t state[8], const uint8_t* block) {
   uint32_t w[64];
   for (int i = 0; i < 16; i++)
-    w[i] = uint32_t(c->block[4 * i]) << 24 | uint32_t(c->block[4 * i + 1]) << 16 | uint32_t(c->block[4 * i + 2]) << 8 |
-           c->block[4 * i + 3];
+    w[i] = uint32_t(block[4 * i]) << 24 | uint32_t(block[4 * i + 1]) << 16 | uint32_t(block[4 * i + 2]) << 8 |
+           block[4 * i + 3];
   for (int i = 16; i < 64; i++) {
     uint32_t s0 = rotate(w[i - 15], 7) ^ rotate(w[i - 15], 18) ^ (w[i - 15] >> 3);
     uint32_t s1 = rotate(w[i - 2], 17) ^ rotate(w[i - 2], 19) ^ (w[i - 2] >> 10);
     w[i] = w[i - 16] + s0 + w[i - 7] + s1;
   }
   uint32_t v[8];
-  std::memcpy(v, c->state, sizeof v);
+  std::memcpy(v, state, sizeof v);
   for (int i = 0; i < 64; i++) {
     uint32_t s1 = rotate(v[4], 6) ^ rotate(v[4], 11) ^ rotate(v[4], 25);
     uint32_t choice = (v[4] & v[5]) ^ (~v[4] & v[6]);
@@ -37,38 +40,21 @@ static void compress(sha256_ctx* c) {
     v[4] += t1;
     v[0] = t1 + s0 + majority;
   }
-  for (int i = 0; i < 8; i++) c->state[i] += v[i];
+  for (int i = 0; i < 8; i++) state[i] += v[i];
 }
 
-void sha256_init(sha256_ctx* c) {
-  static const uint32_t start[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
-                                    0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
-  std::memcpy(c->state, start, sizeof start);
-  c->count = 0;
-  c->index = 0;
-}
-
-void sha256_update(sha256_ctx* c, size_t length, const uint8_t* data) {
-  for (size_t i = 0; i < length; i++) {
-    c->block[c->index++] = data[i];
-    if (c->index == sizeof c->block) {
-      compress(c);
-      c->index = 0;
-    }
-  }
-  c->count += length;
-}
-
-void sha256_digest(sha256_ctx* c, size_t length, uint8_t* digest) {
-  uint64_t bits = c->count * 8;
-  uint8_t pad = 0x80;
-  sha256_update(c, 1, &pad);
-  pad = 0;
-  while (c->index != 56) sha256_update(c, 1, &pad);
-  for (int i = 7; i >= 0; i--) {
-    uint8_t byte = uint8_t(bits >> (8 * i));
-    sha256_update(c, 1, &byte);
-  }
-  for (size_t i = 0; i < length && i < 32; i++) digest[i] = uint8_t(c->state[i / 4] >> (24 - 8 * (i % 4)));
-  sha256_init(c);
+std::string sha256Hex(const std::string& bytes) {
+  uint32_t state[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+  // The bytes, a one bit, zeros up to 8 bytes short of a whole block, and the length in bits.
+  std::string padded = bytes;
+  padded.push_back(char(0x80));
+  while (padded.size() % 64 != 56) padded.push_back('\0');
+  uint64_t bits = uint64_t(bytes.size()) * 8;
+  for (int i = 7; i >= 0; i--) padded.push_back(char(uint8_t(bits >> (8 * i))));
+  for (size_t at = 0; at < padded.size(); at += 64)
+    compress(state, reinterpret_cast<const uint8_t*>(padded.data() + at));
+  std::string text;
+  for (uint32_t word : state)
+    for (int shift = 28; shift >= 0; shift -= 4) text.push_back("0123456789abcdef"[(word >> shift) & 15]);
+  return text;
 }
