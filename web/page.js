@@ -22,8 +22,19 @@
   // Into the module emscripten made, which already holds the loading of the shipped tracks.
   Module.arguments = words;
   Module.canvas = document.getElementById('canvas');
-  Module.print = function (text) { console.log(text); };
-  Module.printErr = function (text) { console.error(text); message(text); };
+  // The game's own words on standard output: a start it refuses ends the game with them, and the
+  // page then shows them where the desktop's console would.
+  var printed = [];
+  Module.print = function (text) { console.log(text); printed.push(text); };
+  Module.quit = function (status, thrown) {
+    if (status !== 0) message(printed.join(' '));
+    throw thrown;
+  };
+  // The game's own complaints are shown; the toolchain's notes about itself only go to the console.
+  Module.printErr = function (text) {
+    console.error(text);
+    if (!/^WARNING: using emscripten/.test(text)) message(text);
+  };
   Module.zvMessage = message;
   Module.preRun = Module.preRun || [];
   Module.preRun.push(function () {

@@ -84,6 +84,11 @@ class PageTest(unittest.TestCase):
         demo = self.first_picture('?args=Default.tck%203&demo', ROAD, 'the demo race')
         wait(lambda: differing(self.browser.canvas(), demo) > 20000, 'the demo race moving on')
 
+        # A start the command line refuses says so on the page, in the game's words.
+        self.browser.open(self.address + '?args=nothere.tck')
+        wait(lambda: self.browser.evaluate('document.getElementById("message").textContent') ==
+             "Can't open track file", 'the refusal of a missing track')
+
     def test_dropped_tracks_records_and_what_the_chooser_keeps_survive_a_reload(self):
         self.first_picture('', HUD_TEXT, 'the chooser')
         for name in ('square.tck', 'empty.tck'):
