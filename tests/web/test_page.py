@@ -86,7 +86,7 @@ class PageTest(unittest.TestCase):
 
         # A start the command line refuses says so on the page, in the game's words.
         self.browser.open(self.address + '?args=nothere.tck')
-        wait(lambda: self.browser.evaluate('document.getElementById("message").textContent') ==
+        wait(lambda: self.browser.evaluate('(document.getElementById("message") || {}).textContent') ==
              "Can't open track file", 'the refusal of a missing track')
 
     def test_dropped_tracks_records_and_what_the_chooser_keeps_survive_a_reload(self):
