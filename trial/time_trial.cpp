@@ -3,12 +3,10 @@
 // are written on a thread of their own; the game hands it a copy and races on.
 #include "trial/time_trial.h"
 
-#include <condition_variable>
 #include <cstdio>
 #include <ctime>
 #include <mutex>
 #include <string>
-#include <thread>
 
 #include "cars/player.h"
 #include "race/state.h"
@@ -31,25 +29,17 @@ static bool recordUnreadable = false;  // the file there could not be read, so i
 static LapRecord kept;                 // the record raced
 static GhostLap lap;                   // the lap being driven
 
-static std::mutex saveLock;
-static std::condition_variable saveWanted;
-static LapRecord toSave;              // under saveLock: the record the saver writes next
-static bool savePending = false;      // under saveLock
-static bool saverStopping = false;    // under saveLock
-static std::thread* saver = nullptr;  // none when records cannot be kept
+static TWorker saver;     // writes the records; not started when they cannot be kept
+static LapRecord toSave;  // under saver.lock: the record the saver writes next
+static LapRecord saving;  // the saver's own copy, written without the lock
 
-static void saveRecords() {
-  std::unique_lock<std::mutex> hold(saveLock);
-  for (;;) {
-    saveWanted.wait(hold, [] { return savePending || saverStopping; });
-    if (!savePending) return;
-    LapRecord record = toSave;
-    savePending = false;
-    hold.unlock();
-    std::string message;
-    if (!writeRecord(recordFile, recordKey, record, &message)) std::fprintf(stderr, "%s\n", message.c_str());
-    hold.lock();
+static void saveRecord() {
+  {
+    std::lock_guard<std::mutex> hold(saver.lock);
+    saving = toSave;
   }
+  std::string message;
+  if (!writeRecord(recordFile, recordKey, saving, &message)) std::fprintf(stderr, "%s\n", message.c_str());
 }
 
 static void placeGhost(float lapTime) {
@@ -66,7 +56,6 @@ void openTimeTrial() {
   recordKept = false;
   newRecordTime = -1.0f;
   recordUnreadable = false;
-  saverStopping = false;
   recordFile.clear();
   kept = LapRecord{};
   makeGhostLap(&lap);
@@ -96,14 +85,14 @@ void openTimeTrial() {
   toSave = kept;
   toSave.ghost.reserve(size_t(maxGhostSamples));
   toSave.date.reserve(dateRoom);
-  if (!recordFile.empty() && !recordUnreadable) saver = new std::thread(saveRecords);
+  if (!recordFile.empty() && !recordUnreadable) startWorker(&saver, saveRecord);
   startLap();
 }
 
 void closeTimeTrial() {
   recordKept = false;
   ghostPlaced = false;
-  stopWorker(&saver, &saveLock, &saveWanted, &saverStopping);
+  stopWorker(&saver);
 }
 
 void stepTimeTrial(float now) {
@@ -125,13 +114,12 @@ static void setRecord(const RaceEvent& event) {
   recordKept = true;
   recordLapTime = event.lapTime;
   newRecordTime = event.time;
-  if (saver == nullptr) return;
+  if (saver.job == nullptr) return;
   {
-    std::lock_guard<std::mutex> hold(saveLock);
+    std::lock_guard<std::mutex> hold(saver.lock);
     toSave = kept;
-    savePending = true;
   }
-  saveWanted.notify_one();
+  handWork(&saver);
 }
 
 void keepRaceEvent(const RaceEvent& event) {
