@@ -11,12 +11,10 @@
 
 #include <algorithm>
 #include <climits>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
-#include <thread>
 
 #include "contest/contest.h"
 #include "input/input.h"
@@ -55,20 +53,17 @@ const TTrack* chooserShape = nullptr;
 
 static bool settingsKept = false;  // the settings file is the game's or not there, so it may be written
 
-// The shape loader, and the track it hands back under shapeLock.
-static std::mutex shapeLock;
-static std::condition_variable shapeRequested;
-static std::string requestPath;        // under shapeLock: the file to load next
-static int32_t requestIndex = -1;      // under shapeLock: its entry; -1 when none is asked for
-static bool shapeStopping = false;     // under shapeLock
-static TTrack* resultShape = nullptr;  // under shapeLock: the track read, or null when refused
-static int32_t resultIndex = -1;       // under shapeLock: the entry it is for; -1 when none waits
-static std::string resultPath;         // under shapeLock: its file, which the list shown again may have moved
-static int8_t resultLoad = loadOk;     // under shapeLock
-static ChooserEntry resultTimes;       // under shapeLock: the record, targets and friend's lap found
-static std::thread* shapeLoader = nullptr;
-static int32_t shapeAwaited = -1;  // the entry whose shape the frame loop waits for; -1: none
-static bool pollArmed = false;     // a timer will look for the result
+// The shape loader, and the track it hands back under its lock.
+static TWorker shapeLoader;
+static std::string requestPath;        // under shapeLoader.lock: the file to load next
+static int32_t requestIndex = -1;      // under shapeLoader.lock: its entry; -1 when none is asked for
+static TTrack* resultShape = nullptr;  // under shapeLoader.lock: the track read, or null when refused
+static int32_t resultIndex = -1;       // under shapeLoader.lock: the entry it is for; -1 when none waits
+static std::string resultPath;         // under shapeLoader.lock: its file, which the list shown again may have moved
+static int8_t resultLoad = loadOk;     // under shapeLoader.lock
+static ChooserEntry resultTimes;       // under shapeLoader.lock: the record, targets and friend's lap found
+static int32_t shapeAwaited = -1;      // the entry whose shape the frame loop waits for; -1: none
+static bool pollArmed = false;         // a timer will look for the result
 
 // A message of the game's without its line end: the chooser shows it on one line.
 static std::string oneLine(std::string message) {
@@ -139,44 +134,41 @@ void listTracks(const std::string& folder, std::vector<ChooserEntry>* entries) {
   });
 }
 
-static void loadShapes() {
-  std::unique_lock<std::mutex> hold(shapeLock);
-  for (;;) {
-    shapeRequested.wait(hold, [] { return requestIndex >= 0 || shapeStopping; });
-    if (shapeStopping) return;
-    std::string path = requestPath;
-    int32_t index = requestIndex;
-    requestIndex = -1;
-    hold.unlock();
-    // Read and judged without the mesh, which would draw on the game's generator.
-    TTrack* shape = new TTrack();
-    int8_t result = shape->load(path.c_str(), nullptr, false);
-    ChooserEntry times;
-    if (result == loadOk) {
-      std::string key = trackKey(*shape), message;
-      LapRecord record;
-      times.recordKept = readRecord(recordPath(recordsFolder(), key), key, &record, &message) == recordRead;
-      times.recordLapTime = record.lapTime;
-      times.medal = times.recordKept ? record.medal : uint8_t(medalNone);
-      times.targetsKnown = readRecord(targetsPath(recordsFolder(), key), key, &record, &message) == recordRead;
-      times.goldTime = record.lapTime;
-      // A record kept before medals were has the medal its time wins.
-      if (times.recordKept && times.targetsKnown)
-        times.medal = std::max(times.medal, medalWon(times.recordLapTime, targetsFromGold(times.goldTime)));
-      times.friendKept = bestFriendRecord(key, &record);
-      times.friendLapTime = record.lapTime;
-    } else {
-      delete shape;
-      shape = nullptr;
-    }
-    hold.lock();
-    delete resultShape;  // a result never taken: the selection has moved on
-    resultShape = shape;
-    resultIndex = index;
-    resultPath = path;
-    resultLoad = result;
-    resultTimes = times;
+static void loadShape() {
+  std::unique_lock<std::mutex> hold(shapeLoader.lock);
+  if (requestIndex < 0) return;
+  std::string path = requestPath;
+  int32_t index = requestIndex;
+  requestIndex = -1;
+  hold.unlock();
+  // Read and judged without the mesh, which would draw on the game's generator.
+  TTrack* shape = new TTrack();
+  int8_t result = shape->load(path.c_str(), nullptr, false);
+  ChooserEntry times;
+  if (result == loadOk) {
+    std::string key = trackKey(*shape), message;
+    LapRecord record;
+    times.recordKept = readRecord(recordPath(recordsFolder(), key), key, &record, &message) == recordRead;
+    times.recordLapTime = record.lapTime;
+    times.medal = times.recordKept ? record.medal : uint8_t(medalNone);
+    times.targetsKnown = readRecord(targetsPath(recordsFolder(), key), key, &record, &message) == recordRead;
+    times.goldTime = record.lapTime;
+    // A record kept before medals were has the medal its time wins.
+    if (times.recordKept && times.targetsKnown)
+      times.medal = std::max(times.medal, medalWon(times.recordLapTime, targetsFromGold(times.goldTime)));
+    times.friendKept = bestFriendRecord(key, &record);
+    times.friendLapTime = record.lapTime;
+  } else {
+    delete shape;
+    shape = nullptr;
   }
+  hold.lock();
+  delete resultShape;  // a result never taken: the selection has moved on
+  resultShape = shape;
+  resultIndex = index;
+  resultPath = path;
+  resultLoad = result;
+  resultTimes = times;
 }
 
 static void takeShape(int);
@@ -190,7 +182,7 @@ static void armPoll() {
 // Takes a loaded shape when one has come, without ever waiting for the loader.
 static void takeShape(int) {
   pollArmed = false;
-  std::unique_lock<std::mutex> hold(shapeLock, std::try_to_lock);
+  std::unique_lock<std::mutex> hold(shapeLoader.lock, std::try_to_lock);
   // A result for a list since made again, where its entry stands elsewhere, is left.
   if (hold.owns_lock() && resultIndex >= 0 &&
       (size_t(resultIndex) >= chooserEntries.size() || chooserEntries[size_t(resultIndex)].path != resultPath)) {
@@ -241,11 +233,11 @@ static void select(int32_t index) {
     return;
   }
   {
-    std::lock_guard<std::mutex> hold(shapeLock);
+    std::lock_guard<std::mutex> hold(shapeLoader.lock);
     requestPath = entry.path;
     requestIndex = index;
   }
-  shapeRequested.notify_one();
+  handWork(&shapeLoader);
   shapeAwaited = index;
   armPoll();
 }
@@ -338,7 +330,7 @@ void openChooser() {
   listBothFolders();
   std::string last;
   readSettings(&last);
-  shapeLoader = new std::thread(loadShapes);
+  startWorker(&shapeLoader, loadShape);
   // The track the player raced last, else the one the game races when no file is named.
   int32_t chosen = 0;
   for (const std::string& wanted : {shipped + "/Default.tck", last})
@@ -350,25 +342,28 @@ void openChooser() {
 }
 
 void closeChooser() {
-  if (shapeLoader == nullptr) return;
-  stopWorker(&shapeLoader, &shapeLock, &shapeRequested, &shapeStopping);
+  if (shapeLoader.job == nullptr) return;
+  stopWorker(&shapeLoader);
   delete resultShape;
   resultShape = nullptr;
   delete chooserShape;
   chooserShape = nullptr;
 }
 
+void listTracksAgain(const std::string& path) {
+  listBothFolders();
+  int32_t again = 0;
+  for (size_t i = 0; i < chooserEntries.size(); i++)
+    if (chooserEntries[i].path == path) again = int32_t(i);
+  chooserSelected = -1;
+  select(again);
+}
+
 void returnToChooser() {
   setPause(statePaused);
   releaseRace();
   // Listed again, for tracks imported meanwhile, and the raced track read again, for its new record.
-  std::string raced = chooserSelected >= 0 ? chooserEntries[size_t(chooserSelected)].path : "";
-  listBothFolders();
-  int32_t again = 0;
-  for (size_t i = 0; i < chooserEntries.size(); i++)
-    if (chooserEntries[i].path == raced) again = int32_t(i);
-  chooserSelected = -1;
-  select(again);
+  listTracksAgain(chooserSelected >= 0 ? chooserEntries[size_t(chooserSelected)].path : "");
   choosing = true;
   listenToChooser();
   glutPostRedisplay();
@@ -412,7 +407,10 @@ void chooserKeyboard(unsigned char key, int, int) {
   glutPostRedisplay();
   switch (key) {
     case keyEnter: startRace(); break;
-    case keyEscape: keepSettings(); std::exit(0);  // the exit clean-up stops the loader
+    case keyEscape:
+      keepSettings();
+      quitGame();  // the exit clean-up stops the loader
+      break;
     case 'h':
     case 'H':
       chooserHelp = !chooserHelp;

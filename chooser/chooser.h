@@ -59,6 +59,8 @@ void listTracks(const std::string& folder, std::vector<ChooserEntry>* entries);
 void openChooser();
 // At exit: the loading of a track's shape is stopped and waited for.
 void closeChooser();
+// Both folders listed again, with the track at path selected and read again, else the first.
+void listTracksAgain(const std::string& path);
 // Escape in a race from the chooser: the race is released and the chooser shown again.
 void returnToChooser();
 

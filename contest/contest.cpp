@@ -21,6 +21,7 @@ constexpr float gridRowStep = 7.0f;       // units between rows: two car lengths
 constexpr float gridSide = 2.0f;          // units either side of the centre line
 constexpr float bodyRadius = 0.9f;        // units: a car is two discs this wide, front and back,
 constexpr float bodyOffset = 0.9f;        // this far either side of its reference point
+constexpr float sideTouch = 0.7f;         // cosine: a touch further off both noses is side by side, and slows neither
 constexpr float fallbackGapSpeed = 5.0f;  // units per second the gap is counted at for a car standing still
 
 uint8_t contestPhase = phaseGrid;
@@ -168,7 +169,7 @@ static void separateCars() {
       // The one whose nose points more at the other is behind.
       float aToB = nx * std::sin(a->heading) + nz * std::cos(a->heading);
       float bToA = -(nx * std::sin(b->heading) + nz * std::cos(b->heading));
-      dropSpeed(aToB >= bToA ? a : b);
+      if (std::fmax(aToB, bToA) > sideTouch) dropSpeed(aToB >= bToA ? a : b);
     }
 }
 

@@ -4,7 +4,6 @@
 #include <GL/glut.h>
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "camera/camera.h"
 #include "cars/player.h"
@@ -13,6 +12,7 @@
 #include "race/clock.h"
 #include "race/state.h"
 #include "shell/loop.h"
+#include "shell/startup.h"
 #include "sound/sound.h"
 #include "trial/time_trial.h"
 
@@ -117,7 +117,8 @@ void applyAction(TAction action) {
       break;
     case actionQuit:
       if (raceLaps > 0) printStandings(stdout);
-      std::exit(0);  // the exit clean-up releases the game
+      quitGame();
+      break;
     case actionFullScreen:
       fullScreen = !fullScreen;
       if (fullScreen)

@@ -3,7 +3,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <nettle/sha2.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,6 +17,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "records/digest.h"
 #include "track/track.h"
 
 namespace {
@@ -128,20 +128,6 @@ bool readCount(std::string_view text, long limit, long* count) {
   return error == std::errc() && end == text.data() + text.size() && *count >= 0 && *count <= limit;
 }
 
-std::string hexDigest(const std::string& text) {
-  sha256_ctx context;
-  sha256_init(&context);
-  sha256_update(&context, text.size(), reinterpret_cast<const uint8_t*>(text.data()));
-  uint8_t digest[SHA256_DIGEST_SIZE];
-  sha256_digest(&context, sizeof digest, digest);
-  std::string hex;
-  for (uint8_t byte : digest) {
-    hex.push_back("0123456789abcdef"[byte >> 4]);
-    hex.push_back("0123456789abcdef"[byte & 15]);
-  }
-  return hex;
-}
-
 }  // namespace
 
 const char* medalName(uint8_t medal) { return medal <= medalGold ? medalNames[medal] : medalNames[medalNone]; }
@@ -156,29 +142,18 @@ bool makeFolders(const std::string& folder) {
 }
 
 std::string trackKey(const TTrack& track) {
-  sha256_ctx context;
-  sha256_init(&context);
-  const char* title = track.title != nullptr ? track.title : "";
   // The title never holds a line feed, so one ends it; the waypoints' bits follow, least
   // significant byte first on every machine.
-  sha256_update(&context, std::strlen(title), reinterpret_cast<const uint8_t*>(title));
-  sha256_update(&context, 1, reinterpret_cast<const uint8_t*>("\n"));
+  std::string bytes = track.title != nullptr ? track.title : "";
+  bytes.push_back('\n');
   for (int32_t i = 0; i < track.waypointCount; i++) {
     for (float coordinate : {track.waypoints[i].x, track.waypoints[i].y, track.waypoints[i].z}) {
       uint32_t bits;
       std::memcpy(&bits, &coordinate, sizeof bits);
-      uint8_t bytes[4] = {uint8_t(bits), uint8_t(bits >> 8), uint8_t(bits >> 16), uint8_t(bits >> 24)};
-      sha256_update(&context, sizeof bytes, bytes);
+      for (int shift = 0; shift < 32; shift += 8) bytes.push_back(char(uint8_t(bits >> shift)));
     }
   }
-  uint8_t digest[SHA256_DIGEST_SIZE];
-  sha256_digest(&context, sizeof digest, digest);
-  std::string key;
-  for (uint8_t byte : digest) {
-    key.push_back("0123456789abcdef"[byte >> 4]);
-    key.push_back("0123456789abcdef"[byte & 15]);
-  }
-  return key;
+  return sha256Hex(bytes);
 }
 
 // An unset, empty or relative variable is passed over: a relative folder would follow wherever
@@ -237,7 +212,7 @@ std::string friendsFolder() {
 }
 
 std::string friendRecordPath(const std::string& folder, const std::string& key, const std::string& text) {
-  return folder + "/" + key + "-" + hexDigest(text).substr(0, friendDigestLength) + recordExtension;
+  return folder + "/" + key + "-" + sha256Hex(text).substr(0, friendDigestLength) + recordExtension;
 }
 
 std::vector<std::string> friendRecordFiles(const std::string& folder, const std::string& key) {

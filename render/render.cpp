@@ -17,6 +17,7 @@
 #include "race/state.h"
 #include "records/record.h"
 #include "render/car_draw.h"
+#include "render/glyphs.h"
 #include "render/offscreen.h"
 #include "render/text.h"
 #include "render/track_draw.h"

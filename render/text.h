@@ -2,9 +2,6 @@
 // them back into one texture, and a text is then one batch of small quads cut from it.
 #pragma once
 
-// Makes the glyphs, once the window is big enough to draw them in; true when they are ready.
-// Draws into the back buffer, so it belongs before a frame's clear.
-bool makeGlyphs();
 // Text from the current raster position in its colour, pixel for pixel as GLUT's bitmap
 // characters would draw it; advances the raster position past it. font is
 // GLUT_BITMAP_HELVETICA_10 or GLUT_BITMAP_HELVETICA_18. The text is gathered and drawn by the

@@ -19,31 +19,34 @@ struct TStyle {
   float stepPeriod;  // seconds between two steps of the ladder
   float braking;     // share of the ladder's braking it counts on before a bend
   float rounding;    // a step of the ladder this much above the speed it worked out is still taken
+  float wideGap;     // seconds between two steps down while running wide, short of the edge
 };
 static const TStyle styles[levelCount] = {
-    {120.0f, 0.80f, 0.08f, 0.40f, 0.5f, 1.0f},   // easy: brakes early and hard, and never flat out
-    {140.0f, 0.80f, 0.07f, 0.30f, 0.6f, 0.95f},  // medium
-    {160.0f, 0.90f, 0.06f, 0.15f, 0.8f, 0.85f},  // hard: late and exactly
+    {100.0f, 0.72f, 0.08f, 0.25f, 0.5f, 1.0f, 0.1f},   // easy: brakes early and hard, and never flat out
+    {140.0f, 0.80f, 0.07f, 0.20f, 0.6f, 0.95f, 0.1f},  // medium
+    {160.0f, 0.90f, 0.06f, 0.15f, 0.8f, 0.85f, 0.0f},  // hard: late and exactly, and at once when wide
 };
 static const char* const levelNames[levelCount] = {"easy", "medium", "hard"};
 
-constexpr float aheadBase = 6.0f;              // units ahead it aims at standing still
-constexpr float steeringGain = 8.0f;           // radians per second of turn for each radian off its aim
-constexpr float maxSubstep = 0.02f;            // seconds: a frame is driven in steps no longer than this
-constexpr float scanTime = 2.5f;               // seconds of travel ahead it looks for bends
-constexpr float minScan = 60.0f;               // units it looks ahead for bends at least
-constexpr float laneLimit = 2.4f;              // units off the centre line it drives at most
-constexpr float laneRate = 4.0f;               // units per second it moves across the road
-constexpr float carClearance = 2.4f;           // units between centre lines two cars pass at
-constexpr float watchMargin = 1.0f;            // units beyond carClearance it still watches a car at
-constexpr float seeBase = 8.0f;                // units ahead it watches for cars, standing
-constexpr float seeTime = 0.7f;                // seconds of travel ahead it watches for cars
-constexpr float followBase = 4.2f;             // units behind a car it is stopped from closing under
-constexpr float followTime = 0.35f;            // seconds of travel it keeps behind a slower car
-constexpr float wideLine = 2.2f;               // units off the centre line where it slows to hold the road
-constexpr float edgeLine = 3.0f;               // units off the centre line where it slows at any level
-constexpr float creepSpeed = 5.0f;             // units per second: the slowest it goes to get round
-constexpr float headingBase = -1.5707964f;     // radians: headings stay in [-pi/2, 3pi/2)
+constexpr float aheadBase = 6.0f;           // units ahead it aims at standing still
+constexpr float steeringGain = 8.0f;        // radians per second of turn for each radian off its aim
+constexpr float maxSubstep = 0.02f;         // seconds: a frame is driven in steps no longer than this
+constexpr float scanTime = 2.5f;            // seconds of travel ahead it looks for bends
+constexpr float minScan = 60.0f;            // units it looks ahead for bends at least
+constexpr float laneLimit = 2.0f;           // units off the centre line it drives at most
+constexpr float laneRate = 4.0f;            // units per second it moves across the road
+constexpr float carLength = 3.6f;           // units nose to tail, as the race holds the bodies
+constexpr float sideBySide = 1.0f;          // units apart across the road where a car alongside is beside it, not ahead
+constexpr float carClearance = 2.4f;        // units between centre lines two cars pass at
+constexpr float watchMargin = 1.0f;         // units beyond carClearance it still watches a car at
+constexpr float seeBase = 8.0f;             // units ahead it watches for cars, standing
+constexpr float seeTime = 0.7f;             // seconds of travel ahead it watches for cars
+constexpr float followBase = 4.2f;          // units behind a car it is stopped from closing under
+constexpr float wideLine = 2.2f;            // units off the centre line where it slows to hold the road
+constexpr float edgeLine = 3.0f;            // units off the centre line where it slows at any level
+constexpr float passShare = 0.8f;           // a car ahead slower than this share of its speed is passed
+constexpr float creepSpeed = 5.0f;          // units per second: the slowest it goes to get round
+constexpr float headingBase = -1.5707964f;  // radians: headings stay in [-pi/2, 3pi/2)
 constexpr float waypointReachDistance = 8.0f;  // units, as for the player
 
 const char* levelName(uint8_t level) { return level < levelCount ? levelNames[level] : nullptr; }
@@ -84,6 +87,40 @@ static float besideOn(const TTrack* road, const TCar& car) {
 float alongLeg(const TCar& car) { return alongOn(track, car); }
 
 float besideLeg(const TCar& car) { return besideOn(track, car); }
+
+// Where a car is on the road: the leg it stands on, how far along it and how far right of its
+// centre line. A car on the grid counts from the legs behind the start line it stands on.
+struct TRoadPlace {
+  int32_t leg;   // the leg's index, as waypointIndex counts
+  float along;   // plan units from the leg's start
+  float beside;  // plan units right of its centre line
+};
+
+static TRoadPlace roadPlace(const TTrack* road, const TCar& car) {
+  TRoadPlace place{car.waypointIndex, alongOn(road, car), besideOn(road, car)};
+  for (int32_t n = 0; place.along < 0.0f && n < road->waypointCount; n++) {
+    place.leg = place.leg == 1 ? road->waypointCount : place.leg - 1;
+    TLeg leg = legOf(road, place.leg);
+    place.along += leg.length;
+    place.beside = (car.position.x - leg.start.x) * -leg.dz + (car.position.z - leg.start.z) * leg.dx;
+  }
+  return place;
+}
+
+// Plan units along the road from one place forwards to another, looked for up to limit; below 0
+// for a place up to a leg behind; beyond limit when it is farther.
+static float roadGap(const TTrack* road, const TRoadPlace& from, const TRoadPlace& to, float limit) {
+  if (to.leg == from.leg) return to.along - from.along;
+  int32_t before = from.leg == 1 ? road->waypointCount : from.leg - 1;
+  if (to.leg == before) return to.along - legOf(road, before).length - from.along;
+  float gap = legOf(road, from.leg).length - from.along;
+  for (int32_t leg = nextLeg(road, from.leg), n = 0; gap <= limit && n < road->waypointCount;
+       leg = nextLeg(road, leg), n++) {
+    if (leg == to.leg) return gap + to.along;
+    gap += legOf(road, leg).length;
+  }
+  return limit + 1.0f;
+}
 
 // The turn in radians from leg to the one after it, either way.
 static float bendAfter(const TLeg& in, const TLeg& out) {
@@ -142,7 +179,6 @@ static void drive(TRival* car, float dt) {
   TLeg leg = legOf(road, car->waypointIndex);
   float along = alongOn(road, *car);
   float beside = besideOn(road, *car);
-  float fwdX = std::sin(car->heading), fwdZ = std::cos(car->heading);
 
   float speedLimit = style.topSpeed;
   // The speed for the bends ahead: a bend of angle a spread over its legs takes a turn rate of
@@ -176,29 +212,44 @@ static void drive(TRival* car, float dt) {
   float laneWanted = 0.0f, blockedAt = 1e30f;
   float wantedSpeed = speedLimit;
   float see = seeBase + seeTime * car->speed;
+  // Cars are watched along the road, so one parked round a bend is seen as soon as one on a straight.
+  TRoadPlace here = roadPlace(road, *car);
+  float laneAtLeast = -laneLimit, laneAtMost = laneLimit;
   for (int32_t i = 0; i < car->fieldCount; i++) {
     const TCar* other = car->field[i];
     if (other == car) continue;
-    float rx = other->position.x - car->position.x, rz = other->position.z - car->position.z;
-    float ahead = rx * fwdX + rz * fwdZ;
-    float across = rx * fwdZ - rz * fwdX;
+    TRoadPlace there = roadPlace(road, *other);
+    float ahead = roadGap(road, here, there, see);
+    float itsSide = there.beside;
     // Watched a little wider than it passes, so a car being passed stays watched until it is behind.
-    if (ahead <= -1.0f || ahead > see || std::fabs(across) > carClearance + watchMargin) continue;
+    if (ahead <= -carLength || ahead > see || std::fabs(itsSide - here.beside) > carClearance + watchMargin) continue;
+    // Alongside: it keeps to its own side of the other car, whatever it passes.
+    if (ahead < carLength && std::fabs(itsSide - here.beside) >= sideBySide) {
+      if (itsSide > here.beside)
+        laneAtMost = minFloat(laneAtMost, itsSide - carClearance);
+      else
+        laneAtLeast = maxFloat(laneAtLeast, itsSide + carClearance);
+      continue;
+    }
+    if (ahead <= -1.0f) continue;
     float itsSpeed = other->speed * std::cos(other->heading - car->heading);
-    if (itsSpeed >= wantedSpeed && ahead > followBase) continue;
+    if (itsSpeed >= minFloat(wantedSpeed, car->speed) && ahead > followBase) continue;
+    // Every car in its path limits its speed; the nearest decides its way round.
+    if (ahead > 0.0f && std::fabs(beside - itsSide) < carClearance - 0.4f)
+      speedLimit = minFloat(speedLimit, maxFloat(creepSpeed, itsSpeed + brake * maxFloat(0.0f, ahead - followBase) /
+                                                                            maxFloat(car->speed, 20.0f)));
     if (ahead >= blockedAt) continue;
     if (ahead > 0.0f) blockedAt = ahead;
-    float itsSide = (other->position.x - leg.start.x) * -leg.dz + (other->position.z - leg.start.z) * leg.dx;
+    // One going about as quick is followed, not passed: swapping lanes in a queue costs more than it gains.
+    if (itsSpeed >= passShare * wantedSpeed && ahead > followBase) continue;
     // The side nearer its present lane, where the road leaves room to pass.
     float left = maxFloat(-laneLimit, minFloat(laneLimit, itsSide - carClearance));
     float right = maxFloat(-laneLimit, minFloat(laneLimit, itsSide + carClearance));
     bool leftRoom = itsSide - left >= carClearance - 0.4f, rightRoom = right - itsSide >= carClearance - 0.4f;
     bool goLeft = leftRoom && (!rightRoom || std::fabs(car->lane - left) <= std::fabs(car->lane - right));
     laneWanted = goLeft ? left : right;
-    if (ahead > 0.0f && std::fabs(beside - itsSide) < carClearance - 0.4f &&
-        ahead < followBase + followTime * car->speed)
-      speedLimit = minFloat(speedLimit, maxFloat(creepSpeed, itsSpeed));
   }
+  if (laneAtLeast <= laneAtMost) laneWanted = maxFloat(laneAtLeast, minFloat(laneAtMost, laneWanted));
   float laneStep = laneRate * dt;
   if (car->lane < laneWanted) car->lane = minFloat(laneWanted, car->lane + laneStep);
   if (car->lane > laneWanted) car->lane = maxFloat(laneWanted, car->lane - laneStep);
@@ -234,7 +285,9 @@ static void drive(TRival* car, float dt) {
     target = minFloat(target, maxFloat(ladderSpeed(car->speed, -1), creepSpeed));
   car->stepWait -= dt;
   bool closing = blockedAt < followBase;  // about to touch a slower car: no time to wait
-  if (car->speed > target && (car->stepWait <= 0.0f || closing || wide)) {
+  bool stepsLately = car->stepWait > style.stepPeriod - style.wideGap;
+  if (car->speed > target &&
+      (car->stepWait <= 0.0f || closing || (wide && (!stepsLately || std::fabs(beside) > edgeLine)))) {
     car->speed = ladderSpeed(car->speed, -1);
     car->stepWait = style.stepPeriod;
   } else if (car->speed < target && car->stepWait <= 0.0f) {

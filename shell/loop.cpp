@@ -4,9 +4,6 @@
 
 #include <GL/glut.h>
 
-#include <chrono>
-#include <thread>
-
 #include "camera/camera.h"
 #include "cars/player.h"
 #include "contest/contest.h"
@@ -14,27 +11,17 @@
 #include "pads/gamepad.h"
 #include "race/clock.h"
 #include "race/state.h"
+#include "shell/pace.h"
 #include "shell/race.h"
 #include "sound/sound.h"
 #include "track/triangle.h"
 #include "trial/time_trial.h"
 
-constexpr float firstFrameTime = 0.1f;                  // seconds simulated by the first step after a start or resume
-constexpr float maxFrameTime = 1.0f;                    // seconds; a longer gap still advances the game by only this
-constexpr std::chrono::microseconds framePeriod{9500};  // shortest time between steps: 105 a second
-constexpr double fieldOfView = 45.0;                    // degrees, vertical
-constexpr double nearPlane = 1.0;                       // units
-constexpr double farPlane = 800.0;                      // units
-
-// GLUT calls the idle step again as soon as it returns; waiting out the rest of a short frame
-// period keeps a running game from spinning a whole core. The step itself still takes its time
-// from the game clock, so the simulation does not change.
-static void waitForFramePeriod() {
-  static std::chrono::steady_clock::time_point lastStep;
-  auto due = lastStep + framePeriod;
-  if (std::chrono::steady_clock::now() < due) std::this_thread::sleep_until(due);
-  lastStep = std::chrono::steady_clock::now();
-}
+constexpr float firstFrameTime = 0.1f;  // seconds simulated by the first step after a start or resume
+constexpr float maxFrameTime = 1.0f;    // seconds; a longer gap still advances the game by only this
+constexpr double fieldOfView = 45.0;    // degrees, vertical
+constexpr double nearPlane = 1.0;       // units
+constexpr double farPlane = 800.0;      // units
 
 void idle() {
   waitForFramePeriod();

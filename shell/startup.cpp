@@ -18,6 +18,8 @@
 #include "track/track.h"
 #include "trial/time_trial.h"
 
+void (*quitGame)() = [] { std::exit(0); };
+
 static const char usageMessage[] = "Usage: Zarvanto [track file] [opponents 1..%d]\n";
 
 int readOpponentArgument(const char* text) {

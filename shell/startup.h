@@ -29,5 +29,8 @@ void beginRace();
 // A race from the chooser: the same track and cars the command line makes of that file and that
 // many opponents, then the sound. False with the game's message when the track is refused.
 bool startChosenRace(const char* fileName, int32_t opponents, std::string* message);
+// What Escape does once the race or the chooser has had its say: ends the process, whose exit
+// clean-up releases the game. A platform whose game can't end sets another.
+extern void (*quitGame)();
 // The three-line banner of a successful start.
 void printBanner();

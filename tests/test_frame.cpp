@@ -25,6 +25,7 @@
 #include "camera/camera.h"
 #include "cars/player.h"
 #include "geometry/random.h"
+#include "render/glyphs.h"
 #include "render/render.h"
 #include "render/text.h"
 #include "render/track_draw.h"

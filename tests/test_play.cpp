@@ -22,6 +22,7 @@
 #include "chooser/chooser.h"
 #include "pads/gamepad.h"
 #include "records/record.h"
+#include "rivals/rival.h"
 #include "track/track.h"
 #include "track/triangle.h"
 #include "trial/time_trial.h"
@@ -407,6 +408,44 @@ TEST(Chooser, ATrackReadAsideIsTakenOnlyWhenItHasCome) {
   chooserEntries.clear();
   chooserSelected = -1;
   std::filesystem::remove(own + "/~large.tck");
+}
+
+// A settings file out of the chooser's ranges is not its own: nothing of it is taken.
+TEST(Chooser, SettingsOutOfRangeAreLeftAsTheyAre) {
+  std::string folder = playerConfigFolder();
+  std::filesystem::create_directories(folder);
+  for (const char* text : {"race 1\nlaps 99\nlevel hard\nopponents 7\n", "laps 0\n", "laps 100\n", "race 2\n",
+                           "level fast\n", "opponents 8\n"}) {
+    std::ofstream(folder + "/chooser") << text;
+    openChooser();
+    closeChooser();
+    choosing = false;
+    EXPECT_TRUE(chooserRace && chooserLaps == 99 && chooserLevel == levelCount - 1 && chooserOpponents == 7) << text;
+  }
+  std::filesystem::remove(folder + "/chooser");
+  chooserEntries.clear();
+  chooserSelected = -1;
+}
+
+// A click picks the title or the number of opponents drawn under the pointer.
+TEST(Chooser, AClickPicksWhatIsDrawnUnderIt) {
+  const float top = 0.41421356f;  // the overlay plane's top: tan(22.5 degrees)
+  auto pixelY = [top](float up) { return int(std::lround((1.0f - up / top) * float(windowHeight) / 2.0f)); };
+  auto pixelX = [top](float across) {
+    return int(std::lround((across / (top * aspectRatio) + 1.0f) * float(windowWidth) / 2.0f));
+  };
+  reshape(500, 400);
+  openChooser();
+  int32_t row = chooserSelected == chooserFirstRow + 1 ? 2 : 1;
+  chooserMouse(GLUT_LEFT_BUTTON, GLUT_DOWN, windowWidth * 9 / 20, pixelY(chooserListTop - float(row) * chooserRowStep));
+  EXPECT_EQ(chooserSelected, chooserFirstRow + row);
+  chooserMouse(GLUT_LEFT_BUTTON, GLUT_DOWN, pixelX(chooserOpponentsX(aspectRatio) + 5 * chooserOpponentStep),
+               pixelY(chooserOpponentsLine));
+  EXPECT_EQ(chooserOpponents, 5);
+  closeChooser();
+  choosing = false;
+  chooserEntries.clear();
+  chooserSelected = -1;
 }
 
 // Pads as SDL attaches them in process: virtual, with the standard layout SDL maps by itself. Each

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -140,6 +141,26 @@ TEST_F(Race, RivalsFinishOnTheRoadRoundAParkedPlayer) {
       EXPECT_STREQ(line, "4  you     lap 1");
       TearDown();
     }
+}
+
+// A full grid of seven over one lap, the player parked: every rival finishes within two and a half
+// times the lap at top speed, however the traffic falls, and the easy ones stay well behind the hard.
+TEST_F(Race, InFullTrafficEveryRivalFinishesInTimeAndTheLevelsStayApart) {
+  for (const char* name : {"Default.tck", "Hills.tck"}) {
+    float first[levelCount];
+    for (uint8_t level = 0; level < levelCount; level++) {
+      SCOPED_TRACE(std::string(name) + " " + levelName(level));
+      start(name, 7, 1, level);
+      float topSpeedLap = track->length() / 160.0f;
+      RaceRecord r = run(100.0f);
+      ASSERT_TRUE(r.allFinished);
+      first[level] = *std::min_element(r.finish + 1, r.finish + carCount);
+      EXPECT_GT(first[level], topSpeedLap);
+      EXPECT_LT(*std::max_element(r.finish + 1, r.finish + carCount), 2.5f * topSpeedLap);
+      TearDown();
+    }
+    EXPECT_GT(first[levelEasy], 1.3f * first[levelHard]) << name;
+  }
 }
 
 // Two abreast behind the start line with the player last; the countdown holds every car, keeps

@@ -111,6 +111,8 @@ with tempfile.TemporaryDirectory() as folder:
     end = np.nonzero(np.abs(sound) > 1e-3)[0][-1]
     thud = next(windows(sound[crash:crash + 2 * HOP]))[1]
     assert abs((end - crash) / RATE - 0.7) < 0.03 and 75 < thud < 95, ((end - crash) / RATE, thud)
+    fade = np.sqrt(np.mean(sound[end - RATE // 20:end] ** 2) / np.mean(sound[crash:crash + HOP] ** 2))
+    assert fade < 0.1, ("the crash does not die away", fade)
 
     # Round the square at 40, stood at each waypoint reached in turn by r: a ping each, then the lap.
     err, sound = play(folder, ["square.tck", "0"], [(["Up"] * 4, 4.0)] + [(["r"] + ["Up"] * 4, 4.0)] * 3)

@@ -5,12 +5,10 @@
 #include "trial/time_trial.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstdio>
 #include <ctime>
 #include <mutex>
 #include <string>
-#include <thread>
 
 #include "cars/player.h"
 #include "race/state.h"
@@ -47,25 +45,17 @@ static std::vector<float> recordSplits;   // the record's lap seconds at waypoin
 static std::vector<float> lapSplitTimes;  // this lap's, one for every waypoint
 static float placedAt = 0.0f;             // the lap time the ghost was last placed at
 
-static std::mutex saveLock;
-static std::condition_variable saveWanted;
-static LapRecord toSave;              // under saveLock: the record the saver writes next
-static bool savePending = false;      // under saveLock
-static bool saverStopping = false;    // under saveLock
-static std::thread* saver = nullptr;  // none when records cannot be kept
+static TWorker saver;     // writes the records; not started when they cannot be kept
+static LapRecord toSave;  // under saver.lock: the record the saver writes next
+static LapRecord saving;  // the saver's own copy, written without the lock
 
-static void saveRecords() {
-  std::unique_lock<std::mutex> hold(saveLock);
-  for (;;) {
-    saveWanted.wait(hold, [] { return savePending || saverStopping; });
-    if (!savePending) return;
-    LapRecord record = toSave;
-    savePending = false;
-    hold.unlock();
-    std::string message;
-    if (!writeRecord(recordFile, recordKey, record, &message)) std::fprintf(stderr, "%s\n", message.c_str());
-    hold.lock();
+static void saveRecord() {
+  {
+    std::lock_guard<std::mutex> hold(saver.lock);
+    saving = toSave;
   }
+  std::string message;
+  if (!writeRecord(recordFile, recordKey, saving, &message)) std::fprintf(stderr, "%s\n", message.c_str());
 }
 
 static const LapRecord* chosenLap(uint8_t choice) {
@@ -120,7 +110,6 @@ void openTimeTrial() {
   recordKept = false;
   newRecordTime = -1.0f;
   recordUnreadable = false;
-  saverStopping = false;
   recordFile.clear();
   kept = LapRecord{};
   makeGhostLap(&lap);
@@ -166,7 +155,7 @@ void openTimeTrial() {
   toSave.ghost.reserve(size_t(maxGhostSamples));
   toSave.splits.reserve(waypoints);
   toSave.date.reserve(dateRoom);
-  if (!recordFile.empty() && !recordUnreadable) saver = new std::thread(saveRecords);
+  if (!recordFile.empty() && !recordUnreadable) startWorker(&saver, saveRecord);
   startLap();
 }
 
@@ -175,7 +164,7 @@ void closeTimeTrial() {
   ghostPlaced = false;
   targetsKnown = false;
   friendKept = false;
-  stopWorker(&saver, &saveLock, &saveWanted, &saverStopping);
+  stopWorker(&saver);
 }
 
 void stepTimeTrial(float now) {
@@ -197,13 +186,12 @@ static void setRecord(const RaceEvent& event) {
   recordKept = true;
   recordLapTime = event.lapTime;
   newRecordTime = event.time;
-  if (saver == nullptr) return;
+  if (saver.job == nullptr) return;
   {
-    std::lock_guard<std::mutex> hold(saveLock);
+    std::lock_guard<std::mutex> hold(saver.lock);
     toSave = kept;
-    savePending = true;
   }
-  saveWanted.notify_one();
+  handWork(&saver);
 }
 
 // The lap time at the waypoint, and the gap to the record's lap there.
