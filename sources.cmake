@@ -6,9 +6,11 @@ set(ZARVANTO_TRACK_SOURCES
   track/track.cpp track/load.cpp track/load_message.cpp track/waypoint_hash.cpp track/segment_pairs.cpp
   track/triangle.cpp track/triangle_grid.cpp track/mesh.cpp track/triangulate.cpp track/queries.cpp)
 set(ZARVANTO_RECORDS_SOURCES records/record.cpp records/race_record.cpp)
-set(ZARVANTO_CORE_SOURCES
+set(ZARVANTO_DRIVE_SOURCES
   events/race_events.cpp race/state.cpp race/clock.cpp
-  cars/car.cpp cars/player.cpp cars/opponent.cpp rivals/rival.cpp camera/camera.cpp ghost/ghost.cpp
+  cars/car.cpp cars/player.cpp rivals/rival.cpp ghost/ghost.cpp targets/targets.cpp)
+set(ZARVANTO_CORE_SOURCES
+  cars/opponent.cpp camera/camera.cpp
   trial/time_trial.cpp contest/contest.cpp sound/waveforms.cpp sound/sound.cpp
   shell/race.cpp shell/loop.cpp shell/startup.cpp input/input.cpp chooser/chooser.cpp
   render/pixels.cpp render/text.cpp render/track_draw.cpp render/car_draw.cpp render/render.cpp)

@@ -45,7 +45,7 @@ void printHelp() {
       "  0-7             the car the camera follows\n"
       "  f               full screen\n"
       "  m               sound off / on\n"
-      "  g               the record lap's ghost: hide / show\n"
+      "  g               the ghost: the record's, the gold lap's, a friend's, none\n"
       "\n"
       "Gamepads, plugged in at any time (pulling one out pauses the race):\n"
       "  left stick      steer while the car moves\n"

@@ -25,6 +25,7 @@
 #include "shell/loop.h"
 #include "shell/race.h"
 #include "shell/startup.h"
+#include "targets/targets.h"
 #include "track/load_message.h"
 #include "track/track.h"
 
@@ -60,8 +61,7 @@ static TTrack* resultShape = nullptr;  // under shapeLoader.lock: the track read
 static int32_t resultIndex = -1;       // under shapeLoader.lock: the entry it is for; -1 when none waits
 static std::string resultPath;         // under shapeLoader.lock: its file, which the list shown again may have moved
 static int8_t resultLoad = loadOk;     // under shapeLoader.lock
-static bool resultRecordKept = false;  // under shapeLoader.lock
-static float resultRecordTime = 0.0f;  // under shapeLoader.lock: seconds
+static ChooserEntry resultTimes;       // under shapeLoader.lock: the record, targets and friend's lap found
 static int32_t shapeAwaited = -1;      // the entry whose shape the frame loop waits for; -1: none
 static bool pollArmed = false;         // a timer will look for the result
 
@@ -134,20 +134,6 @@ void listTracks(const std::string& folder, std::vector<ChooserEntry>* entries) {
   });
 }
 
-std::string shippedTracksFolder() {
-  char program[PATH_MAX];
-  ssize_t length = readlink("/proc/self/exe", program, sizeof program - 1);
-  if (length > 0) {
-    std::string path(program, size_t(length));
-    std::string installed = path.substr(0, path.rfind('/')) + "/../share/games/zarvanto/tracks";
-    char folder[PATH_MAX];
-    struct stat status;
-    if (realpath(installed.c_str(), folder) != nullptr && stat(folder, &status) == 0 && S_ISDIR(status.st_mode))
-      return folder;
-  }
-  return ZARVANTO_SOURCE_TRACKS;
-}
-
 static void loadShape() {
   std::unique_lock<std::mutex> hold(shapeLoader.lock);
   if (requestIndex < 0) return;
@@ -158,11 +144,20 @@ static void loadShape() {
   // Read and judged without the mesh, which would draw on the game's generator.
   TTrack* shape = new TTrack();
   int8_t result = shape->load(path.c_str(), nullptr, false);
-  LapRecord record;
-  bool kept = false;
+  ChooserEntry times;
   if (result == loadOk) {
     std::string key = trackKey(*shape), message;
-    kept = readRecord(recordPath(recordsFolder(), key), key, &record, &message) == recordRead;
+    LapRecord record;
+    times.recordKept = readRecord(recordPath(recordsFolder(), key), key, &record, &message) == recordRead;
+    times.recordLapTime = record.lapTime;
+    times.medal = times.recordKept ? record.medal : uint8_t(medalNone);
+    times.targetsKnown = readRecord(targetsPath(recordsFolder(), key), key, &record, &message) == recordRead;
+    times.goldTime = record.lapTime;
+    // A record kept before medals were has the medal its time wins.
+    if (times.recordKept && times.targetsKnown)
+      times.medal = std::max(times.medal, medalWon(times.recordLapTime, targetsFromGold(times.goldTime)));
+    times.friendKept = bestFriendRecord(key, &record);
+    times.friendLapTime = record.lapTime;
   } else {
     delete shape;
     shape = nullptr;
@@ -173,8 +168,7 @@ static void loadShape() {
   resultIndex = index;
   resultPath = path;
   resultLoad = result;
-  resultRecordKept = kept;
-  resultRecordTime = kept ? record.lapTime : 0.0f;
+  resultTimes = times;
 }
 
 static void takeShape(int);
@@ -202,8 +196,13 @@ static void takeShape(int) {
     entry.message = resultLoad == loadOk ? "" : oneLine(loadFailureMessage(resultLoad, false));
     entry.length = resultShape != nullptr ? resultShape->length() : 0.0f;
     entry.waypoints = resultShape != nullptr ? resultShape->waypointCount : 0;
-    entry.recordKept = resultRecordKept;
-    entry.recordLapTime = resultRecordTime;
+    entry.recordKept = resultTimes.recordKept;
+    entry.recordLapTime = resultTimes.recordLapTime;
+    entry.medal = resultTimes.medal;
+    entry.targetsKnown = resultTimes.targetsKnown;
+    entry.goldTime = resultTimes.goldTime;
+    entry.friendKept = resultTimes.friendKept;
+    entry.friendLapTime = resultTimes.friendLapTime;
     if (resultIndex == chooserSelected) {
       delete chooserShape;
       chooserShape = resultShape;

@@ -30,6 +30,11 @@ struct ChooserEntry {
   int32_t waypoints = 0;       // once judged
   bool recordKept = false;     // a record lap of this track is kept
   float recordLapTime = 0.0f;  // seconds
+  uint8_t medal = 0;           // the best medal the record won, medalNone to medalGold
+  bool targetsKnown = false;   // the gold lap was driven on it and kept
+  float goldTime = 0.0f;       // seconds of the gold lap
+  bool friendKept = false;     // a friend's lap of it was added
+  float friendLapTime = 0.0f;  // seconds of the fastest
 };
 
 extern bool choosing;                             // the chooser is shown, not a race
@@ -49,9 +54,6 @@ extern const TTrack* chooserShape;                // the selected track read who
 // is left out; one that can't be read, is too large or is no track file is listed with why. A
 // folder that can't be listed adds nothing.
 void listTracks(const std::string& folder, std::vector<ChooserEntry>* entries);
-// The shipped tracks: beside an installed game its share/games/zarvanto/tracks, else the tracks
-// of the source it was built from.
-std::string shippedTracksFolder();
 
 // Lists both folders, takes the last track and opponents kept in the settings, and shows the chooser.
 void openChooser();

@@ -29,7 +29,7 @@ enum TAction : uint8_t {
                                          // for each digit key n (cars beyond the last are ignored)
   actionNextCar = actionFollowCar + 10,  // the car after the followed one, and the one before
   actionPreviousCar,
-  actionGhost,  // the record's ghost shown or hidden
+  actionGhost,  // the next ghost: the record's, the gold lap's, a friend's, none
   actionMute,   // the sound off or on
 };
 

@@ -9,6 +9,7 @@
 #include "cars/player.h"
 #include "contest/contest.h"
 #include "pads/gamepad.h"
+#include "race/clock.h"
 #include "race/state.h"
 #include "shell/loop.h"
 #include "shell/startup.h"
@@ -137,7 +138,7 @@ void applyAction(TAction action) {
     case actionPreviousCamera: camera->setMode(uint8_t((camera->mode + cameraModes - 1) % cameraModes)); break;
     case actionNextCar: camera->setCar(cars[(followedCar() + 1) % carCount]); break;
     case actionPreviousCar: camera->setCar(cars[(followedCar() + carCount - 1) % carCount]); break;
-    case actionGhost: ghostShown = !ghostShown; break;
+    case actionGhost: cycleGhost(gameClock()); break;
     case actionMute: toggleMute(); break;
     case actionNone: break;
     default:

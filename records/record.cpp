@@ -1,6 +1,7 @@
 // Record files: the track key, where they are kept, and their text read, written and replaced.
 #include "records/record.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -22,6 +24,11 @@ namespace {
 
 const char header[] = "#Zarvanto record ";  // then the format's number
 constexpr size_t minSampleBytes = 10;       // "0 0 0 0 0" and its line feed
+constexpr size_t minSplitBytes = 2;         // "1" and its line feed
+constexpr long maxRecordSplits = 4000000;   // waypoint times; 8 MiB holds no more
+constexpr size_t keyLength = 64;            // hex digits of a track key
+constexpr float splitReach = 8.0f;          // units from a waypoint where a car has reached it
+const char* const medalNames[] = {"none", "bronze", "silver", "gold"};
 
 // The lines of a record's text, each ended by a line feed; a last line without one is cut short.
 struct TRecordLines {
@@ -110,7 +117,20 @@ bool readAll(int descriptor, std::string* text) {
   return true;
 }
 
+// A track key as trackKey writes it: it names files, so nothing else may stand there.
+bool isTrackKey(std::string_view text) {
+  return text.size() == keyLength && text.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+}
+
+// A count from 0 to limit, and nothing after it.
+bool readCount(std::string_view text, long limit, long* count) {
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), *count);
+  return error == std::errc() && end == text.data() + text.size() && *count >= 0 && *count <= limit;
+}
+
 }  // namespace
+
+const char* medalName(uint8_t medal) { return medal <= medalGold ? medalNames[medal] : medalNames[medalNone]; }
 
 bool makeFolders(const std::string& folder) {
   size_t slash = 0;
@@ -159,6 +179,20 @@ std::string playerTracksFolder() {
   return folder.empty() ? "" : folder + "/tracks";
 }
 
+std::string shippedTracksFolder() {
+  char program[PATH_MAX];
+  ssize_t length = readlink("/proc/self/exe", program, sizeof program - 1);
+  if (length > 0) {
+    std::string path(program, size_t(length));
+    std::string installed = path.substr(0, path.rfind('/')) + "/../share/games/zarvanto/tracks";
+    char folder[PATH_MAX];
+    struct stat status;
+    if (realpath(installed.c_str(), folder) != nullptr && stat(folder, &status) == 0 && S_ISDIR(status.st_mode))
+      return folder;
+  }
+  return ZARVANTO_SOURCE_TRACKS;
+}
+
 std::string recordsFolder() {
   std::string folder = playerDataFolder();
   return folder.empty() ? "" : folder + "/records";
@@ -166,6 +200,87 @@ std::string recordsFolder() {
 
 std::string recordPath(const std::string& folder, const std::string& key) {
   return folder.empty() ? "" : folder + "/" + key + recordExtension;
+}
+
+std::string targetsPath(const std::string& folder, const std::string& key) {
+  return folder.empty() ? "" : folder + "/" + key + targetsExtension;
+}
+
+std::string friendsFolder() {
+  std::string folder = playerDataFolder();
+  return folder.empty() ? "" : folder + "/friends";
+}
+
+std::string friendRecordPath(const std::string& folder, const std::string& key, const std::string& text) {
+  return folder + "/" + key + "-" + sha256Hex(text).substr(0, friendDigestLength) + recordExtension;
+}
+
+std::vector<std::string> friendRecordFiles(const std::string& folder, const std::string& key) {
+  std::vector<std::string> paths;
+  DIR* listing = opendir(folder.c_str());
+  if (listing == nullptr) return paths;
+  const size_t nameLength = keyLength + 1 + friendDigestLength + std::strlen(recordExtension);
+  while (const dirent* entry = readdir(listing)) {
+    std::string_view name = entry->d_name;
+    if (name.size() == nameLength && isTrackKey(name.substr(0, keyLength)) && name[keyLength] == '-' &&
+        (key.empty() || name.substr(0, keyLength) == key) &&
+        name.substr(nameLength - std::strlen(recordExtension)) == recordExtension)
+      paths.push_back(folder + "/" + std::string(name));
+  }
+  closedir(listing);
+  std::sort(paths.begin(), paths.end());
+  return paths;
+}
+
+bool bestFriendRecord(const std::string& key, LapRecord* record) {
+  bool found = false;
+  for (const std::string& path : friendRecordFiles(friendsFolder(), key)) {
+    LapRecord read;
+    std::string message;
+    if (readRecord(path, key, &read, &message) != recordRead || (found && !(read.lapTime < record->lapTime))) continue;
+    *record = std::move(read);
+    found = true;
+  }
+  return found;
+}
+
+// The first moment, between two samples, that the straight line between them comes within reach
+// of the waypoint, as the player's car counts it.
+static bool reachedBetween(const GhostSample& a, const GhostSample& b, Vec3 waypoint, float* time) {
+  double dx = double(b.position.x) - a.position.x, dy = double(b.position.y) - a.position.y,
+         dz = double(b.position.z) - a.position.z;
+  double ex = double(a.position.x) - waypoint.x, ey = double(a.position.y) - waypoint.y,
+         ez = double(a.position.z) - waypoint.z;
+  double reach = double(splitReach);
+  double qa = dx * dx + dy * dy + dz * dz, qb = 2.0 * (dx * ex + dy * ey + dz * ez),
+         qc = ex * ex + ey * ey + ez * ez - reach * reach;
+  double f = 0.0;
+  if (qc > 0.0) {
+    double discriminant = qb * qb - 4.0 * qa * qc;
+    if (qa == 0.0 || discriminant < 0.0) return false;
+    f = (-qb - std::sqrt(discriminant)) / (2.0 * qa);
+    if (f < 0.0 || f > 1.0) return false;
+  }
+  *time = float(a.lapTime + f * (double(b.lapTime) - a.lapTime));
+  return true;
+}
+
+void lapSplits(const TTrack& track, const LapRecord& record, std::vector<float>* splits) {
+  splits->clear();
+  if (record.splits.size() == size_t(track.waypointCount) && record.track == trackKey(track)) {
+    *splits = record.splits;
+    return;
+  }
+  const std::vector<GhostSample>& ghost = record.ghost;
+  int32_t next = 1;
+  for (size_t i = 1; i < ghost.size() && next <= track.waypointCount; i++) {
+    float time;
+    // A sample pair may pass more than one waypoint when they stand close.
+    while (next <= track.waypointCount && reachedBetween(ghost[i - 1], ghost[i], track.waypoints[next], &time)) {
+      splits->push_back(splits->empty() ? time : std::max(time, splits->back()));
+      next++;
+    }
+  }
 }
 
 RecordRead parseRecord(const char* text, size_t size, const std::string& key, LapRecord* record, std::string* why) {
@@ -190,12 +305,13 @@ RecordRead parseRecord(const char* text, size_t size, const std::string& key, La
     return recordRefused;
   };
   if (!lines.next(&line)) return damaged("cut short");
-  if (!field(line, "track", &value)) return damaged("no track key");
-  if (value != key) {
+  if (!field(line, "track", &value) || !isTrackKey(value)) return damaged("no track key");
+  if (!key.empty() && value != key) {
     *why = "not a record of this track";
     return recordRefused;
   }
   LapRecord read;
+  read.track.assign(value);
   long samples = 0;
   if (!lines.next(&line)) return damaged("cut short");
   if (!textField(line, "title", size_t(maxTitleLength), &read.title))
@@ -209,10 +325,29 @@ RecordRead parseRecord(const char* text, size_t size, const std::string& key, La
   if (!lines.next(&line)) return damaged("cut short");
   if (!textField(line, "version", maxRecordLabelLength, &read.version))
     return damaged("no game version of at most " + std::to_string(maxRecordLabelLength) + " characters");
+  if (format >= 2) {
+    if (!lines.next(&line)) return damaged("cut short");
+    uint8_t medal = medalNone;
+    bool named = field(line, "medal", &value);
+    while (named && medal <= medalGold && value != medalNames[medal]) medal++;
+    if (!named || medal > medalGold) return damaged("no medal: none, bronze, silver or gold");
+    read.medal = medal;
+    long splits = 0;
+    if (!lines.next(&line)) return damaged("cut short");
+    if (!field(line, "splits", &value) || !readCount(value, maxRecordSplits, &splits))
+      return damaged("the count of waypoint times is not one from 0 to " + std::to_string(maxRecordSplits));
+    read.splits.reserve(std::min(size_t(splits), size_t(lines.end - lines.at) / minSplitBytes));
+    for (long i = 0; i < splits; i++) {
+      float time;
+      if (!lines.next(&line)) return damaged("cut short");
+      if (!readTime(line, &time) || (i > 0 && !(time > read.splits.back())))
+        return damaged("not a waypoint time after the one before");
+      read.splits.push_back(time);
+    }
+  }
   if (!lines.next(&line)) return damaged("cut short");
   if (!field(line, "samples", &value)) return damaged("no count of ghost samples");
-  auto [end, countError] = std::from_chars(value.data(), value.data() + value.size(), samples);
-  if (countError != std::errc() || end != value.data() + value.size() || samples < 0 || samples > maxRecordSamples)
+  if (!readCount(value, maxRecordSamples, &samples))
     return damaged("the count of ghost samples is not one from 0 to " + std::to_string(maxRecordSamples));
   // No more than the bytes left can hold, so a count alone makes nothing large.
   read.ghost.reserve(std::min(size_t(samples), size_t(lines.end - lines.at) / minSampleBytes));
@@ -232,8 +367,15 @@ RecordRead parseRecord(const char* text, size_t size, const std::string& key, La
 }
 
 RecordRead readRecord(const std::string& path, const std::string& key, LapRecord* record, std::string* message) {
+  std::string why;
+  RecordRead read = readRecordFile(path, key, record, &why);
+  if (read == recordRefused) *message = path + ": " + why + ", left as it is";
+  return read;
+}
+
+RecordRead readRecordFile(const std::string& path, const std::string& key, LapRecord* record, std::string* reason) {
   auto refuse = [&](const std::string& why) {
-    *message = path + ": " + why + ", left as it is";
+    *reason = why;
     return recordRefused;
   };
   // Not blocking, so a pipe put in a record's place is refused rather than waited on.
@@ -261,8 +403,10 @@ RecordRead readRecord(const std::string& path, const std::string& key, LapRecord
 std::string formatRecord(const std::string& key, const LapRecord& record) {
   std::string text = header + std::to_string(recordFormat) + "\ntrack " + key + "\ntitle " + record.title + "\nlap ";
   appendFloat(&text, record.lapTime, '\n');
-  text +=
-      "date " + record.date + "\nversion " + record.version + "\nsamples " + std::to_string(record.ghost.size()) + "\n";
+  text += "date " + record.date + "\nversion " + record.version + "\nmedal " + medalName(record.medal) + "\nsplits " +
+          std::to_string(record.splits.size()) + "\n";
+  for (float split : record.splits) appendFloat(&text, split, '\n');
+  text += "samples " + std::to_string(record.ghost.size()) + "\n";
   for (const GhostSample& sample : record.ghost) {
     appendFloat(&text, sample.lapTime, ' ');
     appendFloat(&text, sample.position.x, ' ');

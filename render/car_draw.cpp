@@ -79,7 +79,7 @@ void TCar::draw() {
 }
 
 void drawGhost() {
-  if (!ghostShown || !ghostPlaced) return;
+  if (ghostChoice == ghostHidden || !ghostPlaced) return;
   // See-through and drawn last, over the cars and the track but hiding neither.
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);

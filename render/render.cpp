@@ -27,6 +27,9 @@
 
 constexpr float messageDuration = 1.5f;    // seconds a waypoint or lap message stays up
 constexpr float newRecordDuration = 5.0f;  // seconds a new record stays lit up
+constexpr float splitDuration = 2.0f;      // seconds a waypoint's gap to the record stays up
+constexpr float medalDuration = 4.0f;      // seconds a medal just won is announced
+constexpr float ghostNameDuration = 2.0f;  // seconds the ghost's name stays up after g
 constexpr double overlayNearPlane = 0.5;   // units; nearer than the overlay plane at 1, so it is not clipped
 
 static void* const smallFont = GLUT_BITMAP_HELVETICA_10;
@@ -35,6 +38,8 @@ static void* const largeFont = GLUT_BITMAP_HELVETICA_18;
 static const GLfloat overlayText[3] = {0.8f, 0.4f, 0.8f};
 static const GLfloat newRecordText[3] = {1.0f, 0.9f, 0.2f};  // also the chooser's selection
 static const GLfloat refusedText[3] = {1.0f, 0.35f, 0.25f};  // a track the game refuses
+static const GLfloat aheadText[3] = {0.2f, 0.9f, 0.3f};      // a split ahead of the record
+static const GLfloat behindText[3] = {1.0f, 0.25f, 0.2f};    // a split behind it
 
 void drawTime(float seconds) {
   char text[16];
@@ -100,12 +105,45 @@ static void drawHelp(float a) {
       {"p, Start - pause", 0.0f, -0.15f},
       {"m - sound off / on", 0.0f, -0.20f},
       {"r, Y - back to the road", 0.0f, -0.25f},
-      {"g - ghost on / off", 0.0f, -0.30f},
+      {"g - the next ghost", 0.0f, -0.30f},
   };
   glColor3fv(overlayText);
   for (const Line& line : lines) {
     glRasterPos2f(line.x, line.y);
     drawString(line.text, smallFont);
+  }
+}
+
+// Under the lap lines: the next target to beat, the gap to the record at the last waypoint, a medal
+// just won and the ghost just chosen.
+static void drawAims(float now) {
+  char time[24], line[64];
+  float target;
+  uint8_t next = targetsKnown ? nextMedal(medalHeld, lapTargets, &target) : uint8_t(medalNone);
+  if (next != medalNone) {
+    formatRaceTime(target, time);
+    std::snprintf(line, sizeof line, "to beat: %s %s", medalName(next), time);
+    glRasterPos2f(0.0f, 0.11f);
+    drawString(line, smallFont);
+  }
+  if (splitTime >= 0.0f && now - splitTime < splitDuration) {
+    // The sign as shown picks the colour: green ahead, red behind or level.
+    std::snprintf(line, sizeof line, "%+.2f", double(splitGap));
+    glColor3fv(line[0] == '-' ? aheadText : behindText);
+    glRasterPos2f(0.0f, 0.07f);
+    drawString(line, largeFont);
+  }
+  if (medalWonTime >= 0.0f && now - medalWonTime < medalDuration) {
+    std::snprintf(line, sizeof line, "%s medal!", medalName(medalHeld));
+    glColor3fv(newRecordText);
+    glRasterPos2f(0.0f, -0.08f);
+    drawString(line, largeFont);
+  }
+  if (ghostChoiceTime >= 0.0f && now - ghostChoiceTime < ghostNameDuration) {
+    std::snprintf(line, sizeof line, "ghost: %s", ghostChoiceName(ghostChoice));
+    glColor3fv(overlayText);
+    glRasterPos2f(0.0f, -0.14f);
+    drawString(line, smallFont);
   }
 }
 
@@ -143,19 +181,32 @@ static void drawHeadUp(float a) {
   glRasterPos2f(0.0f, 0.24f);
   drawString("last lap: ", smallFont);
   drawTime(lastLapTime);
-  // The best lap ever driven on this track, kept between games; where none is kept, no line.
+  // The best lap ever driven on this track, kept between games, and a friend's best beside it;
+  // where neither is kept, no line.
+  float now = gameClock();
+  char time[24], line[64];
   if (recordKept) {
-    bool fresh = newRecordTime >= 0.0f && gameClock() - newRecordTime < newRecordDuration;
+    bool fresh = newRecordTime >= 0.0f && now - newRecordTime < newRecordDuration;
     glColor3fv(fresh ? newRecordText : overlayText);
     glRasterPos2f(0.0f, 0.20f);
     drawString(fresh ? "new record: " : "record: ", smallFont);
-    drawTime(recordLapTime);
+    formatRaceTime(recordLapTime, time);
+    drawString(time, smallFont);
+  }
+  if (friendKept) {
+    formatRaceTime(friendLapTime, time);
+    std::snprintf(line, sizeof line, "%sfriend: %s", recordKept ? "   " : "", time);
+    glColor3fv(overlayText);
+    if (!recordKept) glRasterPos2f(0.0f, 0.20f);
+    drawString(line, smallFont);
   }
 
-  if (gameClock() - messageTime < messageDuration) {
+  glColor3fv(overlayText);
+  if (now - messageTime < messageDuration) {
     glRasterPos2f(0.0f, 0.15f);
     drawString(messageText, largeFont);
   }
+  drawAims(now);
 }
 
 constexpr float goShown = 1.0f;  // seconds "go" stays up after the start
@@ -343,9 +394,29 @@ static void drawChooserDetails() {
   }
   std::snprintf(line, sizeof line, "%.0f units round, %d waypoints", double(entry.length), int(entry.waypoints));
   drawLine(line, 0.02f, 0.17f, smallFont);
-  if (!entry.recordKept) return;
-  drawLine("record: ", 0.02f, 0.13f, smallFont);
-  drawTime(entry.recordLapTime);
+  // The record with its medal, the targets, and a friend's best, each where it is known.
+  char times[3][24];
+  float y = 0.13f;
+  if (entry.recordKept) {
+    formatRaceTime(entry.recordLapTime, times[0]);
+    std::snprintf(line, sizeof line, "record: %s%s%s", times[0], entry.medal == medalNone ? "" : ", ",
+                  entry.medal == medalNone ? "" : medalName(entry.medal));
+    drawLine(line, 0.02f, y, smallFont);
+    y -= 0.04f;
+  }
+  if (entry.friendKept) {
+    formatRaceTime(entry.friendLapTime, times[0]);
+    std::snprintf(line, sizeof line, "friend: %s", times[0]);
+    drawLine(line, 0.02f, y, smallFont);
+    y -= 0.04f;
+  }
+  if (!entry.targetsKnown) return;
+  LapTargets targets = targetsFromGold(entry.goldTime);
+  formatRaceTime(targets.gold, times[0]);
+  formatRaceTime(targets.silver, times[1]);
+  formatRaceTime(targets.bronze, times[2]);
+  std::snprintf(line, sizeof line, "gold %s, silver %s, bronze %s", times[0], times[1], times[2]);
+  drawLine(line, 0.02f, y, smallFont);
 }
 
 static void drawChooser() {

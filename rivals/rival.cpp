@@ -56,7 +56,7 @@ static float maxTurnRate() {
   return pointerTurnRate(250);
 }
 
-static int32_t nextLeg(int32_t leg) { return leg == track->waypointCount ? 1 : leg + 1; }
+static int32_t nextLeg(const TTrack* road, int32_t leg) { return leg == road->waypointCount ? 1 : leg + 1; }
 
 struct TLeg {
   Vec3 start;    // the waypoint the leg leaves
@@ -64,25 +64,29 @@ struct TLeg {
   float length;  // plan units
 };
 
-static TLeg legOf(int32_t leg) {
-  Vec3 a = track->waypoints[leg - 1], b = track->waypoints[leg];
+static TLeg legOf(const TTrack* road, int32_t leg) {
+  Vec3 a = road->waypoints[leg - 1], b = road->waypoints[leg];
   float dx = b.x - a.x, dz = b.z - a.z;
   float length = std::sqrt(dx * dx + dz * dz);
   return TLeg{a, dx / length, dz / length, length};
 }
 
-float alongLeg(const TCar& car) {
-  TLeg leg = legOf(car.waypointIndex);
+static float alongOn(const TTrack* road, const TCar& car) {
+  TLeg leg = legOf(road, car.waypointIndex);
   float along = (car.position.x - leg.start.x) * leg.dx + (car.position.z - leg.start.z) * leg.dz;
   if (along > leg.length) along = leg.length;
   if (along < 0.0f && car.waypointIndex != 1) along = 0.0f;
   return along;
 }
 
-float besideLeg(const TCar& car) {
-  TLeg leg = legOf(car.waypointIndex);
+static float besideOn(const TTrack* road, const TCar& car) {
+  TLeg leg = legOf(road, car.waypointIndex);
   return (car.position.x - leg.start.x) * -leg.dz + (car.position.z - leg.start.z) * leg.dx;
 }
+
+float alongLeg(const TCar& car) { return alongOn(track, car); }
+
+float besideLeg(const TCar& car) { return besideOn(track, car); }
 
 // Where a car is on the road: the leg it stands on, how far along it and how far right of its
 // centre line. A car on the grid counts from the legs behind the start line it stands on.
@@ -92,11 +96,11 @@ struct TRoadPlace {
   float beside;  // plan units right of its centre line
 };
 
-static TRoadPlace roadPlace(const TCar& car) {
-  TRoadPlace place{car.waypointIndex, alongLeg(car), besideLeg(car)};
-  for (int32_t n = 0; place.along < 0.0f && n < track->waypointCount; n++) {
-    place.leg = place.leg == 1 ? track->waypointCount : place.leg - 1;
-    TLeg leg = legOf(place.leg);
+static TRoadPlace roadPlace(const TTrack* road, const TCar& car) {
+  TRoadPlace place{car.waypointIndex, alongOn(road, car), besideOn(road, car)};
+  for (int32_t n = 0; place.along < 0.0f && n < road->waypointCount; n++) {
+    place.leg = place.leg == 1 ? road->waypointCount : place.leg - 1;
+    TLeg leg = legOf(road, place.leg);
     place.along += leg.length;
     place.beside = (car.position.x - leg.start.x) * -leg.dz + (car.position.z - leg.start.z) * leg.dx;
   }
@@ -105,14 +109,15 @@ static TRoadPlace roadPlace(const TCar& car) {
 
 // Plan units along the road from one place forwards to another, looked for up to limit; below 0
 // for a place up to a leg behind; beyond limit when it is farther.
-static float roadGap(const TRoadPlace& from, const TRoadPlace& to, float limit) {
+static float roadGap(const TTrack* road, const TRoadPlace& from, const TRoadPlace& to, float limit) {
   if (to.leg == from.leg) return to.along - from.along;
-  int32_t before = from.leg == 1 ? track->waypointCount : from.leg - 1;
-  if (to.leg == before) return to.along - legOf(before).length - from.along;
-  float gap = legOf(from.leg).length - from.along;
-  for (int32_t leg = nextLeg(from.leg), n = 0; gap <= limit && n < track->waypointCount; leg = nextLeg(leg), n++) {
+  int32_t before = from.leg == 1 ? road->waypointCount : from.leg - 1;
+  if (to.leg == before) return to.along - legOf(road, before).length - from.along;
+  float gap = legOf(road, from.leg).length - from.along;
+  for (int32_t leg = nextLeg(road, from.leg), n = 0; gap <= limit && n < road->waypointCount;
+       leg = nextLeg(road, leg), n++) {
     if (leg == to.leg) return gap + to.along;
-    gap += legOf(leg).length;
+    gap += legOf(road, leg).length;
   }
   return limit + 1.0f;
 }
@@ -129,26 +134,31 @@ static float ladderFloor(float limit) {
   return s;
 }
 
-static TTriangle* triangleUnder(TTriangle* cached, Vec3 p) {
+static TTriangle* triangleUnder(const TTrack* road, TTriangle* cached, Vec3 p) {
   if (cached != nullptr && cached->contains(p.x, p.y, p.z)) return cached;
-  return track->findTriangle(p.x, p.y, p.z);
+  return road->findTriangle(p.x, p.y, p.z);
 }
 
-TRival::TRival(float red, float green, float blue, uint8_t rivalLevel) : TCar(red, green, blue) {
+TRival::TRival(float red, float green, float blue, uint8_t rivalLevel, const TTrack* drivenRoad, TCar* const* others,
+               int32_t otherCount)
+    : TCar(red, green, blue) {
   level = rivalLevel < levelCount ? rivalLevel : uint8_t(levelMedium);
+  road = drivenRoad;
+  field = others;
+  fieldCount = otherCount;
   turnRate = 0.0f;
   triangle = nullptr;
   lane = 0.0f;
   stepWait = 0.0f;
   waypointIndex = 1;
   float yaw, climb;
-  directionAngles(track->waypoints[0], track->waypoints[1], &yaw, &climb);
-  standAt(track->waypoints[0], yaw);
+  directionAngles(road->waypoints[0], road->waypoints[1], &yaw, &climb);
+  standAt(road->waypoints[0], yaw);
 }
 
 void TRival::standAt(Vec3 place, float yaw) {
   position = place;
-  triangle = track->findTriangle(place.x, place.y, place.z);
+  triangle = road->findTriangle(place.x, place.y, place.z);
   position.y = triangle->heightAt(place.x, place.y, place.z);
   turnRate = 0.0f;
   setMotion(0.0f, yaw, triangle->slopeAngle);
@@ -164,10 +174,11 @@ void TRival::dropSpeed() {
 // The one step of driving: aim, speed, move, stand on the mesh, count the waypoint.
 static void drive(TRival* car, float dt) {
   const TStyle& style = styles[car->level];
+  const TTrack* road = car->road;
   float maxTurn = maxTurnRate();
-  TLeg leg = legOf(car->waypointIndex);
-  float along = alongLeg(*car);
-  float beside = besideLeg(*car);
+  TLeg leg = legOf(road, car->waypointIndex);
+  float along = alongOn(road, *car);
+  float beside = besideOn(road, *car);
 
   float speedLimit = style.topSpeed;
   // The speed for the bends ahead: a bend of angle a spread over its legs takes a turn rate of
@@ -179,13 +190,13 @@ static void drive(TRival* car, float dt) {
   TLeg in = leg;
   float toBend = leg.length - along;
   if (along < 0.5f * leg.length) {
-    bendLeg = car->waypointIndex == 1 ? track->waypointCount : car->waypointIndex - 1;
-    in = legOf(bendLeg);
+    bendLeg = car->waypointIndex == 1 ? road->waypointCount : car->waypointIndex - 1;
+    in = legOf(road, bendLeg);
     toBend = 0.0f;
   }
-  for (int32_t n = 0; toBend < scan && n < track->waypointCount; n++) {
-    int32_t outLeg = nextLeg(bendLeg);
-    TLeg out = legOf(outLeg);
+  for (int32_t n = 0; toBend < scan && n < road->waypointCount; n++) {
+    int32_t outLeg = nextLeg(road, bendLeg);
+    TLeg out = legOf(road, outLeg);
     float angle = bendAfter(in, out);
     if (angle > 1e-4f) {
       float bendSpeed = style.grip * maxTurn * 0.5f * (in.length + out.length) / angle;
@@ -202,13 +213,13 @@ static void drive(TRival* car, float dt) {
   float wantedSpeed = speedLimit;
   float see = seeBase + seeTime * car->speed;
   // Cars are watched along the road, so one parked round a bend is seen as soon as one on a straight.
-  TRoadPlace here = roadPlace(*car);
+  TRoadPlace here = roadPlace(road, *car);
   float laneAtLeast = -laneLimit, laneAtMost = laneLimit;
-  for (int32_t i = 0; i < carCount; i++) {
-    const TCar* other = cars[i];
+  for (int32_t i = 0; i < car->fieldCount; i++) {
+    const TCar* other = car->field[i];
     if (other == car) continue;
-    TRoadPlace there = roadPlace(*other);
-    float ahead = roadGap(here, there, see);
+    TRoadPlace there = roadPlace(road, *other);
+    float ahead = roadGap(road, here, there, see);
     float itsSide = there.beside;
     // Watched a little wider than it passes, so a car being passed stays watched until it is behind.
     if (ahead <= -carLength || ahead > see || std::fabs(itsSide - here.beside) > carClearance + watchMargin) continue;
@@ -247,15 +258,15 @@ static void drive(TRival* car, float dt) {
   float reach = along + aheadBase + style.aheadTime * car->speed;
   int32_t aimLeg = car->waypointIndex;
   TLeg aim = leg;
-  for (int32_t n = 0; reach > aim.length && n < track->waypointCount; n++) {
+  for (int32_t n = 0; reach > aim.length && n < road->waypointCount; n++) {
     reach -= aim.length;
-    aimLeg = nextLeg(aimLeg);
-    aim = legOf(aimLeg);
+    aimLeg = nextLeg(road, aimLeg);
+    aim = legOf(road, aimLeg);
   }
   // Still on the grid behind the start line: the aim follows the legs that lead to it.
-  for (int32_t n = 0; reach < 0.0f && n < track->waypointCount; n++) {
-    aimLeg = aimLeg == 1 ? track->waypointCount : aimLeg - 1;
-    aim = legOf(aimLeg);
+  for (int32_t n = 0; reach < 0.0f && n < road->waypointCount; n++) {
+    aimLeg = aimLeg == 1 ? road->waypointCount : aimLeg - 1;
+    aim = legOf(road, aimLeg);
     reach += aim.length;
   }
   float targetX = aim.start.x + aim.dx * reach - aim.dz * car->lane;
@@ -289,14 +300,14 @@ static void drive(TRival* car, float dt) {
   car->updateVelocity();
   car->position.x += dt * car->velocity.x;
   car->position.z += dt * car->velocity.z;
-  car->triangle = triangleUnder(car->triangle, car->position);
+  car->triangle = triangleUnder(road, car->triangle, car->position);
   car->position.y = car->triangle->heightAt(car->position.x, car->position.y, car->position.z);
   car->pitch = car->triangle->slopeAngle;
   car->updateVelocity();
 
-  if (distance(car->position, track->waypoints[car->waypointIndex]) > waypointReachDistance) return;
+  if (distance(car->position, road->waypoints[car->waypointIndex]) > waypointReachDistance) return;
   car->waypointIndex++;
-  if (car->waypointIndex > track->waypointCount) car->waypointIndex = 1;
+  if (car->waypointIndex > road->waypointCount) car->waypointIndex = 1;
 }
 
 void TRival::update(float dt) {
@@ -307,7 +318,7 @@ void TRival::update(float dt) {
 
 void TRival::applyOrientation() {
   glRotatef(rotationDegrees(heading), 0.0f, 1.0f, 0.0f);
-  triangle = triangleUnder(triangle, position);
+  triangle = triangleUnder(road, triangle, position);
   // Tilted with the road as the player's car is.
   float across = wrapAngle(triangle->slopeDirection - heading, headingBase);
   glRotatef(rotationDegrees(pitch), float(std::cos(double(across))), 0.0f, float(-std::sin(double(across))));

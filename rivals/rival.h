@@ -7,6 +7,7 @@
 
 #include "cars/car.h"
 
+class TTrack;
 class TTriangle;
 
 enum TLevel : uint8_t { levelEasy, levelMedium, levelHard };
@@ -22,9 +23,12 @@ class TRival : public TCar {
   TTriangle* triangle;  // the triangle under the car at the last look-up; not owned
   float lane;           // units right of the centre line it drives on now
   float stepWait;       // seconds before it changes speed again
+  const TTrack* road;   // the track it drives; not owned
+  TCar* const* field;   // the cars it watches and goes round, itself among them or not; not owned
+  int32_t fieldCount;   // cars in field
 
-  // On waypoint 0, standing, facing waypoint 1, as the player starts.
-  TRival(float red, float green, float blue, uint8_t level);
+  // On waypoint 0 of the road, standing, facing waypoint 1, as the player starts.
+  TRival(float red, float green, float blue, uint8_t level, const TTrack* road, TCar* const* field, int32_t fieldCount);
 
   void update(float dt) override;
   void applyOrientation() override;

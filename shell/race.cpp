@@ -22,7 +22,7 @@ void createRace() {
   for (int32_t i = 1; i < carCount; i++) {
     float red = float(i & 1), green = float((i >> 1) & 1), blue = float((i >> 2) & 1);
     if (raceLaps > 0)
-      cars[i] = new TRival(red, green, blue, raceLevel);
+      cars[i] = new TRival(red, green, blue, raceLevel, track, cars, carCount);
     else
       cars[i] = new TOpponent(red, green, blue);
   }

@@ -163,7 +163,6 @@ bool startChosenRace(const char* fileName, int32_t opponents, std::string* messa
   messageText[0] = '\0';
   messageTime = 0.0f;
   displayFlags = startDisplayFlags;
-  ghostShown = true;
   beginRace();
   openSound(soundMuted);
   return true;

@@ -207,10 +207,11 @@ TEST_F(Play, KeysToggleOverlaysChooseViewsAndCars) {
   }
   keyboard('H', 0, 0);
   EXPECT_EQ(displayFlags, 0);
+  // With no lap of this track known to drive, the ghost steps to none and stays there.
   keyboard('g', 0, 0);
-  EXPECT_FALSE(ghostShown);
+  EXPECT_EQ(ghostChoice, ghostHidden);
   keyboard('G', 0, 0);
-  EXPECT_TRUE(ghostShown);
+  EXPECT_EQ(ghostChoice, ghostHidden);
   const int views[][2] = {{GLUT_KEY_F5, cameraCockpit},
                           {GLUT_KEY_F6, cameraBehind},
                           {GLUT_KEY_F7, cameraHelicopter},
@@ -291,17 +292,27 @@ TEST(TimeTrial, ALapBetterThanTheRecordReplacesItAndIsTheNextGhost) {
   std::string folder = std::string(std::getenv("XDG_DATA_HOME")) + "/zarvanto/records";
   std::filesystem::remove_all(folder);
   EXPECT_EQ(timedLaps({500}, 0), -1.0f) << "no record yet";
-  auto files = [&] { return std::vector(std::filesystem::directory_iterator(folder), {}); };
+  auto files = [&] {
+    std::vector<std::filesystem::path> records;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+      if (entry.path().extension() == recordExtension) records.push_back(entry.path());
+    return records;
+  };
   ASSERT_EQ(files().size(), 1u);
-  std::filesystem::path kept = files()[0].path();
+  std::filesystem::path kept = files()[0];
   auto bytes = [&] { return (std::stringstream() << std::ifstream(kept).rdbuf()).str(); };
   std::string first = bytes();
   // A second game finds the record; laps no better leave its file as it was, and the laps that
   // follow a record race its ghost.
   EXPECT_EQ(timedLaps({1000, 1000}, 2), 28.0f);
   EXPECT_EQ(bytes(), first);
+  // The lap of 14 s beats silver (14.14 s on this track) and not gold: it wins silver, and the
+  // slow lap after it is timed against it at every waypoint, 0.75 s behind for each.
   EXPECT_EQ(timedLaps({250, 1000}, 4), 28.0f);
   EXPECT_NE(bytes(), first);
+  EXPECT_EQ(medalHeld, medalSilver);
+  EXPECT_GE(medalWonTime, 0.0f);
+  EXPECT_NEAR(splitGap, 0.75f * 56.0f, 1e-3f);
   LapRecord record;
   std::string message;
   char file[] = ZARVANTO_TRACKS_DIR "/Default.tck";
@@ -310,6 +321,9 @@ TEST(TimeTrial, ALapBetterThanTheRecordReplacesItAndIsTheNextGhost) {
   ASSERT_EQ(readRecord(kept.string(), trackKey(*track), &record, &message), recordRead) << message;
   EXPECT_EQ(record.lapTime, 0.25f * float(track->waypointCount));
   EXPECT_EQ(record.ghost.size(), size_t(track->waypointCount + 1));
+  EXPECT_EQ(record.medal, medalSilver);
+  ASSERT_EQ(record.splits.size(), size_t(track->waypointCount));
+  for (size_t i = 0; i < record.splits.size(); i++) EXPECT_NEAR(record.splits[i], 0.25f * float(i + 1), 1e-3f);
   delete track;
   track = nullptr;
 }
@@ -329,6 +343,38 @@ TEST(TimeTrial, ARecordThatCannotBeReadIsLeftAsItIs) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(), path + ": not a Zarvanto record, left as it is\n");
   EXPECT_EQ((std::stringstream() << std::ifstream(path).rdbuf()).str(), "garbage\n");
   std::ofstream(path, std::ios::trunc) << kept;  // for the game's journey that shows it
+}
+
+// A friend's lap added for the track is raced as a ghost once g has stepped to it.
+TEST(TimeTrial, AFriendsLapIsRacedAsAGhost) {
+  track = new TTrack();
+  ASSERT_EQ(track->load(ZARVANTO_TRACKS_DIR "/Default.tck"), loadOk);
+  std::string key = trackKey(*track), message;
+  LapRecord lap = {float(track->waypointCount), "2026-12-07T10:15:02Z", "1.0.0", track->title, {}};
+  for (int32_t i = 0; i <= track->waypointCount; i++) lap.ghost.push_back({float(i), track->waypoints[i], 0.0f});
+  delete track;
+  track = nullptr;
+  std::string text = formatRecord(key, lap), path = friendRecordPath(friendsFolder(), key, text);
+  ASSERT_TRUE(writeRecord(path, key, lap, &message)) << message;
+  char game[] = "zarvanto", file[] = ZARVANTO_TRACKS_DIR "/Default.tck";
+  char* argv[] = {game, file, nullptr};
+  int64_t now = 1000;
+  holdGameClock(now);
+  initGame(2, argv);
+  EXPECT_TRUE(friendKept);
+  EXPECT_EQ(friendLapTime, lap.lapTime);
+  for (int presses = 0; presses < 3 && ghostChoice != ghostOfFriend; presses++) keyboard('g', 0, 0);
+  EXPECT_EQ(ghostChoice, ghostOfFriend);
+  setPause(stateRunning);
+  holdGameClock(now += 1000);
+  idle();
+  EXPECT_TRUE(ghostPlaced);
+  EXPECT_EQ(ghostPose.position.x, track->waypoints[1].x);
+  EXPECT_EQ(ghostPose.position.z, track->waypoints[1].z);
+  setPause(statePaused);
+  cleanUpGame();
+  holdGameClock(-1);
+  std::filesystem::remove(path);
 }
 
 // The chooser reads the selected track on its loader's thread while the frames go on. The frame

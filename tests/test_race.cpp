@@ -16,6 +16,7 @@
 #include "contest/contest.h"
 #include "records/race_record.h"
 #include "rivals/rival.h"
+#include "targets/targets.h"
 #include "test_support.h"
 #include "track/track.h"
 #include "track/triangle.h"
@@ -280,6 +281,41 @@ TEST(RaceOptions, TakenAnywhereAndBadValuesRefused) {
   EXPECT_FALSE(takeRaceOptions(&count, lapsMissing));
   raceLaps = 0;
   raceLevel = levelMedium;
+}
+
+// The gold lap is the hard rival's own: its ghost runs from the start round every waypoint back
+// to it on the road, over the ground no faster than the top speed, and the same rival racing one lap from the
+// grid, with the player parked behind it, is no faster than gold and within half as much again.
+TEST_F(Race, TheGoldLapIsTheHardRivalsFlyingLap) {
+  for (const char* name : {"Default.tck", "Flat.tck", "Hills.tck"}) {
+    SCOPED_TRACE(name);
+    start(name, 1, 1, levelHard);
+    float gold = 0.0f;
+    std::vector<GhostSample> ghost;
+    ASSERT_TRUE(driveGoldLap(*track, &gold, &ghost));
+    EXPECT_GE(gold, track->length() / 160.0f);
+    EXPECT_NEAR(ghost.back().lapTime, gold, 0.01f);
+    EXPECT_LE(distance(ghost.front().position, track->waypoints[0]), 8.0f);
+    EXPECT_LE(distance(ghost.back().position, track->waypoints[0]), 8.0f);
+    int32_t next = 1;
+    for (size_t i = 0; i < ghost.size(); i++) {
+      const TTriangle* under = track->findTriangle(ghost[i].position.x, ghost[i].position.y, ghost[i].position.z);
+      EXPECT_EQ(under->colour[0], roadGrey) << i;
+      if (i > 0) {
+        Vec3 a = ghost[i - 1].position, b = ghost[i].position;
+        EXPECT_LE(std::hypot(b.x - a.x, b.z - a.z), 160.0f * (ghost[i].lapTime - ghost[i - 1].lapTime) + 0.01f);
+      }
+      if (next < track->waypointCount && distance(ghost[i].position, track->waypoints[next]) <= 10.0f) next++;
+    }
+    EXPECT_EQ(next, track->waypointCount);
+    float again = 0.0f;
+    ASSERT_TRUE(driveGoldLap(*track, &again, &ghost));
+    EXPECT_EQ(again, gold);
+    RaceRecord r = run(100.0f);
+    ASSERT_GT(r.finish[1], 0.0f);
+    EXPECT_GE(r.finish[1], gold);
+    EXPECT_LE(r.finish[1], 1.5f * gold);
+  }
 }
 
 }  // namespace

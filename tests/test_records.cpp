@@ -32,7 +32,7 @@ std::string keyOf(const std::string& text, const std::string& name) {
 
 // Floats whose shortest digits are long, tiny or huge.
 LapRecord aRecord(size_t samples) {
-  LapRecord record = {83.25f, "2026-12-07T10:15:02Z", "1.0.0", "Test track", {}};
+  LapRecord record = {83.25f, "2026-12-07T10:15:02Z", "1.0.0", "Test track", {}, medalSilver, {10.0f, 20.5f}};
   for (size_t i = 0; i < samples; i++)
     record.ghost.push_back({0.1f * float(i), {std::nextafter(1.0f, 2.0f), -3.4e38f, 1e-38f}, float(pi) * float(i)});
   return record;
@@ -41,7 +41,8 @@ LapRecord aRecord(size_t samples) {
 // Every bit of the record.
 std::string bits(const LapRecord& r) {
   return std::string(reinterpret_cast<const char*>(&r.lapTime), sizeof r.lapTime) + r.date + "|" + r.version + "|" +
-         r.title + std::string(reinterpret_cast<const char*>(r.ghost.data()), r.ghost.size() * sizeof(GhostSample));
+         r.title + std::string(reinterpret_cast<const char*>(r.ghost.data()), r.ghost.size() * sizeof(GhostSample)) +
+         medalName(r.medal) + std::string(reinterpret_cast<const char*>(r.splits.data()), r.splits.size() * 4);
 }
 
 TEST(Records, KeyFollowsTheTrackAndARecordComesBackBitForBit) {
@@ -78,7 +79,7 @@ TEST(Records, PlayersFoldersFollowTheBaseDirectories) {
   EXPECT_EQ(recordsFolder() + playerTracksFolder() + recordPath("", "key"), "");  // nowhere to keep them
 }
 
-// Lines of a good record put in place of its own (line 10 is past the end), and the refusal.
+// Lines of a good record put in place of its own (line 14 is past the end), and the refusal.
 TEST(Records, EachMalformedLineIsRefusedSayingWhatIsWrong) {
   std::string key(64, 'a'), good = formatRecord(key, aRecord(2)), why;
   std::vector<std::string> lines;
@@ -101,15 +102,20 @@ TEST(Records, EachMalformedLineIsRefusedSayingWhatIsWrong) {
             {"lap 0", "lap -0", "lap -1", "lap 1e39", "lap nan", "lap 5 ", "lap"}},
            {5, "5: no date of at most 64 characters", {"date " + std::string(65, '2')}},
            {6, "6: no game version of at most 64 characters", {"versions 1.0.0"}},
-           {7, "7: no count of ghost samples", {"samples"}},
-           {7,
-            "7: the count of ghost samples is not one from 0 to 100000",
-            {"samples -1", "samples 100001", "samples 2x"}},
+           {7, "7: no medal: none, bronze, silver or gold", {"medal", "medal platinum", "medal gold ", "medals none"}},
            {8,
-            "8: not a ghost sample: time, x, y, z and heading",
+            "8: the count of waypoint times is not one from 0 to 4000000",
+            {"splits -1", "splits 4000001", "splits", "splits 2 "}},
+           {10, "10: not a waypoint time after the one before", {"10", "x", "-21", "21 "}},
+           {11, "11: no count of ghost samples", {"samples"}},
+           {11,
+            "11: the count of ghost samples is not one from 0 to 100000",
+            {"samples -1", "samples 100001", "samples 2x"}},
+           {12,
+            "12: not a ghost sample: time, x, y, z and heading",
             {"0 1 2 3", "0 1 2 3 4 ", "0  1 2 3 4", " 0 1 2 3 4", "-1 1 2 3 4", "0 1 2 3 inf", "0 1 2 3 4 5"}},
-           {9, "9: a ghost sample out of time order", {"0 1 2 3 4"}},
-           {10, "10: more after the last ghost sample", {"1 1 2 3 4"}}}) {
+           {13, "13: a ghost sample out of time order", {"0 1 2 3 4"}},
+           {14, "14: more after the last ghost sample", {"1 1 2 3 4"}}}) {
     for (const std::string& text : texts) {
       std::string bad;
       for (size_t i = 1; i <= std::max(lines.size(), line); i++) bad += (i == line ? text : lines[i - 1]) + "\n";
@@ -123,7 +129,7 @@ TEST(Records, EachMalformedLineIsRefusedSayingWhatIsWrong) {
 TEST(Records, HostileFilesAreRefusedInOneLineAndLeftAsTheyAre) {
   std::string folder = privateRecordsFolder("hostile"), key(64, 'a'), good = formatRecord(key, aRecord(2));
   for (auto [name, text, why] : std::vector<std::tuple<std::string, std::string, std::string>>{
-           {"truncated", good.substr(0, good.size() - 6), "damaged at line 9: cut short"},
+           {"truncated", good.substr(0, good.size() - 6), "damaged at line 13: cut short"},
            {"garbage", "\x01\xff garbage\n", "not a Zarvanto record"},
            {"huge", "", "larger than any record (8 MiB)"},
            {"folder", "", "a folder, not a record"}}) {
@@ -161,6 +167,37 @@ TEST(Records, AFailedWriteKeepsTheOldRecordAndLeavesNothingElse) {
   ASSERT_EQ(readRecord(path, key, &read, &message), recordRead) << message;
   EXPECT_EQ(bits(read), bits(aRecord(2)));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+}
+
+// The record's lap time at each waypoint: its own when it kept them for this track, else where
+// its ghost first comes within 8 units of each in turn, as a record of format 1 must have them.
+TEST(Records, SplitsComeFromTheRecordOrElseAlongItsGhost) {
+  std::string text = trackText(flatSquare), key = keyOf(text, "splits.tck"), why;
+  TTrack track;
+  ASSERT_EQ(track.loadText(text.data(), text.size()), loadOk);
+  // Round the square's 400 units at 10 a second, a sample every 5 units: 100 units to a waypoint.
+  std::string old = "#Zarvanto record 1\ntrack " + key + "\ntitle Test track\nlap 40\ndate d\nversion 1\nsamples 81\n";
+  for (int i = 0; i <= 80; i++) {
+    Vec3 a = track.waypoints[i / 20], b = track.waypoints[std::min(i / 20 + 1, 4)];
+    float f = float(i % 20) / 20.0f;
+    old += std::to_string(0.5 * i) + " " + std::to_string(a.x + f * (b.x - a.x)) + " 0 " +
+           std::to_string(a.z + f * (b.z - a.z)) + " 0\n";
+  }
+  LapRecord record;
+  ASSERT_EQ(parseRecord(old.data(), old.size(), key, &record, &why), recordRead) << why;
+  EXPECT_TRUE(record.splits.empty());
+  std::vector<float> splits;
+  lapSplits(track, record, &splits);
+  ASSERT_EQ(splits.size(), 4u);
+  for (size_t i = 0; i < 4; i++) EXPECT_NEAR(splits[i], 9.2f + 10.0f * float(i), 1e-4f) << i;
+  record.splits = {10.0f, 20.0f, 30.0f, 40.0f};
+  std::string kept = formatRecord(key, record);
+  ASSERT_EQ(parseRecord(kept.data(), kept.size(), key, &record, &why), recordRead) << why;
+  lapSplits(track, record, &splits);
+  EXPECT_EQ(splits, record.splits);
+  record.splits.pop_back();  // not this track's: found along the ghost again
+  lapSplits(track, record, &splits);
+  EXPECT_NEAR(splits[3], 39.2f, 1e-4f);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <regex>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "bench/reference/generated_track.h"
@@ -146,17 +147,17 @@ TEST(TrackTool, RecordsListsTheKeptLapsAndShowsATracksOwn) {
   for (RaceBest best :
        {RaceBest{3, "hard", 62.374f, "2026-12-07T11:00:00Z"}, {1, "easy", 20.41f, "2026-12-07T11:05:00Z"}})
     ASSERT_TRUE(keepRaceBest(folder, key, track.title, best, &message)) << message;
-  std::string shown = "Zarvanto Park: 1:23, driven 2026-12-07T10:15:02Z\n  " + path +
+  std::string shown = "Zarvanto Park: 1:23.90, driven 2026-12-07T10:15:02Z\n  " + path +
                       "\n  best race of 1 lap, easy: 0:20.41, raced 2026-12-07T11:05:00Z"
                       "\n  best race of 3 laps, hard: 1:02.37, raced 2026-12-07T11:00:00Z\n";
   EXPECT_EQ(runCommand(tool + " records " + tracks + "/Default.tck", &output), 0);
   EXPECT_EQ(output, shown);
   EXPECT_EQ(runCommand(tool + " records " + tracks + "/Flat.tck", &output), 0);
   EXPECT_EQ(output.substr(0, output.find('\n')), "Flatlands Hairpin: no record kept");
-  std::ofstream(folder + "/bad.rec") << "#Zarvanto record 2\n";
+  std::ofstream(folder + "/bad.rec") << "#Zarvanto record 3\n";
   EXPECT_EQ(runCommand(tool + " records", &output), 1);
   EXPECT_EQ(output,
-            shown + folder + "/bad.rec: a record of a later version of the game (record format 2), left as it is\n");
+            shown + folder + "/bad.rec: a record of a later version of the game (record format 3), left as it is\n");
 }
 
 TEST(TrackTool, ImportWithoutOutputWritesIntoThePlayersTracksAndNeverOverwrites) {
@@ -170,6 +171,103 @@ TEST(TrackTool, ImportWithoutOutputWritesIntoThePlayersTracksAndNeverOverwrites)
     EXPECT_EQ(output.substr(output.rfind("wrote ")), "wrote " + folder + name + "\n");
     EXPECT_EQ(fileText(folder + name).substr(0, 12), "#Track\nloop\n");
   }
+}
+
+// The targets of the shipped tracks and a ring, twice: the same text, gold under silver under
+// bronze, and gold between the top speed's lap round the centre line and two and a half times it.
+TEST(TrackTool, TargetsAreSteadyAndOrdered) {
+  std::string ring;
+  for (int i = 0; i < 60; i++)
+    ring +=
+        std::to_string(300.0 * std::sin(i * pi / 30)) + " " + std::to_string(300.0 * std::cos(i * pi / 30)) + " 0\n";
+  std::vector<std::string> files = tracksIn(ZARVANTO_TRACKS_DIR);
+  files.push_back(writeTrackFile("target-ring.tck", trackText(ring, "Ring")));
+  std::string command = ZARVANTO_TRACK_TOOL + std::string(" targets"), output, again;
+  for (const std::string& file : files) command += " " + file;
+  ASSERT_EQ(runCommand(command, &output), 0) << output;
+  ASSERT_EQ(runCommand(command, &again), 0);
+  EXPECT_EQ(again, output);
+  std::regex line(R"((.*): gold (\d+):(\d\d\.\d\d), silver (\d+):(\d\d\.\d\d), bronze (\d+):(\d\d\.\d\d)\n)");
+  auto at = output.cbegin();
+  for (const std::string& file : files) {
+    std::smatch times;
+    ASSERT_TRUE(std::regex_search(at, output.cend(), times, line, std::regex_constants::match_continuous)) << file;
+    at = times[0].second;
+    double seconds[3];
+    for (int i = 0; i < 3; i++) seconds[i] = std::stod(times[2 + 2 * i]) * 60 + std::stod(times[3 + 2 * i]);
+    TTrack track;
+    ASSERT_EQ(track.load(file.c_str()), loadOk);
+    EXPECT_EQ(times[1], track.title);
+    EXPECT_LT(seconds[0], seconds[1]);
+    EXPECT_LT(seconds[1], seconds[2]);
+    EXPECT_GE(seconds[0], track.length() / 160.0);
+    EXPECT_LE(seconds[0], 2.5 * track.length() / 160.0);
+  }
+  EXPECT_EQ(at, output.cend());
+}
+
+// A record on its way to a friend: exported from one home and added in another that has the
+// track, where the listing shows it at its time; adding it again files nothing new, and the
+// friend's own record is untouched.
+TEST(TrackTool, ARecordExportedIsAddedAsAFriendsLap) {
+  std::string homes = writeTrackFile("friend-homes", ""), tracks = ZARVANTO_TRACKS_DIR, message, output;
+  std::filesystem::remove(homes);
+  std::string tool = std::string(" XDG_DATA_HOME= ") + ZARVANTO_TRACK_TOOL, sent = homes + "/lap.rec";
+  TTrack track;
+  ASSERT_EQ(track.load((tracks + "/Flat.tck").c_str()), loadOk);
+  std::string key = trackKey(track), mine = recordPath(homes + "/mine/.local/share/zarvanto/records", key);
+  // Along the centre line at 50 units a second, a sample at every waypoint.
+  LapRecord lap = {0.0f, "2026-12-07T10:15:02Z", "1.0.0", track.title, {}};
+  for (int32_t i = 0; i <= track.waypointCount; i++) {
+    if (i > 0) lap.lapTime += distance(track.waypoints[i - 1], track.waypoints[i]) / 50.0f;
+    lap.ghost.push_back({lap.lapTime, track.waypoints[i], 0.0f});
+  }
+  ASSERT_TRUE(writeRecord(mine, key, lap, &message)) << message;
+  ASSERT_EQ(runCommand("HOME=" + homes + "/mine" + tool + " records " + tracks + "/Flat.tck --export " + sent, &output),
+            0);
+  LapRecord theirs = lap;
+  theirs.lapTime = 40.0f;
+  std::string friendHome = "HOME=" + homes + "/friend" + tool,
+              own = recordPath(homes + "/friend/.local/share/zarvanto/records", key);
+  ASSERT_TRUE(writeRecord(own, key, theirs, &message)) << message;
+  for (std::string filed : {"filed", "already filed"}) {
+    ASSERT_EQ(runCommand(friendHome + " records --add " + sent, &output), 0) << output;
+    EXPECT_EQ(output.substr(0, output.find('\n')), "Flatlands Hairpin: a friend's lap of 0:29.43 " + filed);
+  }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(homes + "/friend/.local/share/zarvanto/friends"), {}), 1);
+  ASSERT_EQ(runCommand(friendHome + " records", &output), 0);
+  EXPECT_NE(output.find("Flatlands Hairpin: 0:40.00, driven"), std::string::npos) << output;
+  EXPECT_NE(output.find("\n  friend's lap: 0:29.43, driven 2026-12-07T10:15:02Z\n"), std::string::npos) << output;
+  LapRecord read;
+  ASSERT_EQ(readRecord(own, key, &read, &message), recordRead);
+  EXPECT_EQ(read.lapTime, 40.0f);
+}
+
+// What --add must refuse: each is told in one line, and nothing is filed, not even a folder.
+TEST(TrackTool, HostileFilesGivenToAddAreRefusedAndNothingIsFiled) {
+  std::string home = writeTrackFile("hostile-add-home", ""), message, output;
+  std::filesystem::remove(home);
+  std::string folder = home + "/files", tool = "HOME=" + home + " XDG_DATA_HOME= " + ZARVANTO_TRACK_TOOL + " records";
+  std::filesystem::create_directories(folder + "/folder.rec");
+  LapRecord lap = {20.0f, "2026-12-07T10:15:02Z", "1.0.0", "Nowhere", {}};
+  std::string unknown = formatRecord(std::string(64, 'a'), lap);
+  for (auto [name, text, why] : std::vector<std::tuple<std::string, std::string, std::string>>{
+           {"garbage.rec",
+            "\x7f"
+            "ELF\x02\x01 garbage\n",
+            "not a Zarvanto record"},
+           {"later.rec", "#Zarvanto record 3\ntrack x\n", "a record of a later version of the game (record format 3)"},
+           {"unknown.rec", unknown, "a record of \"Nowhere\", a track that is neither shipped nor yours"},
+           {"cut.rec", unknown.substr(0, unknown.size() - 3), "damaged at line 9: cut short"},
+           {"bad-key.rec", "#Zarvanto record 2\ntrack ../../x\n", "damaged at line 2: no track key"},
+           {"folder.rec", "", "a folder, not a record"},
+           {"missing.rec", "", "no such file"}}) {
+    std::string path = folder + "/" + name;
+    if (!text.empty()) std::ofstream(path, std::ios::binary) << text;
+    EXPECT_EQ(runCommand(tool + " --add " + path + " 2>&1", &output), 1) << name;
+    EXPECT_EQ(output, "zarvanto-track: " + path + ": " + why + "; nothing filed\n");
+  }
+  EXPECT_FALSE(std::filesystem::exists(home + "/.local"));
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 
 #include "records/race_record.h"
 #include "records/record.h"
+#include "targets/targets.h"
 #include "tools/check_report.h"
 #include "tools/track_import.h"
 #include "tools/track_map.h"
@@ -37,7 +38,10 @@ const char usage[] =
     "       zarvanto-track import ROUTE [-o TRACK.tck] [--title TEXT] [--spacing UNITS]\n"
     "                             [--scale UNITS-PER-METRE] [--height-scale FACTOR] [--close]\n"
     "                             [--keep-heights]\n"
-    "       zarvanto-track records [TRACK.tck]\n";
+    "       zarvanto-track records [TRACK.tck]\n"
+    "       zarvanto-track records TRACK.tck --export FILE\n"
+    "       zarvanto-track records --add FILE\n"
+    "       zarvanto-track targets TRACK.tck...\n";
 
 const char help[] =
     "\n"
@@ -58,7 +62,13 @@ const char help[] =
     "                        title, a number added rather than replace a track there\n"
     "  import --keep-heights ROUTE -o TRACK.tck\n"
     "                        the smoothed heights kept, and the crash slopes listed\n"
-    "  records [TRACK.tck]   the record lap kept for every track, or for this one\n"
+    "  records [TRACK.tck]   the record lap kept for every track, or for this one, and\n"
+    "                        the friends' laps added beside it\n"
+    "  records TRACK.tck --export FILE\n"
+    "                        the track's record with its ghost, in one file to send\n"
+    "  records --add FILE    a friend's record filed beside your own, never over it\n"
+    "  targets TRACK.tck...  gold, silver and bronze: the hard rival's flying lap and\n"
+    "                        fixed multiples of it\n"
     "\n"
     "Exit status: 0 every track accepted (or written), 1 some track or record refused, 2 the\n"
     "command or its route is unusable, or the map or track can't be written.\n";
@@ -241,12 +251,38 @@ int import(int argc, char** argv) {
   return exitAccepted;
 }
 
-// A kept record as the listing shows it: the lap time as the head-up display writes it.
+// A kept record as the listing shows it: the lap time to hundredths and the medal it won.
 void printRecord(const LapRecord& record, const std::string& path) {
-  char time[16];
-  formatTime(record.lapTime, time);
-  std::printf("%s: %s, driven %s\n  %s\n", printable(record.title, false).c_str(), time,
-              printable(record.date, false).c_str(), path.c_str());
+  char time[24];
+  formatRaceTime(record.lapTime, time);
+  std::printf("%s: %s, driven %s%s%s\n  %s\n", printable(record.title, false).c_str(), time,
+              printable(record.date, false).c_str(), record.medal == medalNone ? "" : ", ",
+              record.medal == medalNone ? "" : (std::string(medalName(record.medal)) + " medal").c_str(), path.c_str());
+}
+
+// The friends' laps added for the track with this key, fastest first, under its record; one that
+// can't be taken is said so.
+bool printFriends(const std::string& key) {
+  std::vector<std::pair<LapRecord, std::string>> laps;
+  bool allRead = true;
+  for (const std::string& path : friendRecordFiles(friendsFolder(), key)) {
+    LapRecord record;
+    std::string message;
+    if (readRecord(path, key, &record, &message) == recordRead) {
+      laps.emplace_back(record, path);
+    } else {
+      std::printf("  %s\n", message.c_str());
+      allRead = false;
+    }
+  }
+  std::stable_sort(laps.begin(), laps.end(),
+                   [](const auto& a, const auto& b) { return a.first.lapTime < b.first.lapTime; });
+  for (const auto& [record, path] : laps) {
+    char time[24];
+    formatRaceTime(record.lapTime, time);
+    std::printf("  friend's lap: %s, driven %s\n    %s\n", time, printable(record.date, false).c_str(), path.c_str());
+  }
+  return allRead;
 }
 
 // The best race of each lap count and level kept for the track with this key, under its record;
@@ -282,11 +318,104 @@ bool recordFiles(const std::string& folder, std::vector<std::string>* paths) {
   return true;
 }
 
-// Every kept record by title, or the one of the track named; a record that can't be taken is
-// told with why, and the rest still listed.
+// The track is one the player has: a record or targets of it are kept, it is shipped, among the
+// player's own tracks or in the current folder, where the game looks for its default track, or it
+// is the one named.
+bool knownTrack(const std::string& key, const std::string& named) {
+  struct stat status;
+  std::string folder = recordsFolder();
+  if (stat(recordPath(folder, key).c_str(), &status) == 0 || stat(targetsPath(folder, key).c_str(), &status) == 0)
+    return true;
+  std::vector<std::string> files;
+  if (!named.empty()) files.push_back(named);
+  for (const std::string& tracks : {shippedTracksFolder(), playerTracksFolder(), std::string(".")}) {
+    DIR* listing = tracks.empty() ? nullptr : opendir(tracks.c_str());
+    if (listing == nullptr) continue;
+    while (const dirent* entry = readdir(listing)) {
+      std::string name = entry->d_name;
+      if (name.size() > 4 && name.compare(name.size() - 4, 4, ".tck") == 0) files.push_back(tracks + "/" + name);
+    }
+    closedir(listing);
+  }
+  for (const std::string& file : files) {
+    if (stat(file.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) continue;
+    TTrack track;
+    if (track.load(file.c_str(), nullptr, false) == loadOk && trackKey(track) == key) return true;
+  }
+  return false;
+}
+
+// A friend's record filed under the friends' folder, by its own name, never over the player's
+// record nor over a file there that can't be read; refused in one line with nothing filed.
+int addFriend(const std::string& file, const std::string& named) {
+  auto refuse = [&](const std::string& why) {
+    std::fprintf(stderr, "zarvanto-track: %s: %s; nothing filed\n", file.c_str(), why.c_str());
+    return exitRefused;
+  };
+  LapRecord record;
+  std::string why;
+  RecordRead read = readRecordFile(file, "", &record, &why);
+  if (read == recordNone) return refuse("no such file");
+  if (read == recordRefused) return refuse(why);
+  if (!knownTrack(record.track, named))
+    return refuse("a record of \"" + printable(record.title, false) + "\", a track that is neither shipped nor yours");
+  std::string folder = friendsFolder();
+  if (folder.empty()) return refuse("neither XDG_DATA_HOME nor HOME names an absolute folder");
+  std::string text = formatRecord(record.track, record), path = friendRecordPath(folder, record.track, text);
+  LapRecord there;
+  read = readRecordFile(path, record.track, &there, &why);
+  if (read == recordRefused) return refuse(path + " is there and can't be read (" + why + "), left as it is");
+  char time[24];
+  formatRaceTime(record.lapTime, time);
+  if (read == recordNone && !replaceFile(path, text, &why)) return refuse(path + " can't be written: " + why);
+  std::printf("%s: a friend's lap of %s %s\n  %s\n", printable(record.title, false).c_str(), time,
+              read == recordNone ? "filed" : "already filed", path.c_str());
+  return exitAccepted;
+}
+
+// The track's own record, with its waypoint times, in one file to send.
+int exportRecord(const TTrack& track, const std::string& folder, const std::string& file) {
+  std::string key = trackKey(track), path = recordPath(folder, key), message;
+  LapRecord record;
+  RecordRead read = readRecord(path, key, &record, &message);
+  if (read != recordRead) {
+    std::printf("%s\n", read == recordNone
+                            ? (printable(track.title, false) + ": no record kept, nothing exported").c_str()
+                            : message.c_str());
+    return exitRefused;
+  }
+  // A record kept before waypoint times were: they are found along its ghost.
+  lapSplits(track, record, &record.splits);
+  std::string why;
+  if (!replaceFile(file, formatRecord(key, record), &why)) {
+    std::fprintf(stderr, "zarvanto-track: can't write %s: %s\n", file.c_str(), why.c_str());
+    return exitUsage;
+  }
+  char time[24];
+  formatRaceTime(record.lapTime, time);
+  std::printf("%s: the record of %s written to %s\n", printable(track.title, false).c_str(), time, file.c_str());
+  return exitAccepted;
+}
+
+// Every kept record by title with the friends' laps beside it, or the ones of the track named; a
+// record that can't be taken is told with why, and the rest still listed. --export and --add carry
+// a record to a friend and back.
 int records(int argc, char** argv) {
+  enum { optionExport = 256, optionAdd };
+  const option longOptions[] = {
+      {"export", required_argument, nullptr, optionExport}, {"add", required_argument, nullptr, optionAdd}, {}};
+  std::string exported, added;
+  for (int c; (c = getopt_long(argc, argv, ":", longOptions, nullptr)) != -1;) {
+    if (c == optionExport && exported.empty())
+      exported = optarg;
+    else if (c == optionAdd && added.empty())
+      added = optarg;
+    else
+      return usageError();
+  }
   // A track is named by its file: "-" names none.
-  if (getopt(argc, argv, ":") != -1 || optind + 1 < argc || (optind < argc && argv[optind][0] == '-'))
+  if (optind + 1 < argc || (optind < argc && argv[optind][0] == '-') || (!exported.empty() && !added.empty()) ||
+      (!exported.empty() && optind == argc))
     return usageError();
   std::vector<std::string> arguments(argv + optind, argv + argc);
   std::string folder = recordsFolder(), message;
@@ -294,6 +423,7 @@ int records(int argc, char** argv) {
     std::fputs("zarvanto-track: no folder for records: HOME and XDG_DATA_HOME are unset or not absolute\n", stderr);
     return exitUsage;
   }
+  if (!added.empty()) return addFriend(added, arguments.empty() ? "" : arguments[0]);
   LapRecord record;
   if (arguments.size() == 1) {
     // Its key needs the track read and judged, not meshed; a refused one gets the full report.
@@ -302,39 +432,86 @@ int records(int argc, char** argv) {
       std::fputs(checkText(checkTrackFile(arguments[0])).c_str(), stdout);
       return exitRefused;
     }
+    if (!exported.empty()) return exportRecord(track, folder, exported);
     std::string key = trackKey(track), path = recordPath(folder, key);
     RecordRead read = readRecord(path, key, &record, &message);
     if (read == recordRead) printRecord(record, path);
     if (read == recordNone)
       std::printf("%s: no record kept\n  %s\n", printable(track.title, false).c_str(), path.c_str());
     if (read == recordRefused) std::printf("%s\n", message.c_str());
+    bool friendsRead = printFriends(key);
     printRaceBests(folder, key);
-    return read == recordRefused ? exitRefused : exitAccepted;
+    return read == recordRefused || !friendsRead ? exitRefused : exitAccepted;
   }
   std::vector<std::string> paths, refusals;
   if (!recordFiles(folder, &paths)) {
     std::fprintf(stderr, "zarvanto-track: can't list %s: %s\n", folder.c_str(), std::strerror(errno));
     return exitUsage;
   }
-  std::vector<std::pair<LapRecord, std::string>> kept;
+  // Each track once, by title: the player's record, or else the title a friend's lap names.
+  struct TListed {
+    std::string title, key, path;  // path: the player's record; empty for friends' laps alone
+    LapRecord record;
+  };
+  std::vector<TListed> listed;
   for (const std::string& path : paths) {
     std::string name = path.substr(folder.size() + 1);
-    if (readRecord(path, name.substr(0, name.size() - std::strlen(recordExtension)), &record, &message) == recordRead)
-      kept.emplace_back(record, path);
+    std::string key = name.substr(0, name.size() - std::strlen(recordExtension));
+    if (readRecord(path, key, &record, &message) == recordRead)
+      listed.push_back({record.title, key, path, record});
     else
       refusals.push_back(message);
   }
-  std::sort(kept.begin(), kept.end(), [](const auto& a, const auto& b) {
-    return a.first.title != b.first.title ? a.first.title < b.first.title : a.second < b.second;
+  for (const std::string& path : friendRecordFiles(friendsFolder(), "")) {
+    std::string key = path.substr(path.rfind('/') + 1, 64);
+    if (std::any_of(listed.begin(), listed.end(), [&](const TListed& t) { return t.key == key; })) continue;
+    bool read = readRecord(path, key, &record, &message) == recordRead;
+    listed.push_back({read ? record.title : key, key, "", {}});
+  }
+  std::sort(listed.begin(), listed.end(), [](const TListed& a, const TListed& b) {
+    return a.title != b.title ? a.title < b.title : a.path < b.path;
   });
-  for (const auto& [keptRecord, path] : kept) {
-    printRecord(keptRecord, path);
-    std::string name = path.substr(folder.size() + 1);
-    printRaceBests(folder, name.substr(0, name.size() - std::strlen(recordExtension)));
+  bool friendsRead = true;
+  for (const TListed& track : listed) {
+    if (!track.path.empty())
+      printRecord(track.record, track.path);
+    else
+      std::printf("%s: no record of yours\n", printable(track.title, false).c_str());
+    friendsRead = printFriends(track.key) && friendsRead;
+    printRaceBests(folder, track.key);
   }
   for (const std::string& refusal : refusals) std::printf("%s\n", refusal.c_str());
-  if (paths.empty()) std::printf("no records kept in %s\n", folder.c_str());
-  return refusals.empty() ? exitAccepted : exitRefused;
+  if (listed.empty() && refusals.empty()) std::printf("no records kept in %s\n", folder.c_str());
+  return refusals.empty() && friendsRead ? exitAccepted : exitRefused;
+}
+
+// Each track's title and its three target times; a track the game refuses gets its report.
+int targets(int argc, char** argv) {
+  if (getopt(argc, argv, ":") != -1 || optind >= argc) return usageError();
+  bool allTimed = true;
+  for (int i = optind; i < argc; i++) {
+    TTrack track;
+    if (track.load(argv[i]) != loadOk) {
+      std::fputs(checkText(checkTrackFile(argv[i])).c_str(), stdout);
+      allTimed = false;
+      continue;
+    }
+    float gold = 0.0f;
+    std::vector<GhostSample> ghost;
+    if (!driveGoldLap(track, &gold, &ghost)) {
+      std::printf("%s: no targets: the rival found no way round\n", printable(track.title, false).c_str());
+      allTimed = false;
+      continue;
+    }
+    LapTargets times = targetsFromGold(gold);
+    char text[3][24];
+    formatRaceTime(times.gold, text[0]);
+    formatRaceTime(times.silver, text[1]);
+    formatRaceTime(times.bronze, text[2]);
+    std::printf("%s: gold %s, silver %s, bronze %s\n", printable(track.title, false).c_str(), text[0], text[1],
+                text[2]);
+  }
+  return allTimed ? exitAccepted : exitRefused;
 }
 
 }  // namespace
@@ -352,5 +529,6 @@ int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "map") == 0) return map(argc - 1, argv + 1);
   if (argc >= 2 && std::strcmp(argv[1], "import") == 0) return import(argc - 1, argv + 1);
   if (argc >= 2 && std::strcmp(argv[1], "records") == 0) return records(argc - 1, argv + 1);
+  if (argc >= 2 && std::strcmp(argv[1], "targets") == 0) return targets(argc - 1, argv + 1);
   return usageError();
 }

@@ -1,8 +1,10 @@
 // The record of this track and its ghost: read once at start, raced every lap, and replaced by a
 // better lap. Writing a file through to the disk can take longer than many frames, so records
-// are written on a thread of their own; the game hands it a copy and races on.
+// are written on a thread of their own; the game hands it a copy and races on. Beside it the
+// targets, driven once per track and game version and kept, and a friend's best lap.
 #include "trial/time_trial.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <mutex>
@@ -19,15 +21,29 @@ constexpr size_t dateRoom = 32;  // characters kept for a record's date, so sett
 bool recordKept = false;
 float recordLapTime = 0.0f;
 float newRecordTime = -1.0f;
-bool ghostShown = true;
+uint8_t ghostChoice = ghostOfRecord;
+float ghostChoiceTime = -1.0f;
 bool ghostPlaced = false;
 GhostSample ghostPose = {};
+bool targetsKnown = false;
+LapTargets lapTargets = {};
+uint8_t medalHeld = medalNone;
+float medalWonTime = -1.0f;
+bool friendKept = false;
+float friendLapTime = 0.0f;
+float splitGap = 0.0f;
+float splitTime = -1.0f;
 
-static std::string recordFile;         // where this track's record is kept; empty: nowhere to keep it
-static std::string recordKey;          // the track as loaded, which the record must name
-static bool recordUnreadable = false;  // the file there could not be read, so it is never written
-static LapRecord kept;                 // the record raced
-static GhostLap lap;                   // the lap being driven
+static std::string recordFile;            // where this track's record is kept; empty: nowhere to keep it
+static std::string recordKey;             // the track as loaded, which the record must name
+static bool recordUnreadable = false;     // the file there could not be read, so it is never written
+static LapRecord kept;                    // the record raced
+static GhostLap lap;                      // the lap being driven
+static LapRecord goldLap;                 // the hard rival's lap: the gold target and its ghost
+static LapRecord friendLap;               // the fastest friend's lap
+static std::vector<float> recordSplits;   // the record's lap seconds at waypoints 1 on; room for every waypoint
+static std::vector<float> lapSplitTimes;  // this lap's, one for every waypoint
+static float placedAt = 0.0f;             // the lap time the ghost was last placed at
 
 static TWorker saver;     // writes the records; not started when they cannot be kept
 static LapRecord toSave;  // under saver.lock: the record the saver writes next
@@ -42,8 +58,46 @@ static void saveRecord() {
   if (!writeRecord(recordFile, recordKey, saving, &message)) std::fprintf(stderr, "%s\n", message.c_str());
 }
 
+static const LapRecord* chosenLap(uint8_t choice) {
+  if (choice == ghostOfRecord && recordKept) return &kept;
+  if (choice == ghostOfGold && targetsKnown) return &goldLap;
+  if (choice == ghostOfFriend && friendKept) return &friendLap;
+  return nullptr;
+}
+
 static void placeGhost(float lapTime) {
-  ghostPlaced = recordKept && ghostPoseAt(kept.ghost.data(), int32_t(kept.ghost.size()), lapTime, &ghostPose);
+  const LapRecord* chosen = chosenLap(ghostChoice);
+  placedAt = lapTime;
+  ghostPlaced =
+      chosen != nullptr && ghostPoseAt(chosen->ghost.data(), int32_t(chosen->ghost.size()), lapTime, &ghostPose);
+}
+
+static void writeDate(char (&date)[dateRoom]) {
+  std::time_t seconds = std::time(nullptr);
+  std::tm utc = {};
+  gmtime_r(&seconds, &utc);
+  std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%SZ", &utc);
+}
+
+// The targets kept for this track by this version of the game, or else the gold lap driven now
+// and kept for the chooser and the next game, unless the file there can't be read.
+static void openTargets(const std::string& folder) {
+  std::string path = targetsPath(folder, recordKey), message;
+  RecordRead read = folder.empty() ? recordNone : readRecord(path, recordKey, &goldLap, &message);
+  if (read == recordRefused) std::fprintf(stderr, "%s\n", message.c_str());
+  targetsKnown = read == recordRead && goldLap.version == ZARVANTO_VERSION;
+  if (!targetsKnown) {
+    goldLap = LapRecord{};
+    targetsKnown = driveGoldLap(*track, &goldLap.lapTime, &goldLap.ghost);
+    char date[dateRoom];
+    writeDate(date);
+    goldLap.date = date;
+    goldLap.title = track->title;
+    goldLap.version = ZARVANTO_VERSION;
+    if (targetsKnown && !folder.empty() && read != recordRefused && !writeRecord(path, recordKey, goldLap, &message))
+      std::fprintf(stderr, "%s\n", message.c_str());
+  }
+  if (targetsKnown) lapTargets = targetsFromGold(goldLap.lapTime);
 }
 
 static void startLap() {
@@ -59,9 +113,14 @@ void openTimeTrial() {
   recordFile.clear();
   kept = LapRecord{};
   makeGhostLap(&lap);
+  medalHeld = medalNone;
+  medalWonTime = -1.0f;
+  splitTime = -1.0f;
+  ghostChoice = ghostOfRecord;
+  ghostChoiceTime = -1.0f;
   std::string folder = recordsFolder();
+  recordKey = trackKey(*track);
   if (!folder.empty()) {
-    recordKey = trackKey(*track);
     recordFile = recordPath(folder, recordKey);
     std::string message;
     switch (readRecord(recordFile, recordKey, &kept, &message)) {
@@ -77,13 +136,24 @@ void openTimeTrial() {
       case recordNone: break;
     }
   }
+  openTargets(folder);
+  friendKept = bestFriendRecord(recordKey, &friendLap);
+  friendLapTime = friendLap.lapTime;
+  if (recordKept && targetsKnown) kept.medal = std::max(kept.medal, medalWon(kept.lapTime, lapTargets));
+  medalHeld = recordKept ? kept.medal : uint8_t(medalNone);
+  size_t waypoints = size_t(track->waypointCount);
+  recordSplits.reserve(waypoints);
+  if (recordKept) lapSplits(*track, kept, &recordSplits);
+  lapSplitTimes.assign(waypoints, 0.0f);
   // Room for the longest lap, so a new record is taken over without allocating.
   kept.ghost.reserve(size_t(maxGhostSamples));
+  kept.splits.reserve(waypoints);
   kept.date.reserve(dateRoom);
   kept.title = track->title;
   kept.version = ZARVANTO_VERSION;
   toSave = kept;
   toSave.ghost.reserve(size_t(maxGhostSamples));
+  toSave.splits.reserve(waypoints);
   toSave.date.reserve(dateRoom);
   if (!recordFile.empty() && !recordUnreadable) startWorker(&saver, saveRecord);
   startLap();
@@ -92,6 +162,8 @@ void openTimeTrial() {
 void closeTimeTrial() {
   recordKept = false;
   ghostPlaced = false;
+  targetsKnown = false;
+  friendKept = false;
   stopWorker(&saver);
 }
 
@@ -104,12 +176,12 @@ void stepTimeTrial(float now) {
 
 static void setRecord(const RaceEvent& event) {
   char date[dateRoom];
-  std::time_t seconds = std::time(nullptr);
-  std::tm utc = {};
-  gmtime_r(&seconds, &utc);
-  std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  writeDate(date);
   kept.lapTime = event.lapTime;
   kept.date = date;
+  kept.medal = medalHeld;
+  kept.splits.assign(lapSplitTimes.begin(), lapSplitTimes.end());
+  recordSplits.assign(lapSplitTimes.begin(), lapSplitTimes.end());
   kept.ghost.assign(lap.samples.begin(), lap.samples.begin() + lap.count);
   recordKept = true;
   recordLapTime = event.lapTime;
@@ -122,12 +194,42 @@ static void setRecord(const RaceEvent& event) {
   handWork(&saver);
 }
 
+// The lap time at the waypoint, and the gap to the record's lap there.
+static void timeWaypoint(int32_t waypoint, float lapTime, float now) {
+  if (waypoint < 1 || size_t(waypoint) > lapSplitTimes.size()) return;
+  lapSplitTimes[size_t(waypoint - 1)] = lapTime;
+  if (size_t(waypoint) > recordSplits.size()) return;
+  splitGap = lapTime - recordSplits[size_t(waypoint - 1)];
+  splitTime = now;
+}
+
 void keepRaceEvent(const RaceEvent& event) {
   if (lap.samples.empty()) return;
   // A race against rivals starts its lap clock at go, after the countdown.
   if (event.kind == eventNewRace || (event.kind == eventCountdown && event.waypoint == 0)) startLap();
+  if (event.kind == eventWaypointReached)
+    timeWaypoint(event.waypoint, event.time - lapStartTime - pausedTime, event.time);
   if (event.kind != eventLapCompleted) return;
+  timeWaypoint(event.waypoint, event.lapTime, event.time);
   sampleGhostLap(&lap, event.lapTime, player->position, player->heading, true);
+  uint8_t won = targetsKnown ? medalWon(event.lapTime, lapTargets) : uint8_t(medalNone);
+  if (won > medalHeld) {
+    medalHeld = won;
+    medalWonTime = event.time;
+  }
   if (!recordKept || event.lapTime < kept.lapTime) setRecord(event);
   startLap();
+}
+
+void cycleGhost(float now) {
+  // Past the laps this track has none of, to none at the last.
+  do ghostChoice = uint8_t((ghostChoice + 1) % (ghostHidden + 1));
+  while (ghostChoice != ghostHidden && chosenLap(ghostChoice) == nullptr);
+  ghostChoiceTime = now;
+  placeGhost(placedAt);
+}
+
+const char* ghostChoiceName(uint8_t choice) {
+  static const char* const names[] = {"record", "gold", "friend", "none"};
+  return names[choice <= ghostHidden ? choice : uint8_t(ghostHidden)];
 }

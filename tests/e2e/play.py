@@ -207,10 +207,13 @@ class Journeys(unittest.TestCase):
         game.quit(self)
 
     def test_chooser_races_as_the_command_line_and_escape_comes_back_to_it(self):
-        game = self.play(TRACKS, "Hills.tck", "2")
+        # One home for both games, so the targets the first keeps show in the chooser from the start.
+        data = tempfile.TemporaryDirectory()
+        self.addCleanup(data.cleanup)
+        game = self.play(TRACKS, "Hills.tck", "2", data_home=data.name)
         first = game.wait_for("the first frame", lambda shot: shot.getbbox() is not None and game.still(shot))
         game.quit(self)
-        game = self.play(self.folder.name, "--choose")
+        game = self.play(self.folder.name, "--choose", data_home=data.name)
         game.keys("Up", *["Left"] * 5)  # from the Default track and seven opponents
         chooser = game.shows("chooser")
         game.keys("Return")
