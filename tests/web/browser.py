@@ -25,9 +25,11 @@ class Browser:
         def wire():
             os.dup2(to_browser_r, 3)
             os.dup2(from_browser_w, 4)
+        # Headless needs no X server, and one named but gone (a test run's Xvfb, ended) stalls it.
+        quiet = {name: value for name, value in os.environ.items() if name != 'DISPLAY'}
         self.process = subprocess.Popen(['chromium', *FLAGS, f'--user-data-dir={profile}', 'about:blank'],
                                         pass_fds=(3, 4, to_browser_r, from_browser_w), preexec_fn=wire,
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=quiet)
         os.close(to_browser_r)
         os.close(from_browser_w)
         self._buffer = b''
