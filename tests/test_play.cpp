@@ -410,6 +410,28 @@ TEST(Chooser, ATrackReadAsideIsTakenOnlyWhenItHasCome) {
   std::filesystem::remove(own + "/~large.tck");
 }
 
+// The folders listed again while a track is read aside: what was read for the entry's old place
+// is not taken for the track that stands there now.
+TEST(Chooser, AShapeReadBeforeTheListWasMadeAgainIsNotTakenForAnother) {
+  std::string own = playerTracksFolder();
+  std::filesystem::create_directories(own);
+  std::ofstream(own + "/~large.tck") << trackFileText(generatedWaypoints(60000, 5));
+  openChooser();
+  chooserSpecialKey(GLUT_KEY_END, 0, 0);
+  int32_t place = chooserSelected;
+  std::ofstream(own + "/~a.tck") << trackFileText(generatedWaypoints(30000, 6));  // listed before it
+  listTracksAgain(own + "/~a.tck");
+  ASSERT_EQ(chooserSelected, place);
+  for (int i = 0; i < 3000 && !chooserEntries[size_t(place)].judged; i++) glutMainLoopEvent(), SDL_Delay(5);
+  EXPECT_EQ(chooserEntries[size_t(place)].waypoints, 30000);
+  closeChooser();
+  choosing = false;
+  chooserEntries.clear();
+  chooserSelected = -1;
+  std::filesystem::remove(own + "/~large.tck");
+  std::filesystem::remove(own + "/~a.tck");
+}
+
 // A settings file out of the chooser's ranges is not its own: nothing of it is taken.
 TEST(Chooser, SettingsOutOfRangeAreLeftAsTheyAre) {
   std::string folder = playerConfigFolder();

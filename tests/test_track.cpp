@@ -127,6 +127,8 @@ TEST(TrackMesh, HandedOverPolygonsAreCutInOrderAndSearchedWithoutAGrid) {
   TTrack shape;
   shape.triangulatePolygon(6, new Vec3[8]{l[0], l[1], l[2], notch, {100, 0, -50}, {100, 0, 0}});
   EXPECT_EQ(shape.triangleCount, 4);
+  shape.triangulatePolygon(0, new Vec3[2]);
+  EXPECT_EQ(shape.triangleCount, 4) << "no point, no triangle";
 }
 
 // Loads the text and checks every answer of the track's grids against the plain scan's: the

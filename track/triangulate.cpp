@@ -523,9 +523,11 @@ class TEarClipping {
 std::vector<TCorners> cutGroundPolygon(const std::vector<Vec3>& polygon, int64_t* pointTests) {
   int32_t n = int32_t(polygon.size());
   std::vector<TCorners> cut;
+  if (polygon.empty()) return cut;  // no corner to make a triangle of
   cut.reserve(size_t(groundTriangleCount(polygon.size())));
   auto addTriangle = [&cut](Vec3 a, Vec3 b, Vec3 c) { cut.push_back({a, b, c}); };
-  // Copies of the first two points after the last, so every corner triple reads without wrapping.
+  // Copies of the first two points after the last, so a polygon of fewer than three points still
+  // gives its one triangle.
   std::vector<Vec3> points(polygon.size() + 2);
   std::copy(polygon.begin(), polygon.end(), points.begin());
   points[n] = points[0];
@@ -536,8 +538,6 @@ std::vector<TCorners> cutGroundPolygon(const std::vector<Vec3>& polygon, int64_t
     clipping.cut(addTriangle, points.data());
     n = clipping.remaining();
     *pointTests += clipping.tree.pointTests;
-    points[n] = points[0];
-    points[n + 1] = points[1];
   }
   // What is left, the last triangle or a polygon without an ear, is cut as a fan from its first
   // corner, so the ground keeps no hole and a polygon of m points always gives m - 2 triangles.
