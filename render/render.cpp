@@ -120,7 +120,9 @@ static void drawAims(float now) {
   char time[24], line[64];
   float target;
   uint8_t next = targetsKnown ? nextMedal(medalHeld, lapTargets, &target) : uint8_t(medalNone);
-  if (next != medalNone) {
+  // Shown once there is a lap to measure against it: the first picture of a new track stays the
+  // game's own.
+  if (next != medalNone && (recordKept || friendKept || lastLapTime > 0.0f)) {
     formatRaceTime(target, time);
     std::snprintf(line, sizeof line, "to beat: %s %s", medalName(next), time);
     glRasterPos2f(0.0f, 0.11f);
