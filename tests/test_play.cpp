@@ -377,6 +377,25 @@ TEST(TimeTrial, AFriendsLapIsRacedAsAGhost) {
   std::filesystem::remove(path);
 }
 
+// A long track's gold lap is driven aside: the race starts without it, and its steps take the
+// targets once they are there, kept for the next game.
+TEST(TimeTrial, ALongTracksGoldLapIsDrivenAsideAndTakenByTheSteps) {
+  std::string file = std::string(std::getenv("XDG_DATA_HOME")) + "/long.tck";
+  std::ofstream(file) << trackFileText(generatedWaypoints(12000, 7));
+  char game[] = "zarvanto";
+  char* argv[] = {game, file.data(), nullptr};
+  holdGameClock(1000);
+  initGame(2, argv);
+  EXPECT_FALSE(targetsKnown) << "the first frame does not wait for the gold lap";
+  for (int i = 0; i < 3000 && !targetsKnown; i++) stepTimeTrial(1.0f), SDL_Delay(5);
+  EXPECT_TRUE(targetsKnown);
+  EXPECT_GT(lapTargets.gold, track->length() / 160.0f);
+  EXPECT_TRUE(std::filesystem::exists(targetsPath(recordsFolder(), trackKey(*track))));
+  cleanUpGame();
+  holdGameClock(-1);
+  std::filesystem::remove(file);
+}
+
 // The chooser reads the selected track on its loader's thread while the frames go on. The frame
 // loop's timer looks for the result while the loader still works, and the selection moves away
 // and back meanwhile: the result is taken, under its lock, only once it is there, and for the

@@ -16,7 +16,10 @@
 #include "records/worker.h"
 #include "track/track.h"
 
-constexpr size_t dateRoom = 32;  // characters kept for a record's date, so setting one never allocates
+constexpr size_t dateRoom = 32;
+constexpr int32_t goldAsideWaypoints = 10000;  // a longer track drives its gold lap aside: 0.2 s and
+                                               // more before the first frame otherwise  // characters kept for a
+                                               // record's date, so setting one never allocates
 
 bool recordKept = false;
 float recordLapTime = 0.0f;
@@ -44,6 +47,12 @@ static LapRecord friendLap;               // the fastest friend's lap
 static std::vector<float> recordSplits;   // the record's lap seconds at waypoints 1 on; room for every waypoint
 static std::vector<float> lapSplitTimes;  // this lap's, one for every waypoint
 static float placedAt = 0.0f;             // the lap time the ghost was last placed at
+
+static TWorker goldDriver;        // drives a long track's gold lap while the game runs
+static LapRecord drivenGold;      // under goldDriver.lock: the lap driven, with its time and ghost
+static bool goldDriven = false;   // under goldDriver.lock: drivenGold is ready to take
+static bool goldAwaited = false;  // the driver was handed the lap and its result is not taken yet
+static std::string goldPath;      // where a lap driven aside is kept; empty: nowhere
 
 static TWorker saver;     // writes the records; not started when they cannot be kept
 static LapRecord toSave;  // under saver.lock: the record the saver writes next
@@ -79,25 +88,63 @@ static void writeDate(char (&date)[dateRoom]) {
   std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%SZ", &utc);
 }
 
+// The gold lap driven on the track raced, dated and named, and kept at path unless path is empty.
+static bool driveGold(LapRecord* gold, const std::string& path) {
+  *gold = LapRecord{};
+  if (!driveGoldLap(*track, &gold->lapTime, &gold->ghost)) return false;
+  char date[dateRoom];
+  writeDate(date);
+  gold->date = date;
+  gold->title = track->title;
+  gold->version = ZARVANTO_VERSION;
+  std::string message;
+  if (!path.empty() && !writeRecord(path, recordKey, *gold, &message)) std::fprintf(stderr, "%s\n", message.c_str());
+  return true;
+}
+
+static void driveGoldAside() {
+  LapRecord gold;
+  bool driven = driveGold(&gold, goldPath);
+  std::lock_guard<std::mutex> hold(goldDriver.lock);
+  drivenGold = std::move(gold);
+  goldDriven = driven;
+}
+
+// The targets known now: the medal a record kept before medals were has, and the next to beat.
+static void knowTargets() {
+  targetsKnown = true;
+  lapTargets = targetsFromGold(goldLap.lapTime);
+  if (recordKept) kept.medal = std::max(kept.medal, medalWon(kept.lapTime, lapTargets));
+  medalHeld = recordKept ? kept.medal : uint8_t(medalNone);
+}
+
 // The targets kept for this track by this version of the game, or else the gold lap driven now
-// and kept for the chooser and the next game, unless the file there can't be read.
+// (aside for a long track) and kept for the chooser and the next game, unless the file there
+// can't be read.
 static void openTargets(const std::string& folder) {
   std::string path = targetsPath(folder, recordKey), message;
   RecordRead read = folder.empty() ? recordNone : readRecord(path, recordKey, &goldLap, &message);
   if (read == recordRefused) std::fprintf(stderr, "%s\n", message.c_str());
-  targetsKnown = read == recordRead && goldLap.version == ZARVANTO_VERSION;
-  if (!targetsKnown) {
-    goldLap = LapRecord{};
-    targetsKnown = driveGoldLap(*track, &goldLap.lapTime, &goldLap.ghost);
-    char date[dateRoom];
-    writeDate(date);
-    goldLap.date = date;
-    goldLap.title = track->title;
-    goldLap.version = ZARVANTO_VERSION;
-    if (targetsKnown && !folder.empty() && read != recordRefused && !writeRecord(path, recordKey, goldLap, &message))
-      std::fprintf(stderr, "%s\n", message.c_str());
+  if (read == recordRead && goldLap.version == ZARVANTO_VERSION) return knowTargets();
+  goldPath = folder.empty() || read == recordRefused ? "" : path;
+  if (track->waypointCount <= goldAsideWaypoints) {
+    if (driveGold(&goldLap, goldPath)) knowTargets();
+    return;
   }
-  if (targetsKnown) lapTargets = targetsFromGold(goldLap.lapTime);
+  goldDriven = false;
+  goldAwaited = true;
+  startWorker(&goldDriver, driveGoldAside);
+  handWork(&goldDriver);
+}
+
+// A gold lap driven aside, taken once it is ready, without waiting for the driver.
+static void takeDrivenGold() {
+  std::unique_lock<std::mutex> hold(goldDriver.lock, std::try_to_lock);
+  if (!hold.owns_lock() || !goldDriven) return;
+  goldAwaited = false;
+  goldLap.lapTime = drivenGold.lapTime;
+  goldLap.ghost.swap(drivenGold.ghost);
+  knowTargets();
 }
 
 static void startLap() {
@@ -136,11 +183,10 @@ void openTimeTrial() {
       case recordNone: break;
     }
   }
+  medalHeld = recordKept ? kept.medal : uint8_t(medalNone);
   openTargets(folder);
   friendKept = bestFriendRecord(recordKey, &friendLap);
   friendLapTime = friendLap.lapTime;
-  if (recordKept && targetsKnown) kept.medal = std::max(kept.medal, medalWon(kept.lapTime, lapTargets));
-  medalHeld = recordKept ? kept.medal : uint8_t(medalNone);
   size_t waypoints = size_t(track->waypointCount);
   recordSplits.reserve(waypoints);
   if (recordKept) lapSplits(*track, kept, &recordSplits);
@@ -164,11 +210,14 @@ void closeTimeTrial() {
   ghostPlaced = false;
   targetsKnown = false;
   friendKept = false;
+  goldAwaited = false;
+  stopWorker(&goldDriver);
   stopWorker(&saver);
 }
 
 void stepTimeTrial(float now) {
   if (lap.samples.empty()) return;  // not opened: no race of this game is timed against a record
+  if (goldAwaited) takeDrivenGold();
   float lapTime = now - lapStartTime - pausedTime;
   sampleGhostLap(&lap, lapTime, player->position, player->heading, false);
   placeGhost(lapTime);
