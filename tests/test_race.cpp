@@ -315,6 +315,7 @@ TEST_F(Race, TheGoldLapIsTheHardRivalsFlyingLap) {
     ASSERT_GT(r.finish[1], 0.0f);
     EXPECT_GE(r.finish[1], gold);
     EXPECT_LE(r.finish[1], 1.5f * gold);
+    TearDown();
   }
 }
 
