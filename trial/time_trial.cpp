@@ -16,10 +16,9 @@
 #include "records/worker.h"
 #include "track/track.h"
 
-constexpr size_t dateRoom = 32;
-constexpr int32_t goldAsideWaypoints = 10000;  // a longer track drives its gold lap aside: 0.2 s and
-                                               // more before the first frame otherwise  // characters kept for a
-                                               // record's date, so setting one never allocates
+constexpr size_t dateRoom = 32;  // characters kept for a record's date, so setting one never allocates
+// A track of more waypoints drives its gold lap aside: 0.2 s and more before the first frame otherwise.
+constexpr int32_t goldAsideWaypoints = 10000;
 
 bool recordKept = false;
 float recordLapTime = 0.0f;
