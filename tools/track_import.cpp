@@ -1,13 +1,14 @@
-// Importing routes. Waypoints are placed on the route as drawn, never moved off it, so each one
-// can be traced back to a place between two input points and a refusal can say where on the
-// route it lies; only the heights are smoothed, and solved for anew where the ground would crash
-// the car.
+// Importing routes. Waypoints are placed on the route as drawn, so each one can be traced back
+// to a place between two input points and a refusal can say where on the route it lies; the
+// heights are smoothed, and solved for anew where the ground would crash the car. Only where
+// that loses the hills are gentle bends redrawn as straight legs, at most a step off the route.
 #include "tools/track_import.h"
 
 #include <GeographicLib/LocalCartesian.hpp>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 #include "tools/check_report.h"
 #include "tools/route_heights.h"
@@ -27,6 +28,16 @@ constexpr double heightLabelStep = 10.0;       // units between the numbering he
 constexpr int maxSolveRounds = 4;              // solves judged by the game before the track is made flat
 constexpr double keptSwingWorthTelling = 0.5;  // below this share of the swing kept, the report says what holds it
 constexpr double levelGrade = 0.005;           // rise per unit along the road of a stretch held nearly level
+
+// A waypoint where the road bends a little has two edge points almost on top of each other, and
+// the ground triangles between them and the road ahead are as thin as the bend: they let the
+// road climb only about half the bend (radians) per unit. Where that costs the hills, the road
+// is redrawn as straight legs meeting at fewer, sharper corners. Waypoints along a leg lie on one
+// line to the last bit of the game's floats, so no edge point is doubled there.
+constexpr double straightenBelowShare = 0.9;  // of the swing kept as drawn: below it, try straight legs
+constexpr double straightLegReach = 2.0;      // units a straight leg may stand off the waypoints as drawn
+constexpr int finestLegGridBits = 8;          // a leg's waypoints lie on a grid of 1/256 units at finest,
+                                              // coarser where the game's floats hold fewer fractional bits
 
 // A longitude as an offset from another, in -180 to 180, so a route over the date line stays whole.
 double longitudeFrom(double longitude, double reference) {
@@ -170,9 +181,112 @@ void thinRoute(const std::vector<TPlanePoint>& plane, double scale, double spaci
 std::string trackFileText(const TImport& import, const std::vector<double>& heights) {
   std::string text = "#Track\n" + import.title + "\n";
   for (size_t i = 0; i < import.places.size(); i++)
-    text += formatNumber(import.places[i].east) + " " + formatNumber(import.places[i].north) + " " +
+    text += formatNumber(import.places[i].east, import.placeDecimals) + " " +
+            formatNumber(import.places[i].north, import.placeDecimals) + " " +
             formatNumber(heights[i], heightDecimals) + "\n";
   return text;
+}
+
+double distanceToStretch(TPlanePoint p, TPlanePoint a, TPlanePoint b) {
+  double dx = b.east - a.east, dz = b.north - a.north, length2 = dx * dx + dz * dz;
+  double t = length2 > 0.0 ? std::clamp(((p.east - a.east) * dx + (p.north - a.north) * dz) / length2, 0.0, 1.0) : 0.0;
+  return std::hypot(p.east - a.east - t * dx, p.north - a.north - t * dz);
+}
+
+// The waypoints where straight legs round the loop meet: each waypoint lies within reach of the
+// leg through it. Found by halving (Douglas and Peucker's way), from the first waypoint and the
+// one farthest from it; in order round the loop.
+std::vector<int> legCorners(const std::vector<TPlanePoint>& places, double reach) {
+  int n = int(places.size()), far = 0;
+  for (int i = 1; i < n; i++)
+    if (planDistance(places[size_t(i)], places[0]) > planDistance(places[size_t(far)], places[0])) far = i;
+  std::vector<bool> corner(size_t(n), false);
+  corner[0] = corner[size_t(far)] = true;
+  std::vector<std::pair<int, int>> legs = {{0, far}, {far, n}};
+  while (!legs.empty()) {
+    auto [from, to] = legs.back();
+    legs.pop_back();
+    TPlanePoint a = places[size_t(from)], b = places[size_t(to % n)];
+    int worst = -1;
+    double worstDistance = reach;
+    for (int i = from + 1; i < to; i++) {
+      double d = distanceToStretch(places[size_t(i)], a, b);
+      if (d > worstDistance) {
+        worstDistance = d;
+        worst = i;
+      }
+    }
+    if (worst < 0) continue;
+    corner[size_t(worst)] = true;
+    legs.push_back({from, worst});
+    legs.push_back({worst, to});
+  }
+  std::vector<int> corners;
+  for (int i = 0; i < n; i++)
+    if (corner[size_t(i)]) corners.push_back(i);
+  return corners;
+}
+
+double onGrid(double units, double grid) { return std::round(units / grid) * grid; }
+
+// Fractional bits of the grid the straight legs' waypoints lie on: as fine as the game's floats
+// hold every coordinate of the track exactly, and a quarter of a unit's worth of room to spare.
+int legGridBits(const std::vector<TPlanePoint>& places) {
+  double largest = 0.0;
+  for (const TPlanePoint& p : places) largest = std::max({largest, std::fabs(p.east), std::fabs(p.north)});
+  int bits = finestLegGridBits;
+  while (bits > 0 && std::ldexp(largest + 1.0, bits) >= std::ldexp(1.0, std::numeric_limits<float>::digits - 1)) bits--;
+  return bits;
+}
+
+// The places redrawn as straight legs between corners, each leg's waypoints an equal step apart
+// on the grid, so their road runs on in one exact line; the corners' bends are sharper than the
+// route's bends were, by as much as the straight legs cut them. A loop cannot close on an exact
+// grid step, so it closes across a stretch of its own, made where the smoothed heights change
+// least, as its two new corners bend little. Empty when the loop is too short to redraw.
+std::vector<TPlanePoint> straightenedPlaces(const std::vector<TPlanePoint>& places, const std::vector<double>& heights,
+                                            double reach, int gridBits, int* legCount) {
+  int n = int(places.size());
+  double grid = std::ldexp(1.0, -gridBits);
+  std::vector<int> corners = legCorners(places, reach);
+  if (n < 4 || corners.size() < 3) return {};
+  // The closing stretch: one between corners if there is one, else the gentlest inside a leg.
+  int close = -1;
+  for (size_t k = 0; k < corners.size() && close < 0; k++)
+    if ((corners[(k + 1) % corners.size()] - corners[k] + n) % n == 1) close = corners[k];
+  if (close < 0) {
+    std::vector<bool> isCorner(size_t(n), false);
+    for (int c : corners) isCorner[size_t(c)] = true;
+    double gentlest = HUGE_VAL;
+    for (int i = 0; i < n; i++) {
+      double rise = std::fabs(heights[size_t((i + 1) % n)] - heights[size_t(i)]);
+      if (!isCorner[size_t(i)] && !isCorner[size_t((i + 1) % n)] && rise < gentlest) {
+        gentlest = rise;
+        close = i;
+      }
+    }
+    if (close < 0) return {};
+    corners.push_back(close);
+    corners.push_back((close + 1) % n);
+    std::sort(corners.begin(), corners.end());
+  }
+  // Round the loop from the far end of the closing stretch, each leg stepping evenly from where
+  // the last one ended towards its corner as drawn.
+  std::vector<TPlanePoint> straight(static_cast<size_t>(n));
+  int start = (close + 1) % n;
+  straight[size_t(start)] = {onGrid(places[size_t(start)].east, grid), onGrid(places[size_t(start)].north, grid)};
+  size_t k = size_t(std::find(corners.begin(), corners.end(), start) - corners.begin());
+  *legCount = int(corners.size());
+  for (size_t leg = 0; leg + 1 < corners.size(); leg++) {
+    int from = corners[(k + leg) % corners.size()], to = corners[(k + leg + 1) % corners.size()];
+    int steps = (to - from + n) % n;
+    TPlanePoint a = straight[size_t(from)], b = places[size_t(to)];
+    double stepEast = onGrid((b.east - a.east) / steps, grid);
+    double stepNorth = onGrid((b.north - a.north) / steps, grid);
+    for (int j = 1; j <= steps; j++)
+      straight[size_t((from + j) % n)] = {a.east + j * stepEast, a.north + j * stepNorth};
+  }
+  return straight;
 }
 
 // Heights from one solve over the whole loop, judged by the game's own loader and slope code
@@ -229,6 +343,42 @@ double swingOf(const std::vector<double>& heights) {
   if (heights.empty()) return 0.0;
   auto [low, high] = std::minmax_element(heights.begin(), heights.end());
   return *high - *low;
+}
+
+// The track redrawn as straight legs, taken when the game accepts it with no crash slope and
+// its heights keep more of the swing than toBeat (units).
+bool tryStraightLegs(TImport* import, const std::vector<double>& smoothed, const std::string& outputName,
+                     double toBeat) {
+  // Finding the corners takes time growing with the square of the waypoints on a winding route.
+  if (int(import->places.size()) > maxWindowlessWaypoints) return false;
+  TImport straight;
+  straight.title = import->title;
+  straight.spots = import->spots;
+  straight.placeDecimals = legGridBits(import->places);
+  straight.places =
+      straightenedPlaces(import->places, smoothed, straightLegReach, straight.placeDecimals, &straight.straightLegs);
+  if (straight.places.empty()) return false;
+  straight.trackText = trackFileText(straight, smoothed);
+  straight.check = checkTrackText(outputName, straight.trackText);
+  if (!straight.check.accepted()) return false;
+  straight.heights = smoothed;
+  straight.crashSlopesAsSmoothed = int(straight.check.crashSlopes.size());
+  if (straight.crashSlopesAsSmoothed > 0) solveTrackHeights(&straight, smoothed, outputName);
+  if (!straight.check.crashSlopes.empty() || swingOf(straight.heights) <= toBeat) return false;
+  for (size_t i = 0; i < straight.places.size(); i++)
+    import->straightMoved = std::max(import->straightMoved, planDistance(straight.places[i], import->places[i]));
+  import->places = std::move(straight.places);
+  import->placeDecimals = straight.placeDecimals;
+  import->straightLegs = straight.straightLegs;
+  import->crashSlopesAsSmoothed = straight.crashSlopesAsSmoothed;
+  import->solve = std::move(straight.solve);
+  import->heights = std::move(straight.heights);
+  import->heightChange = straight.heightChange;
+  import->mostChanged = straight.mostChanged;
+  import->flattened = straight.flattened;
+  import->trackText = std::move(straight.trackText);
+  import->check = std::move(straight.check);
+  return true;
 }
 
 // Where a track that lost its hills lost the most: the stretch held nearly level where the
@@ -461,8 +611,16 @@ TImport importRoute(const std::string& inputName, const std::string& text, const
   import.check = checkTrackText(outputName, import.trackText);
   import.crashSlopesAsSmoothed = int(import.check.crashSlopes.size());
   import.heightsKept = options.keepHeights;
-  if (!options.keepHeights && import.check.accepted() && import.crashSlopesAsSmoothed > 0)
-    solveTrackHeights(&import, heights, outputName);
+  if (!options.keepHeights && import.check.accepted() && import.crashSlopesAsSmoothed > 0) {
+    // A long route is solved in windows, slowly where a gentle bend holds one stuck: its straight
+    // legs are tried first, and the road as drawn only when they don't keep the hills.
+    double wanted = straightenBelowShare * swingOf(heights);
+    bool windowed = int(heights.size()) > maxWholeWaypoints;
+    if (!(windowed && tryStraightLegs(&import, heights, outputName, wanted))) {
+      solveTrackHeights(&import, heights, outputName);
+      if (swingOf(import.heights) < wanted) tryStraightLegs(&import, heights, outputName, swingOf(import.heights));
+    }
+  }
   import.smoothed = heights;
   import.swingSmoothed = swingOf(heights);
   import.swingKept = swingOf(import.heights);
@@ -487,6 +645,10 @@ std::string importText(const TImport& import, const std::string& inputName) {
     text += "  made \"" + import.title + "\": " + std::to_string(check.waypoints.size()) + " waypoints, " +
             formatNumber(check.length) + " units round (the route on the map " + formatNumber(import.routeLength) +
             "), heights " + formatNumber(check.low.height) + " to " + formatNumber(check.high.height) + "\n";
+    if (import.straightLegs > 0)
+      text += "  its bends redrawn as " + std::to_string(import.straightLegs) +
+              " straight legs, each waypoint moved at most " + formatNumber(import.straightMoved) +
+              ": fewer, sharper bends leave the ground room to tilt\n";
     return text + heightsText(import);
   }
   text += checkText(check) + "on the route:\n";

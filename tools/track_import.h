@@ -61,6 +61,9 @@ struct TImport {
   bool reversed = false;                           // it ran counter-clockwise and was turned round
   std::vector<TRouteSpot> spots;                   // where each waypoint stands on the input, in the track's order
   std::vector<TPlanePoint> places;                 // each waypoint's east and north in units
+  int placeDecimals = 2;                           // decimals the track file gives them
+  int straightLegs = 0;                            // straight legs the bends were redrawn as; 0 when kept as drawn
+  double straightMoved = 0.0;                      // units the farthest waypoint moved to lie on its leg
   std::vector<double> heights;                     // each waypoint's height in units as written
   std::vector<double> smoothed;                    // and as smoothed from the route
   int crashSlopesAsSmoothed = 0;                   // crash slopes of the track with its heights only smoothed
