@@ -20,11 +20,13 @@ struct TStyle {
   float braking;     // share of the ladder's braking it counts on before a bend
   float rounding;    // a step of the ladder this much above the speed it worked out is still taken
   float wideGap;     // seconds between two steps down while running wide, short of the edge
+  float yieldShare;  // of a driving player's speed it eases to while just ahead of them; 0: it never does
 };
 static const TStyle styles[levelCount] = {
-    {100.0f, 0.72f, 0.08f, 0.25f, 0.5f, 1.0f, 0.1f},   // easy: brakes early and hard, and never flat out
-    {140.0f, 0.80f, 0.07f, 0.20f, 0.6f, 0.95f, 0.1f},  // medium
-    {160.0f, 0.90f, 0.06f, 0.15f, 0.8f, 0.85f, 0.0f},  // hard: late and exactly, and at once when wide
+    {100.0f, 0.72f, 0.08f, 0.25f, 0.5f, 1.0f, 0.1f, 0.9f},   // easy: brakes early and hard, never flat
+                                                             // out, and lets a driving player by
+    {140.0f, 0.80f, 0.07f, 0.20f, 0.6f, 0.95f, 0.1f, 0.0f},  // medium
+    {160.0f, 0.90f, 0.06f, 0.15f, 0.8f, 0.85f, 0.0f, 0.0f},  // hard: late and exactly, and at once when wide
 };
 static const char* const levelNames[levelCount] = {"easy", "medium", "hard"};
 
@@ -46,6 +48,8 @@ constexpr float wideLine = 2.2f;            // units off the centre line where i
 constexpr float edgeLine = 3.0f;            // units off the centre line where it slows at any level
 constexpr float passShare = 0.8f;           // a car ahead slower than this share of its speed is passed
 constexpr float creepSpeed = 5.0f;          // units per second: the slowest it goes to get round
+constexpr float yieldReach = 40.0f;         // units behind it that a rival letting the player by looks
+constexpr float yieldFrom = 50.0f;          // units per second: a player slower than this is passed as any car
 constexpr float headingBase = -1.5707964f;  // radians: headings stay in [-pi/2, 3pi/2)
 constexpr float waypointReachDistance = 8.0f;  // units, as for the player
 
@@ -150,6 +154,7 @@ TRival::TRival(float red, float green, float blue, uint8_t rivalLevel, const TTr
   triangle = nullptr;
   lane = 0.0f;
   stepWait = 0.0f;
+  yieldTo = nullptr;
   waypointIndex = 1;
   float yaw, climb;
   directionAngles(road->waypoints[0], road->waypoints[1], &yaw, &climb);
@@ -215,6 +220,18 @@ static void drive(TRival* car, float dt) {
   // Cars are watched along the road, so one parked round a bend is seen as soon as one on a straight.
   TRoadPlace here = roadPlace(road, *car);
   float laneAtLeast = -laneLimit, laneAtMost = laneLimit;
+  // A rival that lets the player by, while the player drives on at a pace: close ahead of them it
+  // eases off and keeps to the other side of the road, and once behind it follows instead of passing.
+  bool yields = style.yieldShare > 0.0f && car->yieldTo != nullptr && car->yieldTo->speed >= yieldFrom;
+  const TCar* letBy = yields ? car->yieldTo : nullptr;
+  if (letBy != nullptr) {
+    TRoadPlace there = roadPlace(road, *letBy);
+    float behind = roadGap(road, there, here, yieldReach);
+    if (behind > 0.0f && behind <= yieldReach) {
+      speedLimit = minFloat(speedLimit, style.yieldShare * letBy->speed);
+      laneWanted = there.beside > 0.0f ? -laneLimit : laneLimit;
+    }
+  }
   for (int32_t i = 0; i < car->fieldCount; i++) {
     const TCar* other = car->field[i];
     if (other == car) continue;
@@ -233,6 +250,7 @@ static void drive(TRival* car, float dt) {
     }
     if (ahead <= -1.0f) continue;
     float itsSpeed = other->speed * std::cos(other->heading - car->heading);
+    if (other == letBy && ahead > 0.0f) speedLimit = minFloat(speedLimit, itsSpeed);
     if (itsSpeed >= minFloat(wantedSpeed, car->speed) && ahead > followBase) continue;
     // Every car in its path limits its speed; the nearest decides its way round.
     if (ahead > 0.0f && std::fabs(beside - itsSide) < carClearance - 0.4f)

@@ -26,6 +26,7 @@ class TRival : public TCar {
   const TTrack* road;   // the track it drives; not owned
   TCar* const* field;   // the cars it watches and goes round, itself among them or not; not owned
   int32_t fieldCount;   // cars in field
+  const TCar* yieldTo;  // the player, whom an easy rival lets by while they drive; null: nobody; not owned
 
   // On waypoint 0 of the road, standing, facing waypoint 1, as the player starts.
   TRival(float red, float green, float blue, uint8_t level, const TTrack* road, TCar* const* field, int32_t fieldCount);

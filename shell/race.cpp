@@ -21,10 +21,13 @@ void createRace() {
   // made in index order because each draws its start from the random sequence.
   for (int32_t i = 1; i < carCount; i++) {
     float red = float(i & 1), green = float((i >> 1) & 1), blue = float((i >> 2) & 1);
-    if (raceLaps > 0)
-      cars[i] = new TRival(red, green, blue, raceLevel, track, cars, carCount);
-    else
+    if (raceLaps > 0) {
+      TRival* rival = new TRival(red, green, blue, raceLevel, track, cars, carCount);
+      rival->yieldTo = player;
+      cars[i] = rival;
+    } else {
       cars[i] = new TOpponent(red, green, blue);
+    }
   }
   // A race stands its cars on the grid before the camera first looks at the player.
   if (raceLaps > 0) startContest();
