@@ -144,7 +144,8 @@ TEST_F(Race, RivalsFinishOnTheRoadRoundAParkedPlayer) {
 }
 
 // A full grid of seven over one lap, the player parked: every rival finishes within two and a half
-// times the lap at top speed, however the traffic falls, and the easy ones stay well behind the hard.
+// times the lap at top speed, however the traffic falls, the levels in their order, and the easy
+// ones well behind the hard.
 TEST_F(Race, InFullTrafficEveryRivalFinishesInTimeAndTheLevelsStayApart) {
   for (const char* name : {"Default.tck", "Hills.tck"}) {
     float first[levelCount];
@@ -160,6 +161,8 @@ TEST_F(Race, InFullTrafficEveryRivalFinishesInTimeAndTheLevelsStayApart) {
       TearDown();
     }
     EXPECT_GT(first[levelEasy], 1.3f * first[levelHard]) << name;
+    EXPECT_GT(first[levelEasy], first[levelMedium]) << name;
+    EXPECT_GT(first[levelMedium], first[levelHard]) << name;
   }
 }
 

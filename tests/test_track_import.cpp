@@ -41,12 +41,21 @@ std::string gpx(const TPoints& points) {
   return text + "</trkseg></trk></gpx>\n";
 }
 
-std::string geoJson(const TPoints& points) {
-  std::string text = R"({"type":"Feature","properties":{},"geometry":{"type":"LineString","coordinates":[)";
+std::string positions(const TPoints& points) {
+  std::string text;
   for (const TMetres& p : points)
     text += std::string(&p == &points[0] ? "" : ",") + "[" + longitude(p) + "," + latitude(p) + "," + number(p.height) +
             "]";
-  return text + "]}}";
+  return text;
+}
+
+std::string geoJson(const TPoints& points) {
+  return R"({"type":"Feature","properties":{},"geometry":{"type":"LineString","coordinates":[)" + positions(points) +
+         "]}}";
+}
+
+std::string geoJsonRing(const TPoints& points) {
+  return R"({"type":"Polygon","coordinates":[[)" + positions(points) + "]]}";
 }
 
 std::string csv(const TPoints& points) {
@@ -78,7 +87,7 @@ TImport import(const std::string& text, const TImportOptions& options = {}) {
 }
 
 TEST(ImportLoops, EveryFormatEitherWayRoundMakesTheSameAcceptedLoopOfTheRoutesLength) {
-  for (auto format : {gpx, geoJson, csv}) {
+  for (auto format : {gpx, geoJson, geoJsonRing, csv}) {
     for (double turn : {-2.0 * pi, 2.0 * pi}) {
       TPoints points = arc(40, 250.0, 0.3, turn, 4.0);
       TImport made = import(format(points));
@@ -152,7 +161,9 @@ TEST(ImportHeights, RealShapedRoutesKeepTheirHillsWithNoCrashSlope) {
     EXPECT_LE(made.climbWritten, 1.5 * made.climbSmoothed);
     for (size_t i = 0; i < made.heights.size(); i++)
       EXPECT_EQ(made.check.waypoints[i].at.height, float(made.heights[i])) << i;
-    EXPECT_NE(text.find(" of their swing of " + formatNumber(made.swingSmoothed) + " ("), std::string::npos);
+    EXPECT_NE(text.find(" of their swing of " + formatNumber(made.swingSmoothed) + " (" +
+                        std::to_string(std::lround(100.0 * made.swingKept / made.swingSmoothed)) + " %)"),
+              std::string::npos);
     EXPECT_NE(text.find("changed by up to " + formatNumber(made.heightChange) + ", most at waypoint"),
               std::string::npos);
     if (made.straightLegs > 0) {

@@ -1,9 +1,10 @@
 """The page in headless Chromium: its first picture, the demo race, a key, a dropped track, and
-the player's files across a reload. Usage: test_page.py BUILD-WEB-FOLDER"""
+the player's files across a reload. Usage: test_page.py BUILD-WEB-FOLDER ZARVANTO-TRACK"""
 import functools
 import time
 import http.server
 import os
+import subprocess
 import sys
 import tempfile
 import threading
@@ -13,6 +14,7 @@ from browser import Browser
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 PAGE_FOLDER = None
+TRACK_TOOL = None  # the desktop's track tool, which names a track's record as the desktop game does
 ROAD = (102, 102, 102)
 HUD_TEXT = (204, 102, 204)
 PAUSED_TEXT = (255, 153, 0)
@@ -123,6 +125,11 @@ class PageTest(unittest.TestCase):
         kept = f'FS.analyzePath("{RECORDS}").exists ? FS.readdir("{RECORDS}").filter(n => n.endsWith(".rec")) : []'
         wait(lambda: self.browser.evaluate(kept), 'the lap record written out')
         record = self.browser.evaluate(kept)
+        # Named by the track's digest exactly as the desktop names it, so a record carries over.
+        with tempfile.TemporaryDirectory() as home:
+            listed = subprocess.run([TRACK_TOOL, 'records', os.path.join(ROOT, 'tests', 'tracks', 'square.tck')],
+                                    env={'HOME': home}, capture_output=True, text=True, check=True).stdout
+        self.assertEqual(record, [os.path.basename(listed.splitlines()[1].strip())], listed)
 
         self.browser.reload()
         wait(lambda: self.browser.evaluate('typeof Module !== "undefined" && Module.calledRun === true'), 'the reload')
@@ -144,4 +151,5 @@ def wait(condition, what, seconds=90):
 
 if __name__ == '__main__':
     PAGE_FOLDER = os.path.abspath(sys.argv.pop(1))
+    TRACK_TOOL = os.path.abspath(sys.argv.pop(1))
     unittest.main(verbosity=2)
