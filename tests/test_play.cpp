@@ -451,6 +451,22 @@ TEST(Chooser, AShapeReadBeforeTheListWasMadeAgainIsNotTakenForAnother) {
   std::filesystem::remove(own + "/~a.tck");
 }
 
+// Each title is the second line alone, a carriage return before its line end no part of it; a
+// file whose first line is not the header is listed with the game's own words, on one line.
+TEST(Chooser, TitlesAreTheSecondLineWhateverItsLineEnd) {
+  std::string folder = (std::filesystem::temp_directory_path() / "zarvanto-titles").string();
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder + "/a.tck") << "#Track\r\nRound the lake\r\n0 0 0\r\n0 100 0\r\n100 100 0\r\n";
+  std::ofstream(folder + "/b.tck") << "#Trak\nBeach\n0 0 0\n0 100 0\n100 100 0\n";
+  std::vector<ChooserEntry> entries;
+  listTracks(folder, &entries);
+  std::filesystem::remove_all(folder);
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0].title, "Round the lake");
+  EXPECT_EQ(entries[0].message, "");
+  EXPECT_EQ(entries[1].message, "Invalid track file");
+}
+
 // A settings file out of the chooser's ranges is not its own: nothing of it is taken.
 TEST(Chooser, SettingsOutOfRangeAreLeftAsTheyAre) {
   std::string folder = playerConfigFolder();
