@@ -230,7 +230,7 @@ std::vector<int> legCorners(const std::vector<TPlanePoint>& places, double reach
 double onGrid(double units, double grid) { return std::round(units / grid) * grid; }
 
 // Fractional bits of the grid the straight legs' waypoints lie on: as fine as the game's floats
-// hold every coordinate of the track exactly, and a quarter of a unit's worth of room to spare.
+// hold every coordinate of the track exactly, with a unit to spare.
 int legGridBits(const std::vector<TPlanePoint>& places) {
   double largest = 0.0;
   for (const TPlanePoint& p : places) largest = std::max({largest, std::fabs(p.east), std::fabs(p.north)});
