@@ -33,6 +33,16 @@ std::string number(double value) {
 std::string latitude(const TMetres& p) { return number(lat0 + p.north / metresPerDegree); }
 std::string longitude(const TMetres& p) { return number(lon0 + p.east / (metresPerDegree * 0.5)); }
 
+// Round from angle `from` for `turn` radians (negative: clockwise), the last point repeating the first on a full turn.
+TPoints arc(int count, double radius, double from, double turn, double hills = 0.0) {
+  TPoints points;
+  for (int i = 0; i <= count; i++) {
+    double a = from + turn * i / count;
+    points.push_back({radius * std::cos(a), radius * std::sin(a), hills * (1.0 + std::sin(3.0 * a))});
+  }
+  return points;
+}
+
 std::string gpx(const TPoints& points) {
   std::string text = "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\"><trk><name>Ring</name><trkseg>\n";
   for (const TMetres& p : points)
@@ -54,24 +64,16 @@ std::string geoJson(const TPoints& points) {
          "]}}";
 }
 
+// The route as a polygon's outer ring, with a hole in it that is no part of the road.
 std::string geoJsonRing(const TPoints& points) {
-  return R"({"type":"Polygon","coordinates":[[)" + positions(points) + "]]}";
+  return R"({"type":"Polygon","coordinates":[[)" + positions(points) + "],[" + positions(arc(8, 50.0, 0.0, 2.0 * pi)) +
+         "]]}";
 }
 
 std::string csv(const TPoints& points) {
   std::string text = "# x,y,z\n";
   for (const TMetres& p : points) text += number(p.east) + "," + number(p.north) + "," + number(p.height) + ",9\n";
   return text;
-}
-
-// Round from angle `from` for `turn` radians (negative: clockwise), the last point repeating the first on a full turn.
-TPoints arc(int count, double radius, double from, double turn, double hills = 0.0) {
-  TPoints points;
-  for (int i = 0; i <= count; i++) {
-    double a = from + turn * i / count;
-    points.push_back({radius * std::cos(a), radius * std::sin(a), hills * (1.0 + std::sin(3.0 * a))});
-  }
-  return points;
 }
 
 double planLength(const TTrack& track) {
