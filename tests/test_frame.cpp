@@ -24,11 +24,13 @@
 #include "bench/reference/plain_draw.h"
 #include "camera/camera.h"
 #include "cars/player.h"
+#include "contest/contest.h"
 #include "geometry/random.h"
 #include "render/glyphs.h"
 #include "render/render.h"
 #include "render/text.h"
 #include "render/track_draw.h"
+#include "rivals/rival.h"
 #include "sound/sound.h"
 #include "track/track.h"
 #include "trial/time_trial.h"
@@ -288,6 +290,41 @@ TEST_F(Frame, EveryViewOfARaceLooksAsItsStoredPicture) {
   }
   recordKept = ghostPlaced = false;
   delete[] cars;
+  holdGameClock(-1);
+}
+
+// A race finished: over the grid, on their own panel, the player's place, a line per car in
+// order with its race time and best lap, a car still racing with its lap, and the keys.
+TEST_F(Frame, AFinishedRaceShowsItsResults) {
+  setGameRandState(1);
+  loadShipped("Default.tck");
+  reshape(500, 400);
+  carCount = 4;
+  cars = new TCar*[carCount]();
+  raceLaps = 2;
+  raceLevel = levelEasy;
+  holdGameClock(100000);
+  displayFlags = showHeadUp | drawSolid;
+  createRace();
+  const float finish[] = {61.5f, 58.25f, 63.0f, 0.0f};  // the player second; yellow still racing
+  for (int32_t i = 0; i < carCount; i++) {
+    standings[i].finished = finish[i] > 0.0f;
+    standings[i].finishTime = finish[i];
+    standings[i].laps = finish[i] > 0.0f ? 2 : 1;
+    standings[i].bestLap = 29.0f + float(i);
+    raceOrder[i] = i < 2 ? 1 - i : i;
+  }
+  contestPhase = phaseFinished;
+  pauseState = stateRunning;
+  display();
+  expectPicture("results");
+  pauseState = statePaused;
+  for (int32_t i = 0; i < carCount; i++) delete cars[i];
+  delete[] cars;
+  delete camera;
+  camera = nullptr;
+  raceLaps = 0;
+  contestPhase = phaseGrid;
   holdGameClock(-1);
 }
 
