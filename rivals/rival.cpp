@@ -222,8 +222,8 @@ static void drive(TRival* car, float dt) {
   float laneAtLeast = -laneLimit, laneAtMost = laneLimit;
   // A rival that lets the player by, while the player drives on at a pace: close ahead of them it
   // eases off and keeps to the other side of the road, and once behind it follows instead of passing.
-  bool yields = style.yieldShare > 0.0f && car->yieldTo != nullptr && car->yieldTo->speed >= yieldFrom;
-  const TCar* letBy = yields ? car->yieldTo : nullptr;
+  const TCar* letBy =
+      style.yieldShare > 0.0f && car->yieldTo != nullptr && car->yieldTo->speed >= yieldFrom ? car->yieldTo : nullptr;
   if (letBy != nullptr) {
     TRoadPlace there = roadPlace(road, *letBy);
     float behind = roadGap(road, there, here, yieldReach);

@@ -353,7 +353,6 @@ bool tryStraightLegs(TImport* import, const std::vector<double>& smoothed, const
   if (int(import->places.size()) > maxWindowlessWaypoints) return false;
   TImport straight;
   straight.title = import->title;
-  straight.spots = import->spots;
   straight.placeDecimals = legGridBits(import->places);
   straight.places =
       straightenedPlaces(import->places, smoothed, straightLegReach, straight.placeDecimals, &straight.straightLegs);
