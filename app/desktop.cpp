@@ -26,7 +26,6 @@ static void setIcon(Display* display, Window window) {
   std::vector<png_byte> rgba(PNG_IMAGE_SIZE(image));
   if (!png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr)) return;
   std::vector<unsigned long> icon{image.width, image.height};
-  icon.reserve(2 + rgba.size() / 4);
   for (size_t i = 0; i < rgba.size(); i += 4)
     icon.push_back(static_cast<unsigned long>(rgba[i + 3]) << 24 | static_cast<unsigned long>(rgba[i]) << 16 |
                    static_cast<unsigned long>(rgba[i + 1]) << 8 | rgba[i + 2]);

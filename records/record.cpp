@@ -110,9 +110,12 @@ bool readAll(int descriptor, std::string* text) {
   char block[65536];
   while (text->size() <= size_t(maxRecordBytes)) {
     ssize_t got = read(descriptor, block, sizeof block);
-    if (got == 0) return true;
-    if (got < 0 && errno != EINTR) return false;
-    if (got > 0) text->append(block, size_t(got));
+    if (got > 0)
+      text->append(block, size_t(got));
+    else if (got == 0)
+      return true;
+    else if (errno != EINTR)
+      return false;
   }
   return true;
 }

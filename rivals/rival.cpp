@@ -118,8 +118,7 @@ static float roadGap(const TTrack* road, const TRoadPlace& from, const TRoadPlac
   int32_t before = from.leg == 1 ? road->waypointCount : from.leg - 1;
   if (to.leg == before) return to.along - legOf(road, before).length - from.along;
   float gap = legOf(road, from.leg).length - from.along;
-  for (int32_t leg = nextLeg(road, from.leg), n = 0; gap <= limit && n < road->waypointCount;
-       leg = nextLeg(road, leg), n++) {
+  for (int32_t leg = nextLeg(road, from.leg); gap <= limit; leg = nextLeg(road, leg)) {
     if (leg == to.leg) return gap + to.along;
     gap += legOf(road, leg).length;
   }

@@ -8,6 +8,7 @@
 #include "events/race_events.h"
 #include "ghost/ghost.h"
 #include "records/record.h"
+#include "tests/test_support.h"
 
 namespace {
 
@@ -44,15 +45,11 @@ TEST(Ghost, StandsOnItsSamplesAndBetweenThem) {
   GhostSample pose;
   for (const GhostSample& sample : lap) {
     ASSERT_TRUE(ghostPoseAt(lap, 3, sample.lapTime, &pose));
-    EXPECT_EQ(pose.position.x, sample.position.x);
-    EXPECT_EQ(pose.position.y, sample.position.y);
-    EXPECT_EQ(pose.position.z, sample.position.z);
+    expectNear(pose.position, sample.position, 0.0f);
     EXPECT_EQ(pose.heading, sample.heading);
   }
   ASSERT_TRUE(ghostPoseAt(lap, 3, 0.25f, &pose));
-  EXPECT_FLOAT_EQ(pose.position.x, 5.0f);
-  EXPECT_FLOAT_EQ(pose.position.y, 1.0f);
-  EXPECT_FLOAT_EQ(pose.position.z, -2.0f);
+  expectNear(pose.position, {5.0f, 1.0f, -2.0f}, 1e-6f);
   EXPECT_NEAR(pose.heading, pi, 1e-5);
   EXPECT_FALSE(ghostPoseAt(lap, 3, -0.01f, &pose));
   EXPECT_FALSE(ghostPoseAt(lap, 3, 1.51f, &pose));

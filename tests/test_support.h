@@ -27,6 +27,9 @@ std::string writeTrackFile(const std::string& name, const std::string& text);
 // The .tck files in a folder, sorted, and what a file holds.
 std::vector<std::string> tracksIn(const std::string& folder);
 std::string fileText(const std::string& path);
+// The reviewed output kept at that path. With ZARVANTO_NEW_REPORTS set, it becomes the output
+// given, a step whose difference is then reviewed like any other change.
+std::string reference(const std::string& path, const std::string& output);
 // Runs a shell command and returns its exit status; its standard output goes to *output.
 int runCommand(const std::string& command, std::string* output);
 

@@ -157,17 +157,11 @@ TEST(ImportHeights, RealShapedRoutesKeepTheirHillsWithNoCrashSlope) {
     std::string text = importText(made, name);
     SCOPED_TRACE(text);
     ASSERT_EQ(made.status, importWritten);
+    EXPECT_EQ(text + made.trackText, reference(file.substr(0, file.size() - 3) + "txt", text + made.trackText));
     EXPECT_TRUE(made.check.crashSlopes.empty());
     EXPECT_GT(made.crashSlopesAsSmoothed, 0);
     EXPECT_GE(made.swingKept, 0.85 * made.swingSmoothed);
     EXPECT_LE(made.climbWritten, 1.5 * made.climbSmoothed);
-    for (size_t i = 0; i < made.heights.size(); i++)
-      EXPECT_EQ(made.check.waypoints[i].at.height, float(made.heights[i])) << i;
-    EXPECT_NE(text.find(" of their swing of " + formatNumber(made.swingSmoothed) + " (" +
-                        std::to_string(std::lround(100.0 * made.swingKept / made.swingSmoothed)) + " %)"),
-              std::string::npos);
-    EXPECT_NE(text.find("changed by up to " + formatNumber(made.heightChange) + ", most at waypoint"),
-              std::string::npos);
     if (made.straightLegs > 0) {
       straightened++;
       int n = int(made.places.size()), turning = made.check.track->infieldStart - 2 * n;
@@ -177,8 +171,6 @@ TEST(ImportHeights, RealShapedRoutesKeepTheirHillsWithNoCrashSlope) {
         EXPECT_LE(std::hypot(made.places[i].east - kept.places[i].east, made.places[i].north - kept.places[i].north),
                   2.5)
             << i;
-      EXPECT_NE(text.find("its bends redrawn as " + std::to_string(made.straightLegs) + " straight legs"),
-                std::string::npos);
     } else {
       EXPECT_EQ(made.crashSlopesAsSmoothed, int(kept.check.crashSlopes.size()));
     }

@@ -58,6 +58,15 @@ struct TTilt {
   double room;  // largest plan part of the normal the heights may give; <= 0: none
 };
 
+// Units no height of the solve goes beyond: twice the farthest smoothed one from 0, and a margin.
+double heightBound(const std::vector<double>& smoothed) {
+  auto [low, high] = std::minmax_element(smoothed.begin(), smoothed.end());
+  return 2.0 * std::max(-*low, *high) + 100.0;
+}
+
+// Units a height within that bound may be off by once written and read back as the game's float.
+double heightErrorWithin(double bound) { return writtenRounding + floatRounding * bound + solverSlack; }
+
 TTilt tiltOf(const TPlanTriangle& t, double heightError) {
   Vec3 a = {t.a.x, 0.0f, t.a.z}, b = {t.b.x, 0.0f, t.b.z}, c = {t.c.x, 0.0f, t.c.z}, normal;
   Vec3 ab = delta(a, b), ac = delta(a, c);
@@ -92,10 +101,10 @@ class TProgramme {
   // Heights at fixed (NaN: free) stay as they are, and so do those of their groups.
   TProgramme(const std::vector<TPlanTriangle>& triangles, const std::vector<double>& smoothed,
              const std::vector<double>& fixed, TTies& ties)
-      : triangles(triangles), n(int(smoothed.size())) {
-    for (double s : smoothed) largest = std::max(largest, std::fabs(s));
-    bound = 2.0 * largest + 100.0;
-    heightError = writtenRounding + floatRounding * bound + solverSlack;
+      : triangles(triangles),
+        n(int(smoothed.size())),
+        bound(heightBound(smoothed)),
+        heightError(heightErrorWithin(bound)) {
     column.assign(size_t(n), -1);
     value.assign(size_t(n) + 1, NAN);
     value[size_t(ties.find(n))] = 0.0;
@@ -305,7 +314,7 @@ class TProgramme {
 
   const std::vector<TPlanTriangle>& triangles;
   int n;
-  double largest = 0.0, bound = 0.0, heightError = 0.0;
+  double bound, heightError;  // units: no height beyond; what a written height may be off by
   std::vector<int> column;    // per waypoint its group's column; -1 where its height is known
   std::vector<double> value;  // the known heights, per waypoint (and the border, last); NaN: free
   std::vector<int> free;      // the waypoints whose heights are chosen, in order
@@ -373,9 +382,7 @@ THeightSolve solveHeights(const std::vector<TPlanTriangle>& triangles, const std
   THeightSolve solve;
   int n = int(smoothed.size());
   TTies ties(smoothed.size());
-  double largest = 0.0;
-  for (double s : smoothed) largest = std::max(largest, std::fabs(s));
-  double heightError = writtenRounding + floatRounding * (2.0 * largest + 100.0) + solverSlack;
+  double heightError = heightErrorWithin(heightBound(smoothed));
   auto tie = [&](int t) {
     const TPlanTriangle& tri = triangles[size_t(t)];
     for (int k = 1; k < 3; k++) ties.join(tri.owner[0] < 0 ? n : tri.owner[0], tri.owner[k] < 0 ? n : tri.owner[k]);

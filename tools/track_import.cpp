@@ -40,10 +40,7 @@ constexpr int finestLegGridBits = 8;          // a leg's waypoints lie on a grid
                                               // coarser where the game's floats hold fewer fractional bits
 
 // A longitude as an offset from another, in -180 to 180, so a route over the date line stays whole.
-double longitudeFrom(double longitude, double reference) {
-  double d = std::fmod(longitude - reference, 360.0);
-  return d > 180.0 ? d - 360.0 : (d < -180.0 ? d + 360.0 : d);
-}
+double longitudeFrom(double longitude, double reference) { return std::remainder(longitude - reference, 360.0); }
 
 double planDistance(TPlanePoint a, TPlanePoint b) { return std::hypot(a.east - b.east, a.north - b.north); }
 
@@ -432,7 +429,7 @@ std::string heightsText(const TImport& import) {
     text += "  the heights as smoothed make " + crashes + ", and no heights solved for clear them: made flat, " +
             "heights changed by up to " + formatNumber(import.heightChange) + most + "\n";
   else if (import.solve.solved) {
-    double share = import.swingSmoothed > 0.0 ? 100.0 * import.swingKept / import.swingSmoothed : 100.0;
+    double share = 100.0 * import.swingKept / import.swingSmoothed;  // crash slopes need a swing
     text += "  the heights as smoothed make " + crashes + ": solved for none, keeping " +
             formatNumber(import.swingKept) + " of their swing of " + formatNumber(import.swingSmoothed) + " (" +
             std::to_string(std::lround(share)) + " %), climbing " + formatNumber(import.climbWritten) +

@@ -95,7 +95,6 @@ TRoadOutline TTrack::roadOutline() const {
   o.rightEnd[n] = o.rightEnd[0];
 
   // The infield: the road's inner (right) edge, clockwise, with both edge ends at a left turn.
-  o.infield.reserve(2 * size_t(n));
   for (int32_t i = 0; i < n; i++) {
     addGroundPoint(&o.infield, o.rightEnd[i]);
     if (o.cornerFlags[i] & rightEdgeOpen) addGroundPoint(&o.infield, o.rightStart[i]);
@@ -116,7 +115,6 @@ TRoadOutline TTrack::roadOutline() const {
                     {maxCorner.x + m, 0.0f, minCorner.z - m},
                     {maxCorner.x + m, 0.0f, maxCorner.z + m},
                     {minCorner.x - m, 0.0f, maxCorner.z + m}};
-  o.outer.reserve(2 * size_t(n) + 6);
   for (Vec3 corner : border) addGroundPoint(&o.outer, corner);
   addGroundPoint(&o.outer, border[0]);
   for (int32_t step = 0; step < n; step++) {
