@@ -186,6 +186,7 @@ def routes(large):
         town_ride("Town blocks", 48.1372, 11.5755, 6, 160, 29, 5),
         country_ride("Valley ride", 46.5197, 6.6323, 12000, 150, 6),
         country_ride("Lakes ride", 61.4978, 23.7610, 31000, 74, 7, bends=60),
+        country_ride("Forest ride", 60.1699, 24.9384, 42000, 90, 9, bends=70),  # past the whole solve's reach
         country_ride("Hill loop, stopped 80 m short", 45.0703, 7.6869, 6000, 60, 8, short=80.0),
         country_ride("Hill loop, stopped 1.5 km short", 45.0703, 7.6869, 6000, 60, 8, short=1500.0),
     ]
