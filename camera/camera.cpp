@@ -28,9 +28,6 @@ constexpr float helicopterGlide = 0.5f;  // per second
 // Both lags fall from 1 to their floor within three seconds of a change.
 constexpr long double lagFallPerSecond = 1.0L / 3.0L;
 constexpr float behindPositionLag = 0.4f;  // from behind the eye never quite locks on
-// A standing car's cockpit view has no length; the view is loaded looking this far along its
-// direction instead.
-constexpr double standingViewDistance = 1.0;  // units
 
 TCamera::TCamera(TCar* followed)
     : car(nullptr),
@@ -144,9 +141,9 @@ void TCamera::apply() {
   double x = lookAt.x, y = lookAt.y, z = lookAt.z;
   if (x == eye.x && y == eye.y && z == eye.z) {
     double cosPitch = std::cos(double(viewPitch));
-    x = eye.x + standingViewDistance * std::sin(double(viewYaw)) * cosPitch;
-    y = eye.y + standingViewDistance * std::sin(double(viewPitch));
-    z = eye.z + standingViewDistance * std::cos(double(viewYaw)) * cosPitch;
+    x = eye.x + std::sin(double(viewYaw)) * cosPitch;
+    y = eye.y + std::sin(double(viewPitch));
+    z = eye.z + std::cos(double(viewYaw)) * cosPitch;
   }
   // The up vector is the view direction plus straight up: the same picture as straight up for
   // any view that is not vertical.

@@ -107,7 +107,7 @@ bool writeAll(int descriptor, const std::string& text) {
 // The whole file up to one byte past the cap, so a file that grew since it was measured still
 // counts as too large.
 bool readAll(int descriptor, std::string* text) {
-  char block[65536];
+  char block[BUFSIZ];
   while (text->size() <= size_t(maxRecordBytes)) {
     ssize_t got = read(descriptor, block, sizeof block);
     if (got > 0)

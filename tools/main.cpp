@@ -131,7 +131,7 @@ int map(int argc, char** argv) {
 bool readInput(const std::string& path, std::string* text) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return false;
-  char block[65536];
+  char block[BUFSIZ];
   size_t got;
   while ((got = std::fread(block, 1, sizeof block, file)) > 0 && text->size() <= maxRouteBytes)
     text->append(block, got);

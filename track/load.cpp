@@ -16,7 +16,7 @@ namespace {
 bool readFile(const char* fileName, std::vector<char>* bytes) {
   std::FILE* file = std::fopen(fileName, "r");
   if (file == nullptr) return false;
-  char chunk[65536];
+  char chunk[BUFSIZ];
   size_t got;
   while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes->insert(bytes->end(), chunk, chunk + got);
   bool failed = std::ferror(file) != 0;
