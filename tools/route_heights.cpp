@@ -402,11 +402,12 @@ THeightSolve solveHeights(const std::vector<TPlanTriangle>& triangles, const std
     solve.shift = programme.shiftSolved;
     return done;
   };
-  bool done = n <= maxWholeWaypoints ? whole() : solveInWindows(triangles, smoothed, ties, &solve.heights);
-  solve.windowed = done && n > maxWholeWaypoints;
+  bool windowed = n > maxWholeWaypoints;
+  bool done = windowed ? solveInWindows(triangles, smoothed, ties, &solve.heights) : whole();
+  solve.windowed = done && windowed;
   // Windows meet heights chosen before them, which may leave one no room: then the whole loop at
   // once, as long as that takes no more than a minute or so.
-  if (!done && n > maxWholeWaypoints && n <= maxWindowlessWaypoints) done = whole();
+  if (!done && windowed && n <= maxWindowlessWaypoints) done = whole();
   if (!done) {
     solve.heights.clear();
     return solve;
