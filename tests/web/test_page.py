@@ -10,6 +10,8 @@ import tempfile
 import threading
 import unittest
 
+from PIL import Image
+
 from browser import Browser
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -24,10 +26,6 @@ RECORDS = '/home/web_user/.local/share/zarvanto/records'
 
 def count(picture, colour):
     return sum(1 for pixel in picture.getdata() if pixel == colour)
-
-
-def greens(picture):
-    return sum(1 for r, g, b in picture.getdata() if g > 150 and g > r + 60 and g > b + 60)
 
 
 def differing(a, b):
@@ -72,9 +70,9 @@ class PageTest(unittest.TestCase):
 
     def test_the_race_of_a_command_line_its_keys_and_its_demo(self):
         start = self.first_picture('?args=Default.tck%203', PAUSED_TEXT, 'the paused race')
-        self.assertGreater(count(start, ROAD), 20000, 'the road')
-        self.assertGreater(greens(start), 50000, 'the ground')
-        self.assertGreater(count(start, HUD_TEXT), 300, 'the head-up text')
+        # The desktop's first picture of the same race, but for the edges WebGL rounds apart (680).
+        desktop = Image.open(os.path.join(ROOT, 'tests', 'pictures', 'paused.png')).convert('RGB')
+        self.assertLess(differing(start.convert('RGB'), desktop), 2000, "the desktop game's picture")
         # Enter resumes the race: PAUSED goes.
         self.browser.key('Enter', 'Enter', 13, '\r')
         wait(lambda: count(self.browser.canvas(), PAUSED_TEXT) == 0, 'the race resumed by Enter')
