@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <tuple>
 
 #include "contest/contest.h"
 #include "input/input.h"
@@ -130,7 +131,7 @@ void listTracks(const std::string& folder, std::vector<ChooserEntry>* entries) {
   }
   closedir(listing);
   std::sort(entries->begin() + long(first), entries->end(), [](const ChooserEntry& a, const ChooserEntry& b) {
-    return a.title != b.title ? a.title < b.title : a.path < b.path;
+    return std::tie(a.title, a.path) < std::tie(b.title, b.path);
   });
 }
 

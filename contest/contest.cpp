@@ -1,6 +1,7 @@
 // The race against rivals: grid, countdown, contact, laps, places and the standings.
 #include "contest/contest.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <ctime>
@@ -192,7 +193,7 @@ static void countLaps(float now) {
       s.laps++;
       float lap = raceTime - s.lapStart;
       s.lapStart = raceTime;
-      if (lap < s.bestLap) s.bestLap = lap;
+      s.bestLap = std::min(s.bestLap, lap);
       if (s.laps >= raceLaps) {
         s.finished = true;
         s.finishTime = raceTime;
