@@ -2,6 +2,7 @@
 // player's tilt and crash test, and its fill colour.
 #include "track/triangle.h"
 
+#include <algorithm>
 #include <initializer_list>
 
 #include "geometry/random.h"
@@ -27,10 +28,10 @@ TTriangle::TTriangle(Vec3 a, Vec3 b, Vec3 c, bool isRoad) {
   minX = maxX = a.x;
   minZ = maxZ = a.z;
   for (Vec3 p : {b, c}) {
-    if (p.x < minX) minX = p.x;
-    if (p.z < minZ) minZ = p.z;
-    if (p.x > maxX) maxX = p.x;
-    if (p.z > maxZ) maxZ = p.z;
+    minX = std::min(minX, p.x);
+    minZ = std::min(minZ, p.z);
+    maxX = std::max(maxX, p.x);
+    maxZ = std::max(maxZ, p.z);
   }
 
   // A clockwise triangle's normal points down; the slope is that of the upward normal, whose
