@@ -118,7 +118,7 @@ static void moveAxis(SDL_JoystickID id, uint8_t axis, int value, TActions* actio
   if (!held && value >= triggerPress) {
     held = true;
     addAction(actions, axis == SDL_CONTROLLER_AXIS_TRIGGERRIGHT ? actionSpeedUp : actionSpeedDown);
-  } else if (held && value <= triggerRelease) {
+  } else if (value <= triggerRelease) {
     held = false;
   }
 }

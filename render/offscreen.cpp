@@ -84,7 +84,7 @@ bool beginOffscreen(int width, int height, TOffscreen* offscreen) {
 
 void endOffscreen(TOffscreen* offscreen) {
   const TFramebufferCalls* gl = framebufferCalls();
-  if (gl == nullptr || offscreen->framebuffer == 0) return;
+  if (offscreen->framebuffer == 0) return;  // none made: only where the calls were found
   gl->bindFramebuffer(GL_FRAMEBUFFER, 0);
   gl->deleteRenderbuffers(1, &offscreen->colour);
   gl->deleteFramebuffers(1, &offscreen->framebuffer);
