@@ -402,6 +402,7 @@ TEST(TimeTrial, ALongTracksGoldLapIsDrivenAsideAndTakenByTheSteps) {
 // entry it belongs to.
 TEST(Chooser, ATrackReadAsideIsTakenOnlyWhenItHasCome) {
   std::string own = playerTracksFolder();
+  std::filesystem::remove_all(own);  // nothing left by a run that died here
   std::filesystem::create_directories(own);
   const int32_t waypoints = 60000;  // long enough to read that the timer looks many times first
   std::ofstream(own + "/~large.tck") << trackFileText(generatedWaypoints(waypoints, 5));
@@ -433,6 +434,7 @@ TEST(Chooser, ATrackReadAsideIsTakenOnlyWhenItHasCome) {
 // is not taken for the track that stands there now.
 TEST(Chooser, AShapeReadBeforeTheListWasMadeAgainIsNotTakenForAnother) {
   std::string own = playerTracksFolder();
+  std::filesystem::remove_all(own);  // nothing left by a run that died here
   std::filesystem::create_directories(own);
   std::ofstream(own + "/~large.tck") << trackFileText(generatedWaypoints(60000, 5));
   openChooser();
