@@ -81,7 +81,7 @@ void TPlayer::update(float dt) {
   waypointIndex++;
   if (waypointIndex <= track->waypointCount) {
     setMessageText(waypointMessage);
-    reportRaceEvent(eventWaypointReached, waypointIndex - 1, now, 0.0f);
+    reportRaceEvent(eventWaypointReached, waypointIndex - 1, now);
     return;
   }
   // Back at the start: the copy of waypoint 0 closes the lap.

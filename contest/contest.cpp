@@ -209,13 +209,13 @@ bool stepContest(float dt, float now) {
   if (contestPhase == phaseFinished) return false;
   if (contestPhase == phaseGrid) {
     contestPhase = phaseCountdown;
-    reportRaceEvent(eventCountdown, 3, now, 0.0f);
+    reportRaceEvent(eventCountdown, 3, now);
   }
   if (contestPhase == phaseCountdown) {
     int32_t before = int32_t(countdownTime);
     countdownTime += dt;
     int32_t after = int32_t(countdownTime);
-    if (after != before) reportRaceEvent(eventCountdown, after < 3 ? 3 - after : 0, now, 0.0f);
+    if (after != before) reportRaceEvent(eventCountdown, after < 3 ? 3 - after : 0, now);
     if (countdownTime < countdownLength) return false;
     // Go: the race's clock and the player's lap clock start now.
     contestPhase = phaseRacing;

@@ -32,6 +32,6 @@ struct RaceEvents {
 extern RaceEvents raceEvents;
 
 // Adds an event; one beyond maxRaceEvents replaces the last, so the newest is never lost.
-void reportRaceEvent(RaceEventKind kind, int32_t waypoint, float time, float lapTime);
+void reportRaceEvent(RaceEventKind kind, int32_t waypoint, float time, float lapTime = 0.0f);
 // Forgets every event held.
 void clearRaceEvents();

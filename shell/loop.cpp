@@ -45,7 +45,7 @@ void stepRace() {
   updateSound(dt);
   // Tested after everyone has moved, so the crash frame shows where the car ended up.
   if (double(player->pitch) >= crashPitch) {
-    reportRaceEvent(eventCrash, player->waypointIndex, now, 0.0f);
+    reportRaceEvent(eventCrash, player->waypointIndex, now);
     setPause(stateCrashed);
   }
   lastFrameTime = now;
@@ -85,7 +85,7 @@ void setPause(uint8_t mode) {
 
 void restartRace() {
   resetRace();
-  reportRaceEvent(eventNewRace, 0, lapStartTime, 0.0f);
+  reportRaceEvent(eventNewRace, 0, lapStartTime);
   handleRaceEvents();
 }
 

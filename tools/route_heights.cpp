@@ -318,7 +318,7 @@ class TProgramme {
   std::vector<int> column;    // per waypoint its group's column; -1 where its height is known
   std::vector<double> value;  // the known heights, per waypoint (and the border, last); NaN: free
   std::vector<int> free;      // the waypoints whose heights are chosen, in order
-  bool whole = true;          // all of them: the track may move against the border
+  bool whole;                 // all of them: the track may move against the border
   int groups = 0, shift = 0, first = 0;
   ClpSimplex model;
   std::vector<CoinBigIndex> rowStarts = {0};
