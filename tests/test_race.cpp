@@ -96,7 +96,7 @@ class Race : public ::testing::Test {
     return record;
   }
 
-  // The results as the game prints them when the race ends.
+  // The results as the game prints them when the race ends, and how far each car got.
   static std::string results() {
     char* text = nullptr;
     size_t size = 0;
@@ -105,7 +105,8 @@ class Race : public ::testing::Test {
     std::fclose(out);
     std::string printed(text, size);
     std::free(text);
-    return printed;
+    for (int32_t i = 0; i < carCount; i++) printed += " " + std::to_string(standings[i].covered);
+    return printed + "\n";
   }
 };
 
