@@ -93,7 +93,7 @@ std::string fileTitle(const std::string& path) {
 // nearest given on either side; 0 everywhere when none is given at all.
 std::vector<double> pointHeights(const TRoute& route, const std::vector<TPlanePoint>& plane) {
   size_t n = route.points.size();
-  std::vector<double> heights(n, NAN), along(n, 0.0);
+  std::vector<double> heights(n, NAN), along(n);  // along: units from the first point
   for (size_t i = 1; i < n; i++) along[i] = along[i - 1] + planDistance(plane[i - 1], plane[i]);
   size_t before = n;
   for (size_t i = 0; i < n; i++) {
