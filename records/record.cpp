@@ -473,14 +473,14 @@ bool writeRecord(const std::string& path, const std::string& key, const LapRecor
   return replaceFile(path, text, &why) || fail(why);
 }
 
-void formatTime(float seconds, char text[16]) {
+void formatTime(float seconds, char (&text)[16]) {
   if (seconds > noLapYet) {
-    std::snprintf(text, 16, "-");
+    std::snprintf(text, sizeof text, "-");
     return;
   }
   // 2^31 itself is still written out, so the whole seconds need more than an int.
   long long t = (long long)(seconds < -noLapYet ? -noLapYet : seconds);
-  std::snprintf(text, 16, "%d:%d", int(t / 60), int(t % 60));
+  std::snprintf(text, sizeof text, "%d:%d", int(t / 60), int(t % 60));
 }
 
 void formatRaceTime(float seconds, char (&text)[24]) {

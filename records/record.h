@@ -24,7 +24,7 @@ constexpr float noLapYet = 2147483648.0f;  // lap times above this are the "no l
 
 // Writes a lap time as the head-up display and the track tool show it: minutes:seconds, seconds
 // unpadded ("1:5"), or "-" for no lap yet.
-void formatTime(float seconds, char text[16]);
+void formatTime(float seconds, char (&text)[16]);
 // A race time to hundredths, "1:02.37": minutes, seconds and hundredths; negative times as 0.
 void formatRaceTime(float seconds, char (&text)[24]);
 
