@@ -35,7 +35,6 @@ constexpr unsigned shapePollPeriod = 20;                   // milliseconds betwe
 constexpr size_t maxSettingsBytes = 4096;                  // a larger settings file is not the game's
 constexpr int wheelUp = 3;                                 // GLUT's buttons for the wheel's turns
 constexpr int wheelDown = 4;
-constexpr float overlayHalfHeight = 0.41421356f;  // tan(22.5 degrees): the overlay plane's top
 
 static const char tooLargeMessage[] = "Track file larger than 64 MiB";
 static const char settingsName[] = "/chooser";

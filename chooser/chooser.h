@@ -12,12 +12,13 @@ constexpr long long maxTrackFileBytes = 64LL << 20;  // bytes; a larger file is 
 constexpr int chooserRows = 12;                      // titles shown at once
 
 // Where the chooser stands on the overlay plane, in its units, for drawing and for the mouse.
-constexpr float chooserListTop = 0.30f;         // baseline of the first title shown
-constexpr float chooserRowStep = 0.04f;         // between titles
-constexpr float chooserLineAbove = 0.03f;       // a line reaches this far above its baseline for a click,
-constexpr float chooserLineBelow = 0.01f;       // and this far below
-constexpr float chooserOpponentsLine = -0.31f;  // baseline of the opponents' numbers
-constexpr float chooserOpponentStep = 0.04f;    // between the numbers 0 to 7
+constexpr float overlayHalfHeight = 0.41421356f;  // tan(22.5 degrees): the overlay plane's top
+constexpr float chooserListTop = 0.30f;           // baseline of the first title shown
+constexpr float chooserRowStep = 0.04f;           // between titles
+constexpr float chooserLineAbove = 0.03f;         // a line reaches this far above its baseline for a click,
+constexpr float chooserLineBelow = 0.01f;         // and this far below
+constexpr float chooserOpponentsLine = -0.31f;    // baseline of the opponents' numbers
+constexpr float chooserOpponentStep = 0.04f;      // between the numbers 0 to 7
 constexpr float chooserOpponentsX(float aspect) { return -0.38f * aspect + 0.15f; }  // the number 0
 
 struct ChooserEntry {

@@ -4,6 +4,7 @@
 
 #include <GL/glut.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -354,16 +355,22 @@ static void drawLine(const char* text, float x, float y, void* font) {
   drawString(text, font);
 }
 
-// At most room characters of text, "..." where it is cut: a title keeps its start, a path its end.
-static const char* fitted(const char* text, size_t room, bool keepEnd, char (&kept)[64]) {
+// As much of text as fits in width pixels of font, "..." where it is cut: a title keeps its start,
+// a path its end. The window's width, not a count of characters, is what runs out.
+static const char* fitted(const char* text, float width, bool keepEnd, void* font, char (&kept)[64]) {
+  if (stringWidth(text, font) <= width) return text;
   size_t length = std::strlen(text);
-  if (length <= room) return text;
-  if (keepEnd)
-    std::snprintf(kept, sizeof kept, "...%s", text + length - (room - 3));
-  else
-    std::snprintf(kept, sizeof kept, "%.*s...", int(room - 3), text);
-  return kept;
+  for (size_t room = std::min(length, sizeof kept - 4);; room--) {
+    if (keepEnd)
+      std::snprintf(kept, sizeof kept, "...%s", text + length - room);
+    else
+      std::snprintf(kept, sizeof kept, "%.*s...", int(room), text);
+    if (room == 0 || stringWidth(kept, font) <= width) return kept;
+  }
 }
+
+// Window pixels across a width on the overlay plane at aspect 1.
+static float overlayPixels(float across) { return across / overlayHalfHeight * float(windowWidth) / 2.0f; }
 
 static void drawChooserDetails() {
   static const char* const keys[] = {"up / down, wheel, click - a track", "page up / down, home / end",
@@ -380,10 +387,13 @@ static void drawChooserDetails() {
   if (chooserSelected < 0) return;
   const ChooserEntry& entry = chooserEntries[size_t(chooserSelected)];
   glColor3fv(newRecordText);
-  drawLine(fitted(entry.title.c_str(), 30, false, cut), 0.02f, 0.26f, largeFont);
+  float room = overlayPixels(overlayHalfHeight - 0.04f);  // from the details' left to a margin short of the edge
+  drawLine(fitted(entry.title.c_str(), room, false, largeFont, cut), 0.02f, 0.26f, largeFont);
   glColor3fv(overlayText);
-  std::snprintf(line, sizeof line, "%s, %s", fitted(std::strrchr(entry.path.c_str(), '/') + 1, 40, true, cut),
-                entry.own ? "one of yours" : "shipped");
+  const char* whose = entry.own ? ", one of yours" : ", shipped";
+  const char* name = std::strrchr(entry.path.c_str(), '/') + 1;
+  std::snprintf(line, sizeof line, "%s%s", fitted(name, room - stringWidth(whose, smallFont), true, smallFont, cut),
+                whose);
   drawLine(line, 0.02f, 0.21f, smallFont);
   if (!entry.message.empty()) {
     glColor3fv(refusedText);
@@ -442,7 +452,7 @@ static void drawChooser() {
     bool selected = chooserFirstRow + row == chooserSelected;
     glColor3fv(selected ? newRecordText : entry.message.empty() ? overlayText : refusedText);
     glRasterPos2f(-0.38f * aspectRatio, chooserListTop - float(row) * chooserRowStep);
-    drawString(fitted(entry.title.c_str(), 32, false, cut), smallFont);
+    drawString(fitted(entry.title.c_str(), overlayPixels(0.36f), false, smallFont, cut), smallFont);
   }
   drawChooserDetails();
   glColor3fv(overlayText);

@@ -41,8 +41,20 @@ void addGlyph(int n, const TGlyph& g, int x, int y, const GLfloat* colour) {
 
 }  // namespace
 
+static int fontIndex(void* font) { return font == glyphFonts[0] ? 0 : font == glyphFonts[1] ? 1 : -1; }
+
+float stringWidth(const char* text, void* font) {
+  int f = fontIndex(font);
+  float width = 0.0f;
+  for (const char* c = text; *c != '\0'; c++) {
+    int code = static_cast<signed char>(*c);
+    if (code > 0) width += glyphsMade && f >= 0 ? glyphs[f][code].advance : float(glutBitmapWidth(font, code));
+  }
+  return width;
+}
+
 void drawString(const char* text, void* font) {
-  int f = font == glyphFonts[0] ? 0 : font == glyphFonts[1] ? 1 : -1;
+  int f = fontIndex(font);
   if (!glyphsMade || f < 0) {
     // Bytes above 127 reach GLUT as negative codes, which it leaves undrawn.
     for (const char* c = text; *c != '\0'; c++) glutBitmapCharacter(font, int(static_cast<signed char>(*c)));

@@ -8,5 +8,7 @@
 // next flushText, which must come before anything else is drawn over or under it and while the
 // overlay's depth range holds. Before the glyphs are made, GLUT draws the characters at once.
 void drawString(const char* text, void* font);
+// Pixels the raster position moves on over text in font, as drawString moves it.
+float stringWidth(const char* text, void* font);
 // Draws the text gathered since the last flush, in the order it was given.
 void flushText();

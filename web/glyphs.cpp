@@ -43,3 +43,4 @@ void moveTextRaster(float x, float y) { raster.position[0] = x, raster.position[
 
 // Never reached: the glyphs are ready before the first text.
 extern "C" void glutBitmapCharacter(void*, int) {}
+extern "C" int glutBitmapWidth(void*, int) { return 0; }
