@@ -498,6 +498,9 @@ TEST(Chooser, AClickPicksWhatIsDrawnUnderIt) {
   int32_t row = chooserSelected == chooserFirstRow + 1 ? 2 : 1;
   chooserMouse(GLUT_LEFT_BUTTON, GLUT_DOWN, windowWidth * 9 / 20, pixelY(chooserListTop - float(row) * chooserRowStep));
   EXPECT_EQ(chooserSelected, chooserFirstRow + row);
+  chooserEntries.resize(size_t(chooserFirstRow + chooserRows + 1), chooserEntries[0]);  // a title below the rows
+  chooserMouse(GLUT_LEFT_BUTTON, GLUT_DOWN, 9, pixelY(chooserListTop - float(chooserRows) * chooserRowStep));
+  EXPECT_EQ(chooserSelected, chooserFirstRow + row);
   chooserMouse(GLUT_LEFT_BUTTON, GLUT_DOWN, pixelX(chooserOpponentsX(aspectRatio) + 5 * chooserOpponentStep),
                pixelY(chooserOpponentsLine));
   EXPECT_EQ(chooserOpponents, 5);

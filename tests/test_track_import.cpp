@@ -260,7 +260,7 @@ TEST(ImportRefusals, HostileInputGetsAMessageAndNoTrack) {
   std::string deep(200000, '[');
   const std::pair<std::string, std::string> inputs[] = {
       {"", "no points"},
-      {"1,2\n", "only one point"},
+      {"x,y,lanes\n1,2,two\n", "only one point"},  // a third column that is no height is not read
       {"5,5\n5,5\n5.001,5\n5,5\n", "all 4 points"},
       {"0,0\nnan,0\n", "\"nan\" is not a number"},
       {"0,0\n1e999,0\n", "\"1e999\" is not a number"},
