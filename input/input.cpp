@@ -3,6 +3,7 @@
 
 #include <GL/glut.h>
 
+#include <cctype>
 #include <cstdio>
 
 #include "camera/camera.h"
@@ -20,7 +21,7 @@ constexpr unsigned gamepadPollPeriod = 10;  // milliseconds between looks at the
 constexpr int cameraModes = 4;
 
 TAction keyAction(unsigned char key) {
-  if (key >= 'A' && key <= 'Z') key += 32;
+  key = static_cast<unsigned char>(std::tolower(key));
   if (key >= '0' && key <= '9') return TAction(actionFollowCar + (key - '0'));
   switch (key) {
     case 'f': return actionFullScreen;

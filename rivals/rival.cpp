@@ -297,9 +297,8 @@ static void drive(TRival* car, float dt) {
   bool wide = std::fabs(beside) > wideLine && outwards > 0.0f;
   if (wide) speedLimit = minFloat(speedLimit, ladderSpeed(car->speed, -1));
   float target = maxFloat(ladderFloor(speedLimit / style.rounding), creepSpeed);
-  // Near the edge the step is taken whatever the level would round to.
-  if (wide && std::fabs(beside) > edgeLine)
-    target = minFloat(target, maxFloat(ladderSpeed(car->speed, -1), creepSpeed));
+  // Near the edge it steps down at every substep, down to a crawl, whatever the level would round to.
+  if (wide && std::fabs(beside) > edgeLine) target = minFloat(target, creepSpeed);
   car->stepWait -= dt;
   bool closing = blockedAt < followBase;  // about to touch a slower car: no time to wait
   bool stepsLately = car->stepWait > style.stepPeriod - style.wideGap;

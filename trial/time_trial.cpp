@@ -20,20 +20,21 @@ constexpr size_t dateRoom = 32;  // characters kept for a record's date, so sett
 // A track of more waypoints drives its gold lap aside: 0.2 s and more before the first frame otherwise.
 constexpr int32_t goldAsideWaypoints = 10000;
 
-bool recordKept = false;
-float recordLapTime = 0.0f;
+// What the head-up display shows of the trial: zero until a trial opens, an event's time -1 until it comes.
+bool recordKept;
+float recordLapTime;
 float newRecordTime = -1.0f;
 uint8_t ghostChoice = ghostOfRecord;
 float ghostChoiceTime = -1.0f;
-bool ghostPlaced = false;
-GhostSample ghostPose = {};
-bool targetsKnown = false;
-LapTargets lapTargets = {};
+bool ghostPlaced;
+GhostSample ghostPose;
+bool targetsKnown;
+LapTargets lapTargets;
 uint8_t medalHeld = medalNone;
 float medalWonTime = -1.0f;
-bool friendKept = false;
-float friendLapTime = 0.0f;
-float splitGap = 0.0f;
+bool friendKept;
+float friendLapTime;
+float splitGap;
 float splitTime = -1.0f;
 
 static std::string recordFile;            // where this track's record is kept; empty: nowhere to keep it
