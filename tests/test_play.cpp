@@ -396,6 +396,9 @@ TEST(TimeTrial, ALongTracksGoldLapIsDrivenAsideAndTakenByTheSteps) {
   std::filesystem::remove(file);
 }
 
+// Closed as a race's start closes it, its list forgotten.
+static void leaveChooser() { closeChooser(), choosing = false, chooserEntries.clear(), chooserSelected = -1; }
+
 // The chooser reads the selected track on its loader's thread while the frames go on. The frame
 // loop's timer looks for the result while the loader still works, and the selection moves away
 // and back meanwhile: the result is taken, under its lock, only once it is there, and for the
@@ -423,10 +426,7 @@ TEST(Chooser, ATrackReadAsideIsTakenOnlyWhenItHasCome) {
   EXPECT_EQ(chooserShape->waypointCount, waypoints);
   EXPECT_EQ(chooserEntries[size_t(last)].waypoints, waypoints);
   EXPECT_TRUE(chooserEntries[size_t(last)].message.empty());
-  closeChooser();
-  choosing = false;
-  chooserEntries.clear();
-  chooserSelected = -1;
+  leaveChooser();
   std::filesystem::remove(own + "/~large.tck");
 }
 
@@ -445,10 +445,7 @@ TEST(Chooser, AShapeReadBeforeTheListWasMadeAgainIsNotTakenForAnother) {
   ASSERT_EQ(chooserSelected, place);
   for (int i = 0; i < 3000 && !chooserEntries[size_t(place)].judged; i++) glutMainLoopEvent(), SDL_Delay(5);
   EXPECT_EQ(chooserEntries[size_t(place)].waypoints, 30000);
-  closeChooser();
-  choosing = false;
-  chooserEntries.clear();
-  chooserSelected = -1;
+  leaveChooser();
   std::filesystem::remove(own + "/~large.tck");
   std::filesystem::remove(own + "/~a.tck");
 }
@@ -504,10 +501,7 @@ TEST(Chooser, AClickPicksWhatIsDrawnUnderIt) {
   chooserMouse(GLUT_LEFT_BUTTON, GLUT_DOWN, pixelX(chooserOpponentsX(aspectRatio) + 5 * chooserOpponentStep),
                pixelY(chooserOpponentsLine));
   EXPECT_EQ(chooserOpponents, 5);
-  closeChooser();
-  choosing = false;
-  chooserEntries.clear();
-  chooserSelected = -1;
+  leaveChooser();
 }
 
 // Pads as SDL attaches them in process: virtual, with the standard layout SDL maps by itself. Each

@@ -14,6 +14,7 @@
 #include "app/game.h"
 #include "camera/camera.h"
 #include "cars/player.h"
+#include "events/race_events.h"
 #include "contest/contest.h"
 #include "records/race_record.h"
 #include "rivals/rival.h"
@@ -198,14 +199,18 @@ TEST_F(Race, CountdownHoldsTheGridUntilGo) {
   player->changeSpeed(1);
   player->changeSpeed(1);
   int32_t steps = 0;
+  std::string counted;  // the countdown's events, 3 to 0 for go
   while (contestPhase != phaseRacing && steps < 400) {
     for (int32_t i = 0; i < carCount; i++) {
       EXPECT_EQ(cars[i]->position.x, places[i].x);
       EXPECT_EQ(cars[i]->position.z, places[i].z);
     }
     stepContest(step, 5.0f);
+    for (int32_t e = 0; e < raceEvents.count; e++) counted += char('0' + raceEvents.list[e].waypoint);
+    clearRaceEvents();
     steps++;
   }
+  EXPECT_EQ(counted, "3210");
   EXPECT_NEAR(steps, 300, 1);
   EXPECT_EQ(lapStartTime, 5.0f);
   EXPECT_EQ(player->speed, 10.0f);
