@@ -59,15 +59,18 @@ std::string positions(const TPoints& points) {
   return text;
 }
 
+// In a collection, after a feature that is no line, the route in two lines of a MultiLineString.
 std::string geoJson(const TPoints& points) {
-  return R"({"type":"Feature","properties":{},"geometry":{"type":"LineString","coordinates":[)" + positions(points) +
-         "]}}";
+  TPoints first(points.begin(), points.begin() + 20), rest(points.begin() + 20, points.end());
+  return R"({"type":"FeatureCollection","features":[{"type":"Feature","geometry":{"type":"Point","coordinates":[0,0]}},)"
+         R"({"type":"Feature","geometry":{"type":"MultiLineString","coordinates":[[)" +
+         positions(first) + "],[" + positions(rest) + "]]}}]}";
 }
 
-// The route as a polygon's outer ring, with a hole in it that is no part of the road.
+// A feature whose line is a polygon's outer ring, with a hole in it that is no part of the road.
 std::string geoJsonRing(const TPoints& points) {
-  return R"({"type":"Polygon","coordinates":[[)" + positions(points) + "],[" + positions(arc(8, 50.0, 0.0, 2.0 * pi)) +
-         "]]}";
+  return R"({"type":"Feature","geometry":{"type":"Polygon","coordinates":[[)" + positions(points) + "],[" +
+         positions(arc(8, 50.0, 0.0, 2.0 * pi)) + "]]}}";
 }
 
 std::string csv(const TPoints& points) {
