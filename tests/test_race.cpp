@@ -200,6 +200,7 @@ TEST_F(Race, CountdownHoldsTheGridUntilGo) {
   player->changeSpeed(1);
   int32_t steps = 0;
   std::string counted;  // the countdown's events, 3 to 0 for go
+  clearRaceEvents();
   while (contestPhase != phaseRacing && steps < 400) {
     for (int32_t i = 0; i < carCount; i++) {
       EXPECT_EQ(cars[i]->position.x, places[i].x);
