@@ -11,15 +11,15 @@
 #include "race/state.h"
 #include "trial/time_trial.h"
 
-static const GLfloat windowGlass[3] = {0.5f, 0.7f, 0.8f};
-static const GLfloat sideGlass[3] = {0.45f, 0.65f, 0.75f};
+static const GLfloat windowGlass[] = {0.5f, 0.7f, 0.8f};
+static const GLfloat sideGlass[] = {0.45f, 0.65f, 0.75f};
 // The ghost is pale and see-through, unlike any car that can be hit.
-static const GLfloat ghostColour[3] = {0.9f, 0.95f, 1.0f};
+static const GLfloat ghostColour[] = {0.9f, 0.95f, 1.0f};
 constexpr float ghostOpacity = 0.35f;
 
 // The body's corners in car coordinates: x across (sides at +-0.8), y up, z along with the front
 // at +z. The lower body is a box; the cabin sits on it from 0.8 in front to 1.3 from the back.
-static const GLfloat corners[16][3] = {
+static const GLfloat corners[][3] = {
     {-0.8f, 0.3f, 1.8f},  {-0.8f, 1.0f, 1.8f}, {-0.8f, 1.0f, -1.8f}, {-0.8f, 0.3f, -1.8f},  // left side
     {0.8f, 0.3f, -1.8f},  {0.8f, 1.0f, -1.8f}, {0.8f, 1.0f, 1.8f},   {0.8f, 0.3f, 1.8f},    // right side
     {-0.8f, 1.0f, 0.8f},  {0.8f, 1.0f, 0.8f},  {0.7f, 1.5f, 0.4f},   {-0.7f, 1.5f, 0.4f},   // windscreen
@@ -65,7 +65,7 @@ static void drawFaces(const TFace* faces, int count, const GLfloat* const paints
 // The body in its paint with the given opacity. From the cockpit the followed car's windscreen
 // would fill the view, so it can be left out.
 static void drawBody(const float colour[3], const float darkColour[3], float opacity, bool windscreen) {
-  const GLfloat* const paints[4] = {colour, darkColour, windowGlass, sideGlass};
+  const GLfloat* const paints[] = {colour, darkColour, windowGlass, sideGlass};
   drawFaces(lowerBody, 4, paints, opacity, -1);
   drawFaces(upperBody, 7, paints, opacity, windscreen ? -1 : windscreenFace);
 }

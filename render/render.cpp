@@ -36,11 +36,11 @@ constexpr double overlayNearPlane = 0.5;   // units; nearer than the overlay pla
 static void* const smallFont = GLUT_BITMAP_HELVETICA_10;
 static void* const largeFont = GLUT_BITMAP_HELVETICA_18;
 
-static const GLfloat overlayText[3] = {0.8f, 0.4f, 0.8f};
-static const GLfloat newRecordText[3] = {1.0f, 0.9f, 0.2f};  // also the chooser's selection
-static const GLfloat refusedText[3] = {1.0f, 0.35f, 0.25f};  // a track the game refuses
-static const GLfloat aheadText[3] = {0.2f, 0.9f, 0.3f};      // a split ahead of the record
-static const GLfloat behindText[3] = {1.0f, 0.25f, 0.2f};    // a split behind it
+static const GLfloat overlayText[] = {0.8f, 0.4f, 0.8f};
+static const GLfloat newRecordText[] = {1.0f, 0.9f, 0.2f};  // also the chooser's selection
+static const GLfloat refusedText[] = {1.0f, 0.35f, 0.25f};  // a track the game refuses
+static const GLfloat aheadText[] = {0.2f, 0.9f, 0.3f};      // a split ahead of the record
+static const GLfloat behindText[] = {1.0f, 0.25f, 0.2f};    // a split behind it
 
 void drawTime(float seconds) {
   char text[16];
@@ -465,7 +465,7 @@ static void drawChooser() {
   drawLine(mode, -0.38f, chooserOpponentsLine + chooserRowStep, smallFont);
   drawLine(chooserRace ? "rivals:" : "opponents:", -0.38f, chooserOpponentsLine, smallFont);
   for (int32_t count = 0; count <= maxOpponents; count++) {
-    char digit[2] = {char('0' + count), '\0'};
+    char digit[] = {char('0' + count), '\0'};
     glColor3fv(count == chooserOpponents ? newRecordText : overlayText);
     glRasterPos2f(chooserOpponentsX(aspectRatio) + float(count) * chooserOpponentStep, chooserOpponentsLine);
     drawString(digit, count == chooserOpponents ? largeFont : smallFont);

@@ -28,7 +28,7 @@ int batchCount = 0;
 void addGlyph(int n, const TGlyph& g, int x, int y, const GLfloat* colour) {
   if (batchCount == batchGlyphs) flushText();
   float u = float(n % atlasCells * cellSize + cellOrigin), v = float(n / atlasCells * cellSize + cellOrigin);
-  const int xs[4] = {g.left, g.right, g.right, g.left}, ys[4] = {g.bottom, g.bottom, g.top, g.top};
+  const int xs[] = {g.left, g.right, g.right, g.left}, ys[] = {g.bottom, g.bottom, g.top, g.top};
   for (int i = 0; i < 4; i++) {
     GLfloat* p = corners[batchCount * 4 + i];
     GLfloat* t = texels[batchCount * 4 + i];

@@ -85,7 +85,7 @@ TViewVolume currentView() {
   view.minX = view.minZ = INFINITY;
   view.maxX = view.maxZ = -INFINITY;
   for (int corner = 0; corner < 8; corner++) {
-    double ndc[4] = {corner & 1 ? 1.0 : -1.0, corner & 2 ? 1.0 : -1.0, corner & 4 ? 1.0 : -1.0, 1.0};
+    double ndc[] = {corner & 1 ? 1.0 : -1.0, corner & 2 ? 1.0 : -1.0, corner & 4 ? 1.0 : -1.0, 1.0};
     double p[4];
     for (int r = 0; r < 4; r++)
       p[r] = inverse[r] * ndc[0] + inverse[4 + r] * ndc[1] + inverse[8 + r] * ndc[2] + inverse[12 + r];
@@ -134,7 +134,7 @@ bool isOutside(const TViewVolume& view, const TTriangle& t) {
 // the view's corner with neither their box nor a side of the view separating them from it.
 bool missesPlanBox(const TViewVolume& view, const TTriangle& t) {
   if (t.minX > view.maxX || t.maxX < view.minX || t.minZ > view.maxZ || t.maxZ < view.minZ) return true;
-  const Vec3* corners[3] = {&t.vertexA, &t.vertexB, &t.vertexC};
+  const Vec3* corners[] = {&t.vertexA, &t.vertexB, &t.vertexC};
   for (int k = 0; k < 3; k++) {
     const Vec3 &p = *corners[k], &q = *corners[(k + 1) % 3], &r = *corners[(k + 2) % 3];
     double nx = double(q.z) - p.z, nz = double(p.x) - q.x;  // across the edge p-q

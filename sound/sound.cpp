@@ -131,7 +131,7 @@ void updateSound(float dt) {
   alcSuspendContext(context);  // the whole step reaches the mixer at once
 
   Vec3 eye = camera->eye, at = camera->lookAt;
-  const float orientation[6] = {at.x - eye.x, at.y - eye.y, at.z - eye.z, 0.0f, 1.0f, 0.0f};
+  const float orientation[] = {at.x - eye.x, at.y - eye.y, at.z - eye.z, 0.0f, 1.0f, 0.0f};
   alListener3f(AL_POSITION, eye.x, eye.y, eye.z);
   float perSecond = dt > 0.0f ? 1.0f / dt : 0.0f;
   alListener3f(AL_VELOCITY, (eye.x - lastEye.x) * perSecond, (eye.y - lastEye.y) * perSecond,

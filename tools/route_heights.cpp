@@ -72,7 +72,7 @@ TTilt tiltOf(const TPlanTriangle& t, double heightError) {
   Vec3 ab = delta(a, b), ac = delta(a, c);
   cross(ab, ac, &normal);
   // What a unit of each corner's height adds to the plan part of the normal (x, z).
-  double per[3][2] = {{double(ab.z) - ac.z, double(ac.x) - ab.x}, {ac.z, -double(ac.x)}, {-double(ab.z), ab.x}};
+  double per[][2] = {{double(ab.z) - ac.z, double(ac.x) - ab.x}, {ac.z, -double(ac.x)}, {-double(ab.z), ab.x}};
   double stray = 0.0;
   for (int k = 0; k < 3; k++) {
     if (t.owner[k] < 0) continue;
@@ -277,9 +277,9 @@ class TProgramme {
     double angle = 2.0 * pi * side / slopeSides, cx = std::cos(angle), sz = std::sin(angle);
     // cx nx + sz nz = alpha u + beta v, in the corners' heights.
     double alpha = cx * tilt.acz - sz * tilt.acx, beta = sz * tilt.abx - cx * tilt.abz;
-    double coefficient[3] = {-(alpha + beta), alpha, beta};
-    double merged[3] = {0.0, 0.0, 0.0};
-    int cols[3] = {-1, -1, -1}, count = 0;
+    double coefficient[] = {-(alpha + beta), alpha, beta};
+    double merged[] = {0.0, 0.0, 0.0};
+    int cols[] = {-1, -1, -1}, count = 0;
     double known = 0.0;
     for (int k = 0; k < 3; k++) {
       if (col[k] < 0) {

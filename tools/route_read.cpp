@@ -176,7 +176,7 @@ bool readPosition(const json& position, TRoute* route, std::string* error) {
     return false;
   }
   const char* names[] = {"longitude", "latitude", "height"};
-  double values[3] = {0.0, 0.0, NAN};
+  double values[] = {0.0, 0.0, NAN};
   for (size_t i = 0; i < 3 && i < position.size(); i++) {
     if (!position[i].is_number()) {
       *error = pointName(index) + ": " + names[i] + " is a JSON " + position[i].type_name() + ", not a number";

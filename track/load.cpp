@@ -107,7 +107,7 @@ int8_t TTrack::loadText(const char* text, size_t size, TLoadDetail* detail, bool
   // The three values keep their contents from one waypoint to the next, and the north value is
   // negated in place, so a final group of one or two numbers borrows the rest from the waypoint
   // before it.
-  float values[3] = {0.0f, 0.0f, 0.0f};
+  float values[] = {0.0f, 0.0f, 0.0f};
   int matched = 0;
   int32_t capacity = 0;
   std::string token;

@@ -111,10 +111,10 @@ TRoadOutline TTrack::roadOutline() const {
   // The outer ground: the border clockwise at height 0, the cut in to the anchor, the road's
   // outer (left) edge walked backwards round the loop, and the cut back out.
   float m = float(margin);
-  Vec3 border[4] = {{minCorner.x - m, 0.0f, minCorner.z - m},
-                    {maxCorner.x + m, 0.0f, minCorner.z - m},
-                    {maxCorner.x + m, 0.0f, maxCorner.z + m},
-                    {minCorner.x - m, 0.0f, maxCorner.z + m}};
+  Vec3 border[] = {{minCorner.x - m, 0.0f, minCorner.z - m},
+                   {maxCorner.x + m, 0.0f, minCorner.z - m},
+                   {maxCorner.x + m, 0.0f, maxCorner.z + m},
+                   {minCorner.x - m, 0.0f, maxCorner.z + m}};
   for (Vec3 corner : border) addGroundPoint(&o.outer, corner);
   addGroundPoint(&o.outer, border[0]);
   for (int32_t step = 0; step < n; step++) {

@@ -91,8 +91,8 @@ void fileTriangles(const TTriangleGrid& grid, bool small, const TTriangle* const
   for (int32_t t = 0; t < count; t++) {
     const TTriangle& tri = *triangles[t];
     if (grid.isSmall(tri) != small) continue;
-    double x[3] = {tri.vertexA.x, tri.vertexB.x, tri.vertexC.x};
-    double z[3] = {tri.vertexA.z, tri.vertexB.z, tri.vertexC.z};
+    double x[] = {tri.vertexA.x, tri.vertexB.x, tri.vertexC.x};
+    double z[] = {tri.vertexA.z, tri.vertexB.z, tri.vertexC.z};
     double size = planLength(double(tri.maxX) - tri.minX, double(tri.maxZ) - tri.minZ);
     double scale = std::fabs(x[0]) + std::fabs(z[0]) + size;
     double widen = lineWidening * size + 1e-12 * scale;  // the second term covers this double arithmetic
@@ -104,14 +104,14 @@ void fileTriangles(const TTriangleGrid& grid, bool small, const TTriangle* const
     int32_t firstColumn = columnOf(tri.minX), lastColumn = columnOf(tri.maxX);
     int32_t firstRow = int32_t(std::floor((double(tri.minZ) - level.originZ) / level.cellSize));
     int32_t lastRow = int32_t(std::floor((double(tri.maxZ) - level.originZ) / level.cellSize));
-    TLine edges[3] = {lineThrough(x[0], z[0], x[1], z[1]), lineThrough(x[1], z[1], x[2], z[2]),
-                      lineThrough(x[2], z[2], x[0], z[0])};
+    TLine edges[] = {lineThrough(x[0], z[0], x[1], z[1]), lineThrough(x[1], z[1], x[2], z[2]),
+                     lineThrough(x[2], z[2], x[0], z[0])};
     bool lineAC = x[0] != x[2] || z[0] != z[2];
     bool lineAB = parallelAtB && (x[0] != x[1] || z[0] != z[1]), lineCB = parallelAtB && (x[2] != x[1] || z[2] != z[1]);
     for (int32_t row = firstRow; row <= lastRow; row++) {
       double low = std::max(level.originZ + row * level.cellSize, double(tri.minZ));
       double high = std::min(level.originZ + (row + 1) * level.cellSize, double(tri.maxZ));
-      TSpan spans[4] = {triangleSpan(x, z, edges, low - nearB, high + nearB), {1.0, 0.0}, {1.0, 0.0}, {1.0, 0.0}};
+      TSpan spans[] = {triangleSpan(x, z, edges, low - nearB, high + nearB), {1.0, 0.0}, {1.0, 0.0}, {1.0, 0.0}};
       spans[0] = {spans[0].low - nearB, spans[0].high + nearB};
       if (lineAC) spans[1] = lineSpan(edges[2], low - widen, high + widen);
       if (lineAB) spans[2] = lineSpan(edges[0], low - widen, high + widen);

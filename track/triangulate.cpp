@@ -87,7 +87,7 @@ TCornerReach cornerReach(Vec3 a, Vec3 b, Vec3 c) {
   // arithmetic keeps its box only.
   double area = abX * (double(c.z) - a.z) - abZ * (double(c.x) - a.x);
   reach.sided = area > 1e-12 * abLength * planLength(double(c.x) - a.x, double(c.z) - a.z);
-  const Vec3 corners[3] = {a, b, c};
+  const Vec3 corners[] = {a, b, c};
   double scale = std::fabs(a.x) + std::fabs(a.z) + abLength + cbLength;
   for (int k = 0; k < 3 && reach.sided; k++) {
     Vec3 p = corners[k], q = corners[(k + 1) % 3];
@@ -437,17 +437,17 @@ class TEarClipping {
 
   // The plain test, with the outcome of a failure remembered.
   bool isEar(int32_t a, int32_t b, int32_t c) {
-    Vec3 ear[3] = {points[a], points[b], points[c]};
+    Vec3 ear[] = {points[a], points[b], points[c]};
     close(b);
     // A clockwise polygon turns right at a corner it can lose.
     if (turnSign(ear[0], ear[1], ear[1], ear[2]) != -1) return false;
-    Vec2 edges[4] = {planDelta(ear[0], ear[1]), planDelta(ear[0], ear[2]), planDelta(ear[2], ear[0]),
-                     planDelta(ear[2], ear[1])};
+    Vec2 edges[] = {planDelta(ear[0], ear[1]), planDelta(ear[0], ear[2]), planDelta(ear[2], ear[0]),
+                    planDelta(ear[2], ear[1])};
     TCornerReach reach = cornerReach(ear[0], ear[1], ear[2]);
     // The plain test skips the corner's own entry; when the corner is the wrap copy of entry 0,
     // it meets the corner's point at entry 0 all the same. It meets a and c, which never block
     // (their offsets from a or c are zero), so they need no test.
-    int32_t corner[3] = {a, b == first ? -1 : b, c};
+    int32_t corner[] = {a, b == first ? -1 : b, c};
     int32_t found;
     if (reach.everywhere)
       found = tree.blocker(

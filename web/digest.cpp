@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-static const uint32_t roundConstants[64] = {
+static const uint32_t roundConstants[] = {
     0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
     0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
     0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
@@ -44,7 +44,7 @@ static void compress(uint32_t state[8], const uint8_t* block) {
 }
 
 std::string sha256Hex(const std::string& bytes) {
-  uint32_t state[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+  uint32_t state[] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
   // The bytes, a one bit, zeros up to 8 bytes short of a whole block, and the length in bits.
   std::string padded = bytes;
   padded.push_back(char(0x80));

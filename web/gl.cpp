@@ -22,7 +22,7 @@ GLenum batchMode = 0;
 bool inBatch = false;
 std::vector<GLfloat> batchVertices;  // x, y, z
 std::vector<GLfloat> batchColours;   // r, g, b, a
-GLfloat current[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+GLfloat current[] = {1.0f, 1.0f, 1.0f, 1.0f};
 
 float clamped(float value) { return value < 0.0f ? 0.0f : value > 1.0f ? 1.0f : value; }
 
@@ -116,17 +116,17 @@ void glPopClientAttrib() {}
 // As GLU gives it: the eye at (ex, ey, ez) looking at (cx, cy, cz), multiplied onto the matrix.
 void gluLookAt(GLdouble ex, GLdouble ey, GLdouble ez, GLdouble cx, GLdouble cy, GLdouble cz, GLdouble ux, GLdouble uy,
                GLdouble uz) {
-  double f[3] = {cx - ex, cy - ey, cz - ez};
+  double f[] = {cx - ex, cy - ey, cz - ez};
   double length = std::sqrt(f[0] * f[0] + f[1] * f[1] + f[2] * f[2]);
   if (length > 0.0)
     for (double& v : f) v /= length;
-  double s[3] = {f[1] * uz - f[2] * uy, f[2] * ux - f[0] * uz, f[0] * uy - f[1] * ux};
+  double s[] = {f[1] * uz - f[2] * uy, f[2] * ux - f[0] * uz, f[0] * uy - f[1] * ux};
   length = std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]);
   if (length > 0.0)
     for (double& v : s) v /= length;
-  double u[3] = {s[1] * f[2] - s[2] * f[1], s[2] * f[0] - s[0] * f[2], s[0] * f[1] - s[1] * f[0]};
-  GLfloat m[16] = {float(s[0]), float(u[0]), float(-f[0]), 0.0f, float(s[1]), float(u[1]), float(-f[1]), 0.0f,
-                   float(s[2]), float(u[2]), float(-f[2]), 0.0f, 0.0f,        0.0f,        0.0f,         1.0f};
+  double u[] = {s[1] * f[2] - s[2] * f[1], s[2] * f[0] - s[0] * f[2], s[0] * f[1] - s[1] * f[0]};
+  GLfloat m[] = {float(s[0]), float(u[0]), float(-f[0]), 0.0f, float(s[1]), float(u[1]), float(-f[1]), 0.0f,
+                 float(s[2]), float(u[2]), float(-f[2]), 0.0f, 0.0f,        0.0f,        0.0f,         1.0f};
   glMultMatrixf(m);
   glTranslated(-ex, -ey, -ez);
 }
