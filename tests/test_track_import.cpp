@@ -294,14 +294,16 @@ TEST(ImportRefusals, HostileInputGetsAMessageAndNoTrack) {
 }
 
 TEST(ImportCommand, WritesOnlyAnAcceptedTrack) {
-  std::string ring = writeTrackFile("ring.gpx", gpx(arc(40, 250.0, 0.0, -2.0 * pi)));
+  std::string ring = writeTrackFile("ring.gpx", gpx(arc(40, 250.0, 0.0, -1.5 * pi)));  // a loop only when closed
   std::string eight = writeTrackFile("eight.csv", "0,0\n100,100\n100,0\n0,100\n0,0\n");
   std::string tool = ZARVANTO_TRACK_TOOL, output;
   EXPECT_EQ(runCommand(tool + " import " + eight + " -o " + eight + ".tck", &output), 1) << output;
   EXPECT_EQ(std::fopen((eight + ".tck").c_str(), "r"), nullptr);
   EXPECT_EQ(runCommand(tool + " import " + ring + " --spacing 5 -o " + ring + ".tck 2>&1", &output), 2);
   EXPECT_EQ(output, "zarvanto-track: --spacing takes a number of at least 10, not \"5\"\n");
-  EXPECT_EQ(runCommand(tool + " import " + ring + " --keep-heights -o " + ring + ".tck", &output), 0) << output;
+  std::string options = " --keep-heights --title 'Ring road' --spacing 40 --scale 2 --height-scale 0 --close";
+  EXPECT_EQ(runCommand(tool + " import " + ring + options + " -o " + ring + ".tck", &output), 0) << output;
+  EXPECT_NE(output.find("made \"Ring road\": 77 waypoints, 3060.36 units round"), std::string::npos) << output;
   EXPECT_EQ(runCommand(tool + " check " + ring + ".tck", &output), 0) << output;
 }
 
