@@ -274,9 +274,14 @@ TEST_F(Frame, EveryViewOfARaceLooksAsItsStoredPicture) {
       holdGameClock(100000 + i * 50 / 3);
       stepRace();
     }
-    // A kept record whose ghost is a few lengths ahead, a little to the side, turning.
-    recordKept = ghostPlaced = view == 5;
+    // A kept record and a friend's lap, a medal just won, a split ahead, the ghost just chosen,
+    // and the record's ghost a few lengths ahead, a little to the side, turning.
+    recordKept = ghostPlaced = friendKept = view == 5;
     recordLapTime = 83.0f;
+    friendLapTime = 85.5f;
+    medalHeld = medalSilver;
+    medalWonTime = splitTime = ghostChoiceTime = view == 5 ? 102.5f : -1.0f;
+    splitGap = -0.42f;
     float ahead = 14.0f, aside = 2.5f, s = std::sin(player->heading), c = std::cos(player->heading);
     Vec3 at = player->position;
     ghostPose = {3.0f, {at.x + ahead * s + aside * c, at.y, at.z + ahead * c - aside * s}, player->heading + 0.3f};
@@ -288,7 +293,8 @@ TEST_F(Frame, EveryViewOfARaceLooksAsItsStoredPicture) {
     delete camera;
     camera = nullptr;
   }
-  recordKept = ghostPlaced = false;
+  recordKept = ghostPlaced = friendKept = false;
+  medalWonTime = splitTime = ghostChoiceTime = -1.0f;
   delete[] cars;
   holdGameClock(-1);
 }
@@ -319,10 +325,7 @@ TEST_F(Frame, AFinishedRaceShowsItsResults) {
   display();
   expectPicture("results");
   pauseState = statePaused;
-  for (int32_t i = 0; i < carCount; i++) delete cars[i];
-  delete[] cars;
-  delete camera;
-  camera = nullptr;
+  releaseRace();
   raceLaps = 0;
   contestPhase = phaseGrid;
   holdGameClock(-1);
@@ -379,10 +382,7 @@ TEST_F(Frame, KeptOutlineLooksAsItsLines) {
   EXPECT_GT(trackDrawing.outlineQuads.size() / 8, 100u);
   trackDrawing.outlineQuads.clear();
   EXPECT_TRUE(frame() == kept);
-  delete cars[0];
-  delete[] cars;
-  delete camera;
-  camera = nullptr;
+  releaseRace();
 }
 
 TEST_F(Frame, StepsAndFramesAllocateNothing) {
@@ -424,12 +424,7 @@ TEST_F(Frame, StepsAndFramesAllocateNothing) {
   EXPECT_EQ(allocations, 0);
   EXPECT_GT(player->speed, 0.0f);
   EXPECT_TRUE(recordKept);
-  closeTimeTrial();
-  closeSound();
-  for (int32_t i = 0; i < carCount; i++) delete cars[i];
-  delete[] cars;
-  delete camera;
-  camera = nullptr;
+  releaseRace();
   holdGameClock(-1);
 }
 
