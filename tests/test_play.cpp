@@ -20,6 +20,7 @@
 #include "cars/opponent.h"
 #include "cars/player.h"
 #include "chooser/chooser.h"
+#include "contest/contest.h"
 #include "pads/gamepad.h"
 #include "records/record.h"
 #include "rivals/rival.h"
@@ -195,15 +196,12 @@ TEST_F(Play, RAfterACrashRacesOnFromTheRescueWithTheCrashInTheLap) {
 }
 
 TEST_F(Play, KeysToggleOverlaysChooseViewsAndCars) {
-  const struct {
-    int key;
-    uint8_t flag;
-  } toggles[] = {
+  const int toggles[][2] = {
       {GLUT_KEY_F1, showHelp}, {GLUT_KEY_F2, showHeadUp}, {GLUT_KEY_F3, showOverview}, {GLUT_KEY_F4, drawSolid}};
-  for (auto toggle : toggles) {
-    uint8_t before = displayFlags;
-    specialKey(toggle.key, 0, 0);
-    EXPECT_EQ(displayFlags, before ^ toggle.flag) << "F" << toggle.key;
+  for (auto [key, flag] : toggles) {
+    int before = displayFlags;
+    specialKey(key, 0, 0);
+    EXPECT_EQ(displayFlags, before ^ flag) << "F" << key;
   }
   keyboard('H', 0, 0);
   EXPECT_EQ(displayFlags, 0);
@@ -212,13 +210,9 @@ TEST_F(Play, KeysToggleOverlaysChooseViewsAndCars) {
   EXPECT_EQ(ghostChoice, ghostHidden);
   keyboard('G', 0, 0);
   EXPECT_EQ(ghostChoice, ghostHidden);
-  const int views[][2] = {{GLUT_KEY_F5, cameraCockpit},
-                          {GLUT_KEY_F6, cameraBehind},
-                          {GLUT_KEY_F7, cameraHelicopter},
-                          {GLUT_KEY_F8, cameraTrack}};
-  for (auto view : views) {
-    specialKey(view[0], 0, 0);
-    EXPECT_EQ(camera->mode, view[1]);
+  for (uint8_t view : {cameraCockpit, cameraBehind, cameraHelicopter, cameraTrack}) {
+    specialKey(GLUT_KEY_F5 + view, 0, 0);  // F5 to F8
+    EXPECT_EQ(camera->mode, view);
   }
   keyboard('2', 0, 0);
   EXPECT_EQ(camera->car, cars[2]);
@@ -227,6 +221,19 @@ TEST_F(Play, KeysToggleOverlaysChooseViewsAndCars) {
   keyboard('0', 0, 0);
   EXPECT_EQ(camera->car, player);
   EXPECT_EQ(pauseState, statePaused) << "none of these starts the game";
+}
+
+// After a race's finish the results stand: the speed keys, pause and rescue do nothing, and Enter
+// races again at once.
+TEST_F(Play, AFinishedRaceHoldsButForEnter) {
+  raceLaps = 1, contestPhase = phaseFinished;
+  for (unsigned char key : {'p', ' ', 'r'}) keyboard(key, 0, 0);
+  specialKey(GLUT_KEY_UP, 0, 0);
+  EXPECT_EQ(pauseState, statePaused);
+  keyboard(13, 0, 0);
+  EXPECT_EQ(pauseState, stateRunning);
+  EXPECT_EQ(contestPhase, phaseGrid);
+  raceLaps = 0;
 }
 
 TEST_F(Play, TheMouseSteersOnlyARunningMovingCarByHalfADegreeAPixel) {
