@@ -157,6 +157,8 @@ class Journeys(unittest.TestCase):
             # With two things wrong, the track is what the player has to fix first.
             ([self.track("0 0 0\n100 0 0\n100 100 0\n0 100 0\n"), "-1"], not_clockwise),
             (["missing.tck", "-1"], cant_open),
+            (["--level", "hard"], "Usage: zarvanto --race LAPS(1..99) [--level easy|medium|hard] [track file] "
+                                  "[rivals 0..7]\n"),  # a level without a race
         ]
         for args, message in cases:
             with self.subTest(args=args):
