@@ -33,7 +33,7 @@ int32_t raceOrder[maxCars];
 int32_t missedWaypoint = -1;
 
 static std::vector<float> waypointDistance;  // units along the road from waypoint 0 to each waypoint
-static float lapLength = 0.0f;               // units round in plan
+static float lapLength;                      // units round in plan
 static bool standingsPrinted = false;
 
 static const char* const colourNames[maxCars] = {"you", "red", "green", "yellow", "blue", "magenta", "cyan", "white"};

@@ -90,18 +90,15 @@ TEST_F(Cars, WaypointsInOrderThenLapsWithoutPausedTime) {
   messageText[0] = '\0';
   arrive(track->waypoints[2], 0.5);  // waypoint 1 (0, 0, -100) must come first
   arrive({8.01f, 0, -100}, 0.6);
-  EXPECT_EQ(car.waypointIndex, 1);
-  EXPECT_EQ(raceEvents.count, 0);
-  EXPECT_STREQ(messageText, "");
+  EXPECT_EQ(std::make_tuple(car.waypointIndex, raceEvents.count, messageText[0]), std::make_tuple(1, 0, '\0'));
   arrive({8.0f, 0, -100}, 1.0);
   EXPECT_EQ(car.waypointIndex, 2);
   // The step itself leaves the message for the head-up display, as well as reporting it.
   EXPECT_STREQ(messageText, "Waypoint reached");
   EXPECT_EQ(messageTime, 1.0f);
   ASSERT_EQ(raceEvents.count, 1);
-  EXPECT_EQ(raceEvents.list[0].kind, eventWaypointReached);
-  EXPECT_EQ(raceEvents.list[0].waypoint, 1);
-  EXPECT_EQ(raceEvents.list[0].time, 1.0f);
+  const RaceEvent& event = raceEvents.list[0];
+  EXPECT_EQ(std::make_tuple(event.kind, event.waypoint, event.time), std::make_tuple(eventWaypointReached, 1, 1.0f));
   // The first lap's 60.5 s had 10 paused and is the best so far; an equal lap leaves the best
   // alone, which only the sign of zero can show.
   lapStartTime = 1.0f, pausedTime = 10.0f, bestLapTime = std::numeric_limits<float>::max();
@@ -117,10 +114,8 @@ TEST_F(Cars, WaypointsInOrderThenLapsWithoutPausedTime) {
     EXPECT_EQ(raceEvents.list[0].lapTime, lap);
     EXPECT_STREQ(messageText, "Next lap started");
     EXPECT_EQ(messageTime, end);
-    EXPECT_EQ(car.waypointIndex, 1);
-    EXPECT_EQ(lapStartTime, end);
-    EXPECT_EQ(pausedTime, 0.0f);
-    EXPECT_EQ(lastLapTime, lap);
+    EXPECT_EQ(std::make_tuple(car.waypointIndex, lapStartTime, pausedTime, lastLapTime),
+              std::make_tuple(1, end, 0.0f, lap));
     EXPECT_EQ(bestLapTime, best) << end;
     EXPECT_EQ(std::signbit(bestLapTime), std::signbit(best)) << end;
     arrive(track->waypoints[1], end + 0.1);

@@ -13,13 +13,9 @@
 namespace {
 
 TEST(OpponentArgument, ReadsLikeAtoiButNeverOverflows) {
-  EXPECT_EQ(readOpponentArgument("3"), 3);
-  EXPECT_EQ(readOpponentArgument("  +5"), 5);
-  EXPECT_EQ(readOpponentArgument("3x"), 3);
-  EXPECT_EQ(readOpponentArgument("abc"), 0);
-  EXPECT_EQ(readOpponentArgument("- 4"), 0);
-  EXPECT_EQ(readOpponentArgument("99999999999999999999"), INT_MAX);
-  EXPECT_EQ(readOpponentArgument("-99999999999999999999"), INT_MIN);
+  const char* texts[] = {"3", "  +5", "3x", "abc", "- 4", "99999999999999999999", "-99999999999999999999"};
+  const int counts[] = {3, 5, 3, 0, 0, INT_MAX, INT_MIN};
+  for (int i = 0; i < 7; i++) EXPECT_EQ(readOpponentArgument(texts[i]), counts[i]) << texts[i];
 }
 
 std::string timeText(float seconds) {

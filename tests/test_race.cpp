@@ -14,8 +14,8 @@
 #include "app/game.h"
 #include "camera/camera.h"
 #include "cars/player.h"
-#include "events/race_events.h"
 #include "contest/contest.h"
+#include "events/race_events.h"
 #include "records/race_record.h"
 #include "rivals/rival.h"
 #include "targets/targets.h"
@@ -348,6 +348,14 @@ TEST_F(Race, TheGoldLapIsTheHardRivalsFlyingLap) {
     EXPECT_LE(r.finish[1], 1.5f * gold);
     TearDown();
   }
+}
+
+// A lap as long as a target has not beaten it: each medal is won only below its time.
+TEST(Medals, WonOnlyBelowTheirTimes) {
+  LapTargets t = targetsFromGold(10.0f);
+  for (auto [lap, medal] :
+       {std::pair{9.99f, medalGold}, {10.0f, medalSilver}, {t.silver, medalBronze}, {t.bronze, medalNone}})
+    EXPECT_EQ(medalWon(lap, t), medal) << lap;
 }
 
 }  // namespace
