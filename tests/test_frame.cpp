@@ -258,8 +258,8 @@ TEST_F(Frame, EveryViewOfARaceLooksAsItsStoredPicture) {
   reshape(500, 400);
   carCount = 4;
   cars = new TCar*[carCount]();
-  holdGameClock(100000);  // a waypoint's message shows in every picture or in none
-  messageTime = -10.0f;
+  holdGameClock(100000);                         // a waypoint's message shows in every picture or in none
+  std::strcpy(messageText, "Waypoint reached");  // shown over the opponent's view only
   lastLapTime = 0.0f;
   bestLapTime = std::numeric_limits<float>::max();
   const char* names[] = {"cockpit", "behind", "helicopter", "track", "opponent", "ghost"};
@@ -276,6 +276,7 @@ TEST_F(Frame, EveryViewOfARaceLooksAsItsStoredPicture) {
     }
     // A kept record and a friend's lap, a medal just won, a split ahead, the ghost just chosen,
     // and the record's ghost a few lengths ahead, a little to the side, turning.
+    messageTime = view == 4 ? 102.5f : -10.0f;
     recordKept = ghostPlaced = friendKept = view == 5;
     recordLapTime = 83.0f;
     friendLapTime = 85.5f;

@@ -503,6 +503,8 @@ TEST(Chooser, AClickPicksWhatIsDrawnUnderIt) {
   chooserEntries.resize(size_t(chooserFirstRow + chooserRows + 1), chooserEntries[0]);  // a title below the rows
   chooserMouse(GLUT_LEFT_BUTTON, GLUT_DOWN, 9, pixelY(chooserListTop - float(chooserRows) * chooserRowStep));
   EXPECT_EQ(chooserSelected, chooserFirstRow + row);
+  chooserMouse(4, GLUT_DOWN, 0, 0);  // GLUT's button for the wheel turned down: the next title
+  EXPECT_EQ(chooserSelected, chooserFirstRow + row + 1);
   chooserMouse(GLUT_LEFT_BUTTON, GLUT_DOWN, pixelX(chooserOpponentsX(aspectRatio) + 5 * chooserOpponentStep),
                pixelY(chooserOpponentsLine));
   EXPECT_EQ(chooserOpponents, 5);

@@ -218,7 +218,9 @@ class Journeys(unittest.TestCase):
         game = self.play(self.folder.name, "--choose", data_home=data.name)
         game.keys("Up", *["Left"] * 5)  # from the Default track and seven opponents
         chooser = game.shows("chooser")
-        game.keys("Return")
+        game.keys("F1")  # the chooser's keys in place of the track's details, and back
+        game.shows("chooser-help")
+        game.keys("F1", "Return")
         game.wait_for("the command line's first frame", lambda shot: differing(shot, first) == 0)
         game.keys("Escape")
         game.wait_for("the chooser again", lambda shot: differing(shot, chooser) == 0)
