@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 #include <utility>
 
 #include "camera/camera.h"
@@ -24,8 +25,7 @@ TEST_F(Camera, StartsInPlaceEachModeReachesItsEyeAndTheLagsSettleWithinThreeSeco
   TPlayer car(0.3f, 0.3f, 0.3f);  // facing north, -z
   TCamera view(&car);
   EXPECT_EQ(view.mode, cameraHelicopter);
-  EXPECT_EQ(view.angleLag, 1.0f);
-  EXPECT_EQ(view.positionLag, 1.0f);
+  EXPECT_EQ(std::tie(view.angleLag, view.positionLag), std::make_tuple(1.0f, 1.0f));
   for (int frame = 0; frame < 2; frame++, view.update(0.1f)) {  // already in place
     expectNear(view.eye, {0.0f, 15.0f, 15.0f}, 1e-5f);
     expectNear(view.lookAt, car.position, 1e-5f);
@@ -46,8 +46,7 @@ TEST_F(Camera, StartsInPlaceEachModeReachesItsEyeAndTheLagsSettleWithinThreeSeco
   const float settled[] = {0.0f, 0.4f, 1.0f, 1.0f};  // positionLag per mode
   for (uint8_t mode : {cameraCockpit, cameraBehind, cameraHelicopter, cameraTrack}) {
     view.setMode(mode);
-    EXPECT_EQ(view.angleLag, 1.0f) << int(mode);
-    EXPECT_EQ(view.positionLag, 1.0f) << int(mode);
+    EXPECT_EQ(std::tie(view.angleLag, view.positionLag), std::make_tuple(1.0f, 1.0f)) << int(mode);
     run(&view, 4, 0.25f);
     float positionLag = view.positionLag;
     view.setMode(mode);
@@ -61,8 +60,7 @@ TEST_F(Camera, StartsInPlaceEachModeReachesItsEyeAndTheLagsSettleWithinThreeSeco
   run(&view, 40, 0.1f);  // locked on the heading, 1
   car.setMotion(10.0f, 2.0f, 0.0f);
   view.setCar(&car);  // the same car again still restarts the glide
-  EXPECT_EQ(view.angleLag, 1.0f);
-  EXPECT_EQ(view.positionLag, 1.0f);
+  EXPECT_EQ(std::tie(view.angleLag, view.positionLag), std::make_tuple(1.0f, 1.0f));
   view.update(0.0f);  // and the view turns half-way
   EXPECT_NEAR(view.viewYaw, 1.5, 1e-6);
 }

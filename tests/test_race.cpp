@@ -192,6 +192,7 @@ TEST_F(Race, InFullTrafficEveryRivalFinishesInTimeAndTheLevelsStayApart) {
 TEST_F(Race, CountdownHoldsTheGridUntilGo) {
   start("Default.tck", 7, 1, levelHard);
   for (int32_t i = 1; i < carCount; i++) EXPECT_GT(standings[i].covered, standings[0].covered);
+  EXPECT_GT(gapAhead(), 0.0f);
   EXPECT_NEAR(std::hypot(cars[1]->position.x - cars[2]->position.x, cars[1]->position.z - cars[2]->position.z), 4.0f,
               0.01f);
   Vec3 places[maxCars];
