@@ -218,16 +218,19 @@ TEST_F(Play, KeysToggleOverlaysChooseViewsAndCars) {
   EXPECT_EQ(pauseState, statePaused) << "none of these starts the game";
 }
 
-// After a race's finish the results stand: the speed keys, pause and rescue do nothing, and Enter
-// races again at once.
-TEST_F(Play, AFinishedRaceHoldsButForEnter) {
-  raceLaps = 1, contestPhase = phaseFinished;
+// In a race's countdown the player picks a speed and may pause; after its finish the results
+// stand: the speed keys, pause and rescue do nothing, and Enter races again at once.
+TEST_F(Play, TheCountdownTakesSpeedAndPauseAndAFinishOnlyEnter) {
+  raceLaps = 1, contestPhase = phaseCountdown;  // where only the rescue waits for go
+  specialKey(GLUT_KEY_UP, 0, 0);
+  for (unsigned char key : {'r', 'p'}) keyboard(key, 0, 0);
+  EXPECT_EQ(std::make_tuple(player->speed, pauseState), std::make_tuple(5.0f, uint8_t(statePaused)));
+  contestPhase = phaseFinished;
   for (unsigned char key : {'p', ' ', 'r'}) keyboard(key, 0, 0);
   specialKey(GLUT_KEY_UP, 0, 0);
   EXPECT_EQ(pauseState, statePaused);
   keyboard(13, 0, 0);
-  EXPECT_EQ(pauseState, stateRunning);
-  EXPECT_EQ(contestPhase, phaseGrid);
+  EXPECT_EQ(std::make_tuple(pauseState, contestPhase), std::make_tuple(uint8_t(stateRunning), phaseGrid));
   raceLaps = 0;
 }
 

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <tuple>
+#include <utility>
 
 #include "bench/reference/generated_track.h"
 #include "bench/reference/plain_track.h"
@@ -61,8 +63,7 @@ TEST(TrackQueries, ContainmentHeightAndSlopeOfATriangle) {
     EXPECT_NEAR(plane.heightAt(x, 0, z), 1 + 0.2 * x + 0.4 * z, 1e-4) << x << " " << z;
   EXPECT_EQ(TTriangle({0, 7, 0}, {10, 7, 0}, {0, 7, 10}, false).heightAt(1e4f, 0, -1e4f), 7);
   TTriangle line({0, 1, 0}, {5, 2, 5}, {10, 6, 10}, true);  // one line in plan: the mean height
-  EXPECT_EQ(line.heightAt(3, 0, -7), 3);
-  EXPECT_EQ(line.heightAt(10, 0, 10), 6);
+  EXPECT_EQ(std::make_pair(line.heightAt(3, 0, -7), line.heightAt(10, 0, 10)), std::make_pair(3.0f, 6.0f));
   EXPECT_NEAR(TTriangle({0, 0, 0}, {5, 1, 5}, {10, 2, 10}, true).slopeAngle, 0, 1e-7);  // no normal at all
   EXPECT_TRUE(std::isfinite(TTriangle({0, 0, 0}, {1e-3f, 1e6f, 0}, {0, 0, 1e-3f}, false).heightAt(3e38f, 0, -3e38f)));
   for (const TTriangle& t : {TTriangle({0, 0, 0}, {0, 0, -10}, {10, 5, -10}, false),
@@ -156,9 +157,8 @@ void expectAsPlainScans(const std::string& text, std::mt19937& random) {
   for (int k = 0; k < 24; k++) {
     TCrossing fast = {-1, -1, 0}, plain = {-1, -1, 0};
     ASSERT_EQ(track.passesCrossingRule(&fast), plainPassesCrossingRule(track, &plain)) << k;
-    EXPECT_EQ(fast.segment, plain.segment);
-    EXPECT_EQ(fast.otherSegment, plain.otherSegment);
-    EXPECT_EQ(fast.along, plain.along);
+    EXPECT_EQ(std::tie(fast.segment, fast.otherSegment, fast.along),
+              std::tie(plain.segment, plain.otherSegment, plain.along));
     std::copy(kept.begin(), kept.end(), track.waypoints);
     size_t i = random() % uint32_t(n), j = random() % uint32_t(n);
     Vec3 a = kept[j], b = kept[j + 1];
