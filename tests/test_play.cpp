@@ -124,8 +124,7 @@ TEST_F(Play, CrashStopsEverythingButEnterWhichStartsANewPausedRace) {
   Vec3 firstPlace = cars[1]->position;
   for (unsigned char key : {'p', ' '}) keyboard(key, 0, 0);
   for (int key : {GLUT_KEY_UP, GLUT_KEY_DOWN}) specialKey(key, 0, 0);
-  EXPECT_EQ(pauseState, stateCrashed);
-  EXPECT_EQ(player->speed, 0.0f);
+  EXPECT_EQ(std::make_tuple(pauseState, player->speed), std::make_tuple(uint8_t(stateCrashed), 0.0f));
 
   lastLapTime = 42.0f;
   bestLapTime = 40.0f;
@@ -623,14 +622,15 @@ TEST_F(Pad, ButtonsStepTheSpeedPauseResumeAndStartANewRaceAfterACrashThatRumbles
     SDL_JoystickSetVirtualAxis(pad, SDL_CONTROLLER_AXIS_TRIGGERRIGHT, Sint16(pull));
     applyGamepadActions();
   }
-  EXPECT_EQ(player->speed, 20.0f);
+  SDL_JoystickSetVirtualAxis(pad, SDL_CONTROLLER_AXIS_TRIGGERLEFT, 32767);  // at 20 now; the left one steps down
+  applyGamepadActions();
+  EXPECT_EQ(player->speed, 10.0f);
   for (uint8_t state : {statePaused, stateRunning}) {
     press(pad, SDL_CONTROLLER_BUTTON_START);
     EXPECT_EQ(pauseState, state);
   }
   crash();
-  EXPECT_EQ(pauseState, stateCrashed);
-  EXPECT_EQ(rumbled, 0xffff);
+  EXPECT_EQ(std::make_pair(pauseState, rumbled), std::make_pair(uint8_t(stateCrashed), 0xffff));
   press(pad, SDL_CONTROLLER_BUTTON_START);
   EXPECT_EQ(pauseState, statePaused) << "a new race";
   SDL_Joystick* second = attach();
