@@ -239,7 +239,7 @@ class Journeys(unittest.TestCase):
         os.symlink("loop.tck", os.path.join(tracks, "loop.tck"))
         for name, content in [("bytes.tck", bytes(range(256))), ("nothing.tck", b""), ("notes.tck", b"laps\n"),
                               ("other.txt", b"#Track\nOther\n" + SQUARE.encode()),
-                              ("crossing.tck", b"#Track\nCrossing roads where none may go\n"  # as long as a row is
+                              ("crossing.tck", b"#Track\nCrossing roads where none may go\n"  # too wide for the details
                                b"0 0 0\n100 100 0\n100 0 0\n0 100 0\n")]:
             with open(os.path.join(tracks, name), "wb") as f:
                 f.write(content)
