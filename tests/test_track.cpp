@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -269,3 +270,21 @@ TEST(TrackMesh, LargeTrackBuiltOnTwoThreadsAnswersAsThePlainScans) {
 }
 
 }  // namespace
+
+// Rounding can find nearly parallel stretches of one line crossing while their starts lie within
+// 17 of their taxicab lengths of each other, so those are tested, across the wrap of headings at
+// the x axis too; stretches further along, on lines apart or turned apart are not.
+TEST(TrackLoad, NearlyParallelStretchesAreTestedWithinTheirReach) {
+  const std::tuple<double, double, double, double, bool> cases[] = {
+      {0.3, 0, 10, 0, true},      {0.3, 1e-6, 40, 0, true}, {1e-6, 1e-7, 30, 0, true}, {1e-6, 1e-7, 40, 0, false},
+      {1e-6, -2e-6, 30, 0, true}, {0.3, 0, 10, 0.1, false}, {0.3, 1e-4, 10, 0, false}};
+  for (auto [heading, turn, gap, offset, tested] : cases) {
+    double dx = std::cos(heading), dz = std::sin(heading), along = 10 * gap;
+    auto at = [&](double t, double side) { return Vec3{float(t * dx - side * dz), 0, float(t * dz + side * dx)}; };
+    Vec3 w[7] = {at(0, 0), at(10, 0), at(along / 2, 200), at(along, offset), {}, at(along / 2, -50), at(0, 0)};
+    w[4] = {w[3].x + float(10 * std::cos(heading + turn)), 0, w[3].z + float(10 * std::sin(heading + turn))};
+    auto pairs = segmentPairsThatMayCross(w, 6);
+    EXPECT_EQ(std::count(pairs.begin(), pairs.end(), std::pair<int32_t, int32_t>{3, 0}), tested)
+        << heading << " " << gap;
+  }
+}

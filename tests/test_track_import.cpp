@@ -262,7 +262,8 @@ TEST(ImportRefusals, CrossingIsToldAtTheRoutesOwnPlace) {
 }
 
 TEST(ImportRefusals, HostileInputGetsAMessageAndNoTrack) {
-  std::string deep(200000, '[');
+  std::string deep(200000, '['), many;
+  for (int i = 0; i <= 1000000; i++) many += std::to_string(i) + ",0\n";
   const std::pair<std::string, std::string> inputs[] = {
       {"", "no points"},
       {"x,y,lanes\n1,2,two\n", "only one point"},  // a third column that is no height is not read
@@ -270,6 +271,9 @@ TEST(ImportRefusals, HostileInputGetsAMessageAndNoTrack) {
       {"0,0\nnan,0\n", "\"nan\" is not a number"},
       {"0,0\n1e999,0\n", "\"1e999\" is not a number"},
       {"0,0\n0,zero\n", "line 2: \"zero\""},
+      {"0,0,1\n0,5,high\n", "line 2: \"high\""},
+      {"0,0\n5\n", "line 2: \"5\" is not x,y"},
+      {many, "more than 1000000 points"},
       {"0,0\n1e300,0\n-1e300,0\n0,0\n", "more than 100000 waypoints"},
       {"0,0\n0,15\n15,15\n", "round; at --spacing 20 a track needs 60"},
       {std::string("x\0y", 3), "binary"},
@@ -283,6 +287,8 @@ TEST(ImportRefusals, HostileInputGetsAMessageAndNoTrack) {
        "km from the route's middle"},
       {R"({"type":"LineString","coordinates":[[0,0],["1",0]]})", "point 2: longitude is a JSON string"},
       {R"({"type":"Point","coordinates":[0,0]})", "without a LineString"},
+      {R"({"type":"LineString"})", "LineString without coordinates"},
+      {R"({"type":"MultiLineString","coordinates":[[[0,0],[1,1]],5]})", "coordinates are not a list of positions"},
       {R"({"type":"LineString","coordinates":[[0,0],[0]]})", "point 2 is not [longitude, latitude]"},
       {deep, "not valid JSON"},
       {std::string(maxRouteBytes + 1, ' '), "larger than 64 MiB"},
