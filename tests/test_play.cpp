@@ -100,22 +100,14 @@ TEST_F(Play, PausedTimeStaysOutOfTheLap) {
   holdGameClock(60000);
   idle();
   EXPECT_FLOAT_EQ(lastLapTime, 60.0f - 1.0f - 2.0f - 10.0f);
-  EXPECT_EQ(bestLapTime, lastLapTime);
-  EXPECT_EQ(pausedTime, 0.0f);
-  EXPECT_EQ(lapStartTime, 60.0f);
-  EXPECT_STREQ(messageText, "Next lap started");
-  EXPECT_EQ(messageTime, 60.0f);
+  EXPECT_EQ(std::make_tuple(bestLapTime, pausedTime, lapStartTime, messageTime, std::string(messageText)),
+            std::make_tuple(lastLapTime, 0.0f, 60.0f, 60.0f, std::string("Next lap started")));
 }
 
 TEST_F(Play, CrashStopsEverythingButEnterWhichStartsANewPausedRace) {
   setPause(stateRunning);
   Vec3 opponentBefore = cars[1]->position;
-  player->position = {-40.0f, 0.0f, -50.0f};  // on the level outer ground
-  idle();
-  EXPECT_EQ(pauseState, stateRunning);
-  player->triangle->slopeAngle = float(crashPitch);  // a slope just steep enough under the car
-  idle();
-  player->triangle->slopeAngle = 0.0f;
+  crash();
   EXPECT_EQ(pauseState, stateCrashed);
   EXPECT_NE(std::tie(cars[1]->position.x, cars[1]->position.z), std::tie(opponentBefore.x, opponentBefore.z))
       << "tested after all moved";
@@ -131,12 +123,8 @@ TEST_F(Play, CrashStopsEverythingButEnterWhichStartsANewPausedRace) {
   camera->setMode(cameraTrack);
   holdGameClock(5000);
   keyboard(13, 0, 0);
-  EXPECT_EQ(pauseState, statePaused);
-  EXPECT_EQ(cars[0], player);
-  EXPECT_EQ(player->waypointIndex, 1);
-  EXPECT_EQ(camera->mode, cameraHelicopter);
-  EXPECT_EQ(camera->car, player);
-  EXPECT_EQ(cars[1]->colour[0], 1.0f);  // still red
+  EXPECT_EQ(std::make_tuple(pauseState, cars[0], player->waypointIndex, camera->mode, camera->car, cars[1]->colour[0]),
+            std::make_tuple(uint8_t(statePaused), player, 1, uint8_t(cameraHelicopter), player, 1.0f));  // still red
   EXPECT_NE(std::tie(cars[1]->position.x, cars[1]->position.z), std::tie(firstPlace.x, firstPlace.z));
   EXPECT_EQ(std::make_tuple(lastLapTime, bestLapTime, lapStartTime, pauseStartTime, pausedTime),
             std::make_tuple(42.0f, 40.0f, 5.0f, 5.0f, 0.0f));
@@ -161,9 +149,8 @@ TEST_F(Play, RStandsARacingCarAtTheLastWaypointReachedFacingTheNextOnly) {
     Vec3 at = track->waypoints[leg.next - 1];
     EXPECT_EQ(std::tie(player->position.x, player->position.y, player->position.z), std::tie(at.x, zero, at.z));
     EXPECT_FLOAT_EQ(player->heading, leg.heading);
-    EXPECT_EQ(std::tie(player->speed, player->turnRate), std::tie(zero, zero));
-    EXPECT_EQ(player->triangle, track->findTriangle(at.x, at.y, at.z));
-    EXPECT_EQ(player->waypointIndex, leg.next);
+    EXPECT_EQ(std::make_tuple(player->speed, player->turnRate, player->triangle, player->waypointIndex),
+              std::make_tuple(zero, zero, track->findTriangle(at.x, at.y, at.z), leg.next));
     idle();
     EXPECT_EQ(player->position.z, at.z) << "standing";
   }
@@ -178,8 +165,7 @@ TEST_F(Play, RAfterACrashRacesOnFromTheRescueWithTheCrashInTheLap) {
   holdGameClock(11000);  // ten seconds crashed
   keyboard('r', 0, 0);
   EXPECT_EQ(pauseState, stateRunning);
-  EXPECT_EQ(player->position.x, 100.0f);  // waypoint 3, facing west to the start
-  EXPECT_EQ(player->position.z, 0.0f);
+  EXPECT_EQ(std::make_tuple(player->position.x, player->position.z), std::make_tuple(100.0f, 0.0f));  // waypoint 3
   EXPECT_FLOAT_EQ(player->heading, float(-pi / 2));
   for (int i = 0; i < 4; i++) specialKey(GLUT_KEY_UP, 0, 0);  // 40 a second
   idle();
@@ -200,20 +186,18 @@ TEST_F(Play, KeysToggleOverlaysChooseViewsAndCars) {
   keyboard('H', 0, 0);
   EXPECT_EQ(displayFlags, 0);
   // With no lap of this track known to drive, the ghost steps to none and stays there.
-  keyboard('g', 0, 0);
-  EXPECT_EQ(ghostChoice, ghostHidden);
-  keyboard('G', 0, 0);
-  EXPECT_EQ(ghostChoice, ghostHidden);
+  for (unsigned char key : {'g', 'G'}) {
+    keyboard(key, 0, 0);
+    EXPECT_EQ(ghostChoice, ghostHidden);
+  }
   for (uint8_t view : {cameraCockpit, cameraBehind, cameraHelicopter, cameraTrack}) {
     specialKey(GLUT_KEY_F5 + view, 0, 0);  // F5 to F8
     EXPECT_EQ(camera->mode, view);
   }
-  keyboard('2', 0, 0);
-  EXPECT_EQ(camera->car, cars[2]);
-  keyboard('3', 0, 0);  // two opponents: there is no car 3
-  EXPECT_EQ(camera->car, cars[2]);
-  keyboard('0', 0, 0);
-  EXPECT_EQ(camera->car, player);
+  for (auto [key, car] : {std::pair{'2', 2}, {'3', 2}, {'0', 0}}) {  // two opponents: there is no car 3
+    keyboard(key, 0, 0);
+    EXPECT_EQ(camera->car, cars[car]);
+  }
   EXPECT_EQ(pauseState, statePaused) << "none of these starts the game";
 }
 
@@ -256,8 +240,7 @@ TEST_F(Play, ReshapeKeepsFieldOfViewAndSavedSizeOutsideFullScreen) {
   fullScreen = true;
   reshape(1280, 1024);
   fullScreen = false;
-  EXPECT_EQ(savedWindowWidth, 800);
-  EXPECT_EQ(savedWindowHeight, 200);
+  EXPECT_EQ(std::make_tuple(savedWindowWidth, savedWindowHeight), std::make_tuple(800, 200));
   reshape(500, 0);  // a minimised window
   EXPECT_TRUE(std::isfinite(aspectRatio));
 }
@@ -281,8 +264,8 @@ float timedLaps(const std::vector<int64_t>& millisecondsPerWaypoint, int32_t gho
       // One second into a lap the ghost stands where the record's car stood then.
       if (i == 1 && each == 1000) {
         EXPECT_TRUE(ghostPlaced);
-        EXPECT_EQ(ghostPose.position.x, track->waypoints[ghostAtOneSecond].x);
-        EXPECT_EQ(ghostPose.position.z, track->waypoints[ghostAtOneSecond].z);
+        Vec3 at = track->waypoints[ghostAtOneSecond];
+        EXPECT_EQ(std::tie(ghostPose.position.x, ghostPose.position.z), std::tie(at.x, at.z));
       }
     }
   }
@@ -323,9 +306,8 @@ TEST(TimeTrial, ALapBetterThanTheRecordReplacesItAndIsTheNextGhost) {
   track = new TTrack();
   ASSERT_EQ(track->load(file), loadOk);
   ASSERT_EQ(readRecord(kept.string(), trackKey(*track), &record, &message), recordRead) << message;
-  EXPECT_EQ(record.lapTime, 0.25f * float(track->waypointCount));
-  EXPECT_EQ(record.ghost.size(), size_t(track->waypointCount + 1));
-  EXPECT_EQ(record.medal, medalSilver);
+  EXPECT_EQ(std::make_tuple(record.lapTime, record.ghost.size(), record.medal),
+            std::make_tuple(0.25f * float(track->waypointCount), size_t(track->waypointCount + 1), medalSilver));
   ASSERT_EQ(record.splits.size(), size_t(track->waypointCount));
   for (size_t i = 0; i < record.splits.size(); i++) EXPECT_NEAR(record.splits[i], 0.25f * float(i + 1), 1e-3f);
   delete track;

@@ -1,10 +1,9 @@
-"""Headless Chromium driven over its DevTools pipe: the page's console, keys, drops, pixels."""
+"""Headless Chromium driven over its DevTools pipe: the page's scripts, keys and pixels."""
 import base64
 import io
 import json
 import os
 import subprocess
-import time
 
 from PIL import Image
 
@@ -34,7 +33,6 @@ class Browser:
         os.close(from_browser_w)
         self._buffer = b''
         self._next_id = 0
-        self.console = []
         target = self._call('Target.createTarget', {'url': 'about:blank'})['targetId']
         self._session = self._call('Target.attachToTarget', {'targetId': target, 'flatten': True})['sessionId']
         for domain in ('Page.enable', 'Runtime.enable'):
@@ -63,10 +61,6 @@ class Browser:
         os.write(self._to_browser, json.dumps(message).encode() + b'\0')
         while True:
             reply = self._read_message()
-            if reply.get('method') == 'Runtime.consoleAPICalled':
-                self.console.append(' '.join(str(a.get('value', '')) for a in reply['params']['args']))
-            if reply.get('method') == 'Runtime.exceptionThrown':
-                self.console.append(reply['params']['exceptionDetails'].get('exception', {}).get('description', ''))
             if reply.get('id') == self._next_id:
                 if 'error' in reply:
                     raise RuntimeError(f'{method}: {reply["error"]}')
@@ -87,18 +81,6 @@ class Browser:
         if 'exceptionDetails' in result:
             raise RuntimeError(f'{expression}: {result["exceptionDetails"]}')
         return result['result'].get('value')
-
-    def wait_for(self, expression, what, seconds=60):
-        """Until the expression is true; the limit only ends a page that never gets there."""
-        end = time.monotonic() + seconds
-        while time.monotonic() < end:
-            try:
-                if self.evaluate(expression):
-                    return
-            except RuntimeError:
-                pass  # the page is between documents
-            time.sleep(0.1)
-        raise AssertionError(f'{what}: not within {seconds} s; console: {self.console[-10:]}')
 
     def key(self, key, code, key_code, text=None):
         base = {'key': key, 'code': code, 'windowsVirtualKeyCode': key_code, 'nativeVirtualKeyCode': key_code}
