@@ -132,9 +132,7 @@ TEST_F(Cars, OpponentStartsWhereTheDrawFallsOnTheLapAndDrivesItsLegs) {
     setGameRandState(state);
     TOpponent car(1, 0, 0);
     expectNear(car.position, place, 2e-4f);
-    EXPECT_EQ(car.waypointIndex, index) << state;
-    EXPECT_EQ(car.heading, heading) << state;
-    EXPECT_EQ(car.speed, 50.0f) << state;
+    EXPECT_EQ(std::tie(car.waypointIndex, car.heading, car.speed), std::make_tuple(index, heading, 50.0f)) << state;
   }
   loadGameTrack(rampSquare);
   setGameRandState(stateBeforeZero);

@@ -3,6 +3,7 @@
 
 #include <climits>
 #include <limits>
+#include <utility>
 
 #include "app/game.h"
 #include "events/race_events.h"
@@ -25,13 +26,16 @@ std::string timeText(float seconds) {
 }
 
 TEST(LapTimeText, MinutesAndUnpaddedSeconds) {
-  EXPECT_EQ(timeText(0.0f), "0:0");
-  EXPECT_EQ(timeText(59.99f), "0:59");
-  EXPECT_EQ(timeText(65.0f), "1:5");
-  EXPECT_EQ(timeText(3600.0f), "60:0");
-  EXPECT_EQ(timeText(2147483648.0f), "35791394:8");  // the largest time still written out fits
-  EXPECT_EQ(timeText(std::numeric_limits<float>::max()), "-");
-  EXPECT_EQ(timeText(-5.5f), "0:-5");  // truncated towards zero, as a clock that went back would show
+  // The largest time still written out fits; a negative time is truncated towards zero, as a clock
+  // that went back would show.
+  for (auto [time, text] : {std::pair{0.0f, "0:0"},
+                            {59.99f, "0:59"},
+                            {65.0f, "1:5"},
+                            {3600.0f, "60:0"},
+                            {2147483648.0f, "35791394:8"},
+                            {std::numeric_limits<float>::max(), "-"},
+                            {-5.5f, "0:-5"}})
+    EXPECT_EQ(timeText(time), text);
 }
 
 // The ghost stands on each sample at its time and on the straight between neighbours, turned the

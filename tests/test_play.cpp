@@ -75,10 +75,9 @@ TEST_F(Play, FrameTimeIsFirstStepThenRealGapAtMostOneSecond) {
   specialKey(GLUT_KEY_UP, 0, 0);  // resumes and steps up: 5 units a second
   specialKey(GLUT_KEY_UP, 0, 0);  // 10
   EXPECT_EQ(pauseState, stateRunning);
-  EXPECT_FLOAT_EQ(stepAt(1000), 1.0f);   // first step: 0.1 s whatever the clock says
-  EXPECT_FLOAT_EQ(stepAt(1300), 3.0f);   // 0.3 s later
-  EXPECT_FLOAT_EQ(stepAt(6300), 10.0f);  // 5 s gap: one second
-  EXPECT_FLOAT_EQ(stepAt(7300), 10.0f);  // exactly one second
+  // The first step 0.1 s whatever the clock says, 0.3 s later, a gap of 5 s as one second, exactly one second.
+  for (auto [at, covered] : {std::pair{1000, 1.0f}, {1300, 3.0f}, {6300, 10.0f}, {7300, 10.0f}})
+    EXPECT_FLOAT_EQ(stepAt(at), covered) << at;
   keyboard('p', 0, 0);
   EXPECT_EQ(pauseState, statePaused);
   keyboard('P', 0, 0);
@@ -450,9 +449,8 @@ TEST(Chooser, TitlesAreTheSecondLineWhateverItsLineEnd) {
   listTracks(folder, &entries);
   std::filesystem::remove_all(folder);
   ASSERT_EQ(entries.size(), 2u);
-  EXPECT_EQ(entries[0].title, "Round the lake");
-  EXPECT_EQ(entries[0].message, "");
-  EXPECT_EQ(entries[1].message, "Invalid track file");
+  EXPECT_EQ(std::tie(entries[0].title, entries[0].message, entries[1].message),
+            std::make_tuple("Round the lake", "", "Invalid track file"));
 }
 
 // A settings file out of the chooser's ranges is not its own: nothing of it is taken.
@@ -581,9 +579,8 @@ TEST_F(Pad, EachButtonDoesWhatItsKeyDoes) {
     }
   }
   EXPECT_EQ(byButtons, byKeys);
-  EXPECT_EQ(std::get<0>(byKeys[4]), 5.0f);
-  EXPECT_EQ(std::get<1>(byKeys[6]), statePaused);
-  EXPECT_EQ(std::get<3>(byKeys[11]), cameraTrack);
+  EXPECT_EQ(std::make_tuple(std::get<0>(byKeys[4]), std::get<1>(byKeys[6]), std::get<3>(byKeys[11])),
+            std::make_tuple(5.0f, uint8_t(statePaused), uint8_t(cameraTrack)));
 }
 
 // Any pad drives, one plugged in while racing at once; pulling one out pauses the race.

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <tuple>
 
 #include "app/game.h"
 #include "camera/camera.h"
@@ -203,19 +204,15 @@ TEST_F(Race, CountdownHoldsTheGridUntilGo) {
   std::string counted;  // the countdown's events, 3 to 0 for go
   clearRaceEvents();
   while (contestPhase != phaseRacing && steps < 400) {
-    for (int32_t i = 0; i < carCount; i++) {
-      EXPECT_EQ(cars[i]->position.x, places[i].x);
-      EXPECT_EQ(cars[i]->position.z, places[i].z);
-    }
+    for (int32_t i = 0; i < carCount; i++)
+      EXPECT_EQ(std::tie(cars[i]->position.x, cars[i]->position.z), std::tie(places[i].x, places[i].z));
     stepContest(step, 5.0f);
     for (int32_t e = 0; e < raceEvents.count; e++) counted += char('0' + raceEvents.list[e].waypoint);
     clearRaceEvents();
     steps++;
   }
-  EXPECT_EQ(counted, "3210");
   EXPECT_NEAR(steps, 300, 1);
-  EXPECT_EQ(lapStartTime, 5.0f);
-  EXPECT_EQ(player->speed, 10.0f);
+  EXPECT_EQ(std::make_tuple(counted, lapStartTime, player->speed), std::make_tuple("3210", 5.0f, 10.0f));
   stepContest(step, 5.01f);
   EXPECT_NE(player->position.z, places[0].z);
   EXPECT_FLOAT_EQ(raceTime, step);
@@ -236,8 +233,7 @@ TEST_F(Race, AMissedWaypointIsShownUntilReached) {
   EXPECT_LE(standings[0].covered, std::hypot(missed.x - start.x, missed.z - start.z) + 0.01f);  // no further
   player->position = missed;
   stepContest(step, 2.0f);
-  EXPECT_EQ(missedWaypoint, -1);
-  EXPECT_EQ(player->waypointIndex, 2);
+  EXPECT_EQ(std::make_tuple(missedWaypoint, player->waypointIndex), std::make_tuple(-1, 2));
 }
 
 // A player holding 60 along the centre line beats every easy rival over three laps of Default (they
@@ -267,9 +263,7 @@ TEST(RaceRecords, TheBestOfEachLapsAndLevelKeptTheSafeWay) {
   std::vector<RaceBest> bests;
   ASSERT_EQ(readRaceBests(path, "k", &bests, &message), recordRead);
   ASSERT_EQ(bests.size(), 2u);
-  EXPECT_EQ(bests[0].time, 60.0f);
-  EXPECT_EQ(bests[0].date, "d4");
-  EXPECT_EQ(bests[1].level, "easy");
+  EXPECT_EQ(std::tie(bests[0].time, bests[0].date, bests[1].level), std::make_tuple(60.0f, "d4", "easy"));
   EXPECT_EQ(readRaceBests(path, "other", &bests, &message), recordRefused);
   std::string garbage = "#Zarvanto races 1\ntrack k\ntitle Ring\nrace 3 hard nan d\n";
   std::FILE* file = std::fopen(path.c_str(), "w");

@@ -204,6 +204,19 @@ TEST(ImportHeights, TrianglesTooThinForAnySlopeLieLevelInTheGame) {
   EXPECT_GT(steepAsSmoothed, 0);
 }
 
+// Hills six times as steep as the route's own are more than the thin ground of a straight can
+// follow: the report names the stretch held nearly level, its rise as smoothed, and why.
+TEST(ImportHeights, AStretchHeldLevelIsToldWhereAndWhy) {
+  TImport made = import(fileText(std::string(ZARVANTO_TEST_ROUTES) + "/kent-circuit.gpx"), {"", 20.0, 1.0, 6.0});
+  std::string text = importText(made, "kent");
+  EXPECT_NE(text.find("\n  waypoints 88 to 108 stay nearly level where the smoothed route rises and falls 67.53: the "
+                      "ground triangles along the road's edge there are too thin to tilt, as a straight or gently "
+                      "bending road makes them, and some too thin for any slope in the game's arithmetic hold their "
+                      "waypoints at one height; waypoint 88 is between point 143 (line 145) and point 144 (line 146)"),
+            std::string::npos)
+      << text;
+}
+
 TEST(ImportPlane, GroundDistancesAreTheEllipsoidsToAHundredthOfAPercent) {
   // A rectangle 0.1 degrees north by 0.2 east at 60 north, clockwise; its sides and diagonal as
   // the geodesics between the corners on the ellipsoid (GeographicLib's GeodSolve).
