@@ -439,18 +439,20 @@ TEST(Chooser, AShapeReadBeforeTheListWasMadeAgainIsNotTakenForAnother) {
 }
 
 // Each title is the second line alone, a carriage return before its line end no part of it; a
-// file whose first line is not the header is listed with the game's own words, on one line.
+// file whose first line is not the header, or that cannot be read (here, a process's memory at its
+// unmapped start), is listed with the game's own words, on one line.
 TEST(Chooser, TitlesAreTheSecondLineWhateverItsLineEnd) {
   std::string folder = (std::filesystem::temp_directory_path() / "zarvanto-titles").string();
   std::filesystem::create_directories(folder);
   std::ofstream(folder + "/a.tck") << "#Track\r\nRound the lake\r\n0 0 0\r\n0 100 0\r\n100 100 0\r\n";
   std::ofstream(folder + "/b.tck") << "#Trak\nBeach\n0 0 0\n0 100 0\n100 100 0\n";
+  std::filesystem::create_symlink("/proc/self/mem", folder + "/c.tck");
   std::vector<ChooserEntry> entries;
   listTracks(folder, &entries);
   std::filesystem::remove_all(folder);
-  ASSERT_EQ(entries.size(), 2u);
-  EXPECT_EQ(std::tie(entries[0].title, entries[0].message, entries[1].message),
-            std::make_tuple("Round the lake", "", "Invalid track file"));
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_EQ(std::tie(entries[0].title, entries[0].message, entries[1].message, entries[2].message),
+            std::make_tuple("Round the lake", "", "Invalid track file", "Can't open track file"));
 }
 
 // A settings file out of the chooser's ranges is not its own: nothing of it is taken.
