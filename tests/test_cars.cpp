@@ -110,12 +110,9 @@ TEST_F(Cars, WaypointsInOrderThenLapsWithoutPausedTime) {
     clearRaceEvents();
     arrive(track->waypoints[0], end);
     ASSERT_EQ(raceEvents.count, 1);
-    EXPECT_EQ(raceEvents.list[0].kind, eventLapCompleted);
-    EXPECT_EQ(raceEvents.list[0].lapTime, lap);
-    EXPECT_STREQ(messageText, "Next lap started");
-    EXPECT_EQ(messageTime, end);
-    EXPECT_EQ(std::make_tuple(car.waypointIndex, lapStartTime, pausedTime, lastLapTime),
-              std::make_tuple(1, end, 0.0f, lap));
+    EXPECT_EQ(std::make_tuple(raceEvents.list[0].kind, raceEvents.list[0].lapTime, std::string(messageText),
+                              messageTime, car.waypointIndex, lapStartTime, pausedTime, lastLapTime),
+              std::make_tuple(eventLapCompleted, lap, std::string("Next lap started"), end, 1, end, 0.0f, lap));
     EXPECT_EQ(bestLapTime, best) << end;
     EXPECT_EQ(std::signbit(bestLapTime), std::signbit(best)) << end;
     arrive(track->waypoints[1], end + 0.1);

@@ -60,9 +60,8 @@ TEST(Ghost, StandsOnItsSamplesAndBetweenThem) {
 TEST(RaceEventList, AFullListKeepsTheNewestInItsLastPlace) {
   clearRaceEvents();
   for (int32_t i = 0; i < maxRaceEvents + 2; i++) reportRaceEvent(eventWaypointReached, i, 0.0f, 0.0f);
-  EXPECT_EQ(raceEvents.count, maxRaceEvents);
-  EXPECT_EQ(raceEvents.list[0].waypoint, 0);
-  EXPECT_EQ(raceEvents.list[maxRaceEvents - 1].waypoint, maxRaceEvents + 1);
+  EXPECT_EQ(std::make_tuple(raceEvents.count, raceEvents.list[0].waypoint, raceEvents.list[maxRaceEvents - 1].waypoint),
+            std::make_tuple(maxRaceEvents, 0, maxRaceEvents + 1));
   clearRaceEvents();
 }
 

@@ -353,9 +353,8 @@ TEST(TimeTrial, AFriendsLapIsRacedAsAGhost) {
   setPause(stateRunning);
   holdGameClock(now += 1000);
   idle();
-  EXPECT_TRUE(ghostPlaced);
-  EXPECT_EQ(ghostPose.position.x, track->waypoints[1].x);
-  EXPECT_EQ(ghostPose.position.z, track->waypoints[1].z);
+  EXPECT_EQ(std::make_tuple(ghostPlaced, ghostPose.position.x, ghostPose.position.z),
+            std::make_tuple(true, track->waypoints[1].x, track->waypoints[1].z));
   setPause(statePaused);
   cleanUpGame();
   holdGameClock(-1);
@@ -408,9 +407,9 @@ TEST(Chooser, ATrackReadAsideIsTakenOnlyWhenItHasCome) {
     SDL_Delay(5);
   }
   ASSERT_NE(chooserShape, nullptr);
-  EXPECT_EQ(chooserShape->waypointCount, waypoints);
-  EXPECT_EQ(chooserEntries[size_t(last)].waypoints, waypoints);
-  EXPECT_TRUE(chooserEntries[size_t(last)].message.empty());
+  EXPECT_EQ(std::make_tuple(chooserShape->waypointCount, chooserEntries[size_t(last)].waypoints,
+                            chooserEntries[size_t(last)].message),
+            std::make_tuple(waypoints, waypoints, ""));
   chooserSpecialKey(GLUT_KEY_HOME, 0, 0);  // the first entry's is taken as any other's
   for (int i = 0; i < 3000 && !chooserEntries[0].judged; i++) glutMainLoopEvent(), SDL_Delay(5);
   EXPECT_TRUE(chooserEntries[0].judged);

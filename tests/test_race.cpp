@@ -273,6 +273,10 @@ TEST(RaceRecords, TheBestOfEachLapsAndLevelKeptTheSafeWay) {
   EXPECT_NE(message.find("left as it is"), std::string::npos);
   EXPECT_EQ(fileText(path), garbage);
   std::remove(path.c_str());
+  ASSERT_EQ(symlink("/proc/self/mem", path.c_str()), 0);  // a file that can't be read: memory unmapped at its start
+  EXPECT_EQ(readRaceBests(path, "k", &bests, &message), recordRefused);
+  EXPECT_EQ(message, path + ": can't be read: Input/output error, left as it is");
+  std::remove(path.c_str());
   rmdir(folder);
 }
 

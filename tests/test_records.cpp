@@ -133,10 +133,12 @@ TEST(Records, HostileFilesAreRefusedInOneLineAndLeftAsTheyAre) {
            {"truncated", good.substr(0, good.rfind('\n', good.size() - 2) + 1), "damaged at line 13: cut short"},
            {"garbage", "\x01\xff garbage\n", "not a Zarvanto record"},
            {"huge", "", "larger than any record (8 MiB)"},
-           {"folder", "", "a folder, not a record"}}) {
+           {"folder", "", "a folder, not a record"},
+           {"unreadable", "", "can't be read: Input/output error"}}) {  // a process's memory at its unmapped start
     std::string path = recordPath(folder + "/" + name, key), message;
     std::filesystem::create_directories(name == "folder" ? path : folder + "/" + name);
-    if (name != "folder") std::ofstream(path, std::ios::binary) << text;
+    if (name == "unreadable") std::filesystem::create_symlink("/proc/self/mem", path);
+    if (name != "folder" && name != "unreadable") std::ofstream(path, std::ios::binary) << text;
     ASSERT_TRUE(name != "huge" || truncate(path.c_str(), maxRecordBytes + 1) == 0);  // sparse
     std::string before = fileText(path);
     LapRecord record;
