@@ -275,14 +275,16 @@ TEST_F(Frame, EveryViewOfARaceLooksAsItsStoredPicture) {
       stepRace();
     }
     // A kept record and a friend's lap, a medal just won, a split ahead, the ghost just chosen,
-    // and the record's ghost a few lengths ahead, a little to the side, turning.
+    // and the record's ghost a few lengths ahead, a little to the side, turning; over the cockpit,
+    // a record just set.
     messageTime = view == 4 ? 102.5f : -10.0f;
-    recordKept = ghostPlaced = friendKept = view == 5;
+    recordKept = view == 0 || view == 5;
+    ghostPlaced = friendKept = view == 5;
     recordLapTime = 83.0f;
     friendLapTime = 85.5f;
     medalHeld = medalSilver;
     medalWonTime = splitTime = ghostChoiceTime = view == 5 ? 102.5f : -1.0f;
-    newRecordTime = view == 5 ? 90.0f : -1.0f;  // long enough ago to be a record like any other
+    newRecordTime = view == 5 ? 90.0f : (view == 0 ? 102.0f : -1.0f);  // at 90, a record like any other
     splitGap = -0.42f;
     float ahead = 14.0f, aside = 2.5f, s = std::sin(player->heading), c = std::cos(player->heading);
     Vec3 at = player->position;
