@@ -125,6 +125,9 @@ TEST(ImportLoops, HeightsStartAtZeroKeepTheirRiseAndScale) {
   EXPECT_NEAR(plain.check.high.height, 8.0, 1.5);  // the rise, a little flattened by smoothing
   for (size_t i = 0; i < plain.check.waypoints.size(); i++)
     EXPECT_NEAR(steep.check.waypoints[i].at.height, 2.5 * plain.check.waypoints[i].at.height, 0.03);
+  // A loop shorter than the smoothing reach both ways round is averaged whole: level.
+  TImport tiny = import(csv(arc(9, 17.0, 0.0, -2.0 * pi, 4.0)), {"", 12.0, 1.0, 1.0, false, true});
+  EXPECT_EQ(std::make_tuple(tiny.status, tiny.check.high.height), std::make_tuple(int(importWritten), 0.0));
 }
 
 // Points recorded without a height take theirs along the road from the nearest that have one,
