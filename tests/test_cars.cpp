@@ -45,8 +45,7 @@ TEST_F(Cars, PlayerFollowsTheSurfaceSteersStaysInThePlayAreaAndCrashesOnASteepSl
   loadGameTrack(rampSquare);
   TPlayer car(0.3f, 0.3f, 0.3f);  // at the foot of the ramp, facing up it
   expectNear(car.position, {0, 0, -30}, 0.0f);
-  EXPECT_EQ(car.heading, float(pi));
-  EXPECT_EQ(car.waypointIndex, 1);
+  EXPECT_EQ(std::make_tuple(car.heading, car.waypointIndex), std::make_tuple(float(pi), 1));
   EXPECT_NEAR(car.pitch, rampClimb, 1e-6f);
   for (int i = 0; i < 4; i++) car.changeSpeed(1);
   car.update(1.0f);  // 40 along the slope

@@ -441,8 +441,9 @@ TEST(Chooser, AShapeReadBeforeTheListWasMadeAgainIsNotTakenForAnother) {
 // file whose first line is not the header, or that cannot be read (here, a process's memory at its
 // unmapped start), is listed with the game's own words, on one line.
 TEST(Chooser, TitlesAreTheSecondLineWhateverItsLineEnd) {
-  std::string folder = (std::filesystem::temp_directory_path() / "zarvanto-titles").string();
-  std::filesystem::create_directories(folder);
+  char made[] = "/tmp/zarvanto-titles-XXXXXX";  // its own, as test runs may share the machine
+  ASSERT_NE(mkdtemp(made), nullptr);
+  std::string folder = made;
   std::ofstream(folder + "/a.tck") << "#Track\r\nRound the lake\r\n0 0 0\r\n0 100 0\r\n100 100 0\r\n";
   std::ofstream(folder + "/b.tck") << "#Trak\nBeach\n0 0 0\n0 100 0\n100 100 0\n";
   std::filesystem::create_symlink("/proc/self/mem", folder + "/c.tck");
