@@ -281,8 +281,9 @@ TEST(TrackLoad, NearlyParallelStretchesAreTestedWithinTheirReach) {
   for (auto [heading, turn, gap, offset, tested] : cases) {
     double dx = std::cos(heading), dz = std::sin(heading), along = 10 * gap;
     auto at = [&](double t, double side) { return Vec3{float(t * dx - side * dz), 0, float(t * dz + side * dx)}; };
-    Vec3 w[7] = {at(0, 0), at(10, 0), at(along / 2, 200), at(along, offset), {}, at(along / 2, -50), at(0, 0)};
+    Vec3 w[7] = {at(0, 0), at(10, 0), at(along / 2, 200), at(along, offset), {}, {}, at(0, 0)};
     w[4] = {w[3].x + float(10 * std::cos(heading + turn)), 0, w[3].z + float(10 * std::sin(heading + turn))};
+    w[5] = {w[4].x + 40, 0, w[4].z};  // heading 0 exactly: every line near 0 wraps, not only the lowest
     auto pairs = segmentPairsThatMayCross(w, 6);
     EXPECT_EQ(std::count(pairs.begin(), pairs.end(), std::pair<int32_t, int32_t>{3, 0}), tested)
         << heading << " " << gap;
