@@ -45,7 +45,8 @@ def main():
     game = subprocess.Popen([GAME, TRACK, "7"], env=env, stdout=subprocess.DEVNULL)
     window = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--name", "^Zarvanto$"],
                             capture_output=True, text=True, timeout=30).stdout.split()[0]
-    frames = lambda: struct.unpack("Q", open(record.name, "rb").read(8))[0]
+    # The counter makes its record at the first frame shown: a window up before it has shown none.
+    frames = lambda: struct.unpack("Q", open(record.name, "rb").read(8).ljust(8, b"\0"))[0]
     start = time.monotonic()
     samples = [(0, resident_kib(game.pid), frames())]
     for minute in range(MINUTES):
