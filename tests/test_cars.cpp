@@ -51,12 +51,12 @@ TEST_F(Cars, PlayerFollowsTheSurfaceSteersStaysInThePlayAreaAndCrashesOnASteepSl
   car.update(1.0f);  // 40 along the slope
   expectNear(car.position, {0.0f, 17.8885f, -65.7771f}, 1e-3f);
   EXPECT_EQ(car.pitch, car.triangle->slopeAngle);
-  car.setMotion(20.0f, float(threeHalfPi - 0.01), 0.0f);  // turning past 3pi/2 wraps, then moves west
-  car.turnRate = 0.02f;
+  car.setMotion(20.0f, float(-pi / 2 + 0.01), 0.0f);  // turning below -pi/2 wraps, then moves west
+  car.turnRate = -0.02f;
   car.position = {50.0f, 0.0f, -102.0f};  // on the level north side
   car.update(1.0f);
-  EXPECT_NEAR(car.heading, -pi / 2 + 0.01, 1e-5);
-  expectNear(car.position, {30.001f, 20.0f, -101.8f}, 1e-3f);
+  EXPECT_NEAR(car.heading, threeHalfPi - 0.01, 1e-5);
+  expectNear(car.position, {30.001f, 20.0f, -102.2f}, 1e-3f);
   EXPECT_NEAR(car.pitch, 0.0f, 1e-6f);
   // The play area is x -50 to 150, z -150 to 50: along the east border, into two corners.
   car.turnRate = 0.0f;
