@@ -386,6 +386,11 @@ TEST_F(Frame, KeptOutlineLooksAsItsLines) {
   EXPECT_GT(trackDrawing.outlineQuads.size() / 8, 100u);
   trackDrawing.outlineQuads.clear();
   EXPECT_TRUE(frame() == kept);
+  // Kept for that track as it was: the start moved alone starts it afresh, as does another track.
+  track->waypoints[0].z += 1.0f;
+  EXPECT_EQ(drawingFor(*track).trianglesDrawn, 0);
+  TTrack none;
+  EXPECT_EQ(drawingFor(none).track, &none);
   releaseRace();
 }
 
