@@ -316,6 +316,11 @@ TEST_F(Frame, AFinishedRaceShowsItsResults) {
   holdGameClock(100000);
   displayFlags = showHeadUp | drawSolid;
   createRace();
+  contestPhase = phaseCountdown;
+  countdownTime = 1.5f;  // the count's middle number
+  pauseState = stateRunning;
+  display();
+  expectPicture("countdown");
   const float finish[] = {61.5f, 58.25f, 63.0f, 0.0f};  // the player second; yellow still racing
   for (int32_t i = 0; i < carCount; i++) {
     standings[i].finished = finish[i] > 0.0f;
