@@ -318,9 +318,11 @@ TEST_F(Frame, AFinishedRaceShowsItsResults) {
   createRace();
   contestPhase = phaseCountdown;
   countdownTime = 1.5f;  // the count's middle number
+  holdGameClock(500), messageTime = -2.0f;  // so early in the game that nothing else has been shown
   pauseState = stateRunning;
   display();
   expectPicture("countdown");
+  holdGameClock(100000);
   const float finish[] = {61.5f, 58.25f, 63.0f, 0.0f};  // the player second; yellow still racing
   for (int32_t i = 0; i < carCount; i++) {
     standings[i].finished = finish[i] > 0.0f;
