@@ -100,6 +100,15 @@ namespace {
 constexpr int width = 300, height = 240;  // the game's 5:4 shape in the tests' window
 constexpr int tolerance = 2;              // per channel: Mesa may round a colour either way
 
+// The colours of the window's last frame, from the bottom row up.
+std::vector<uint8_t> windowPixels() {
+  std::vector<uint8_t> pixels(size_t(windowWidth) * size_t(windowHeight) * 3);
+  glReadBuffer(GL_BACK);  // Mesa's software renderer keeps the frame there through the swap
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, windowWidth, windowHeight, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+  return pixels;
+}
+
 // Compares the window's last frame with the stored picture name, as the player would see it. A
 // picture that differs is kept in e2e-failures/ of the folder the tests run in, with a map of
 // where it differs; with ZARVANTO_NEW_PICTURES=1 it replaces the stored one instead.
@@ -110,10 +119,7 @@ void expectPicture(const std::string& name) {
   image.width = uint32_t(windowWidth);
   image.height = uint32_t(windowHeight);
   size_t size = PNG_IMAGE_SIZE(image), row = PNG_IMAGE_ROW_STRIDE(image);
-  std::vector<uint8_t> shown(size), stored(size);
-  glReadBuffer(GL_BACK);  // Mesa's software renderer keeps the frame there through the swap
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, windowWidth, windowHeight, GL_RGB, GL_UNSIGNED_BYTE, shown.data());
+  std::vector<uint8_t> shown = windowPixels(), stored(size);
   std::string path = std::string(ZARVANTO_PICTURES) + "/" + name + ".png";
   // OpenGL reads from the bottom row up, which a negative stride tells the PNG.
   auto write = [&](const std::string& file, const std::vector<uint8_t>& pixels) {
@@ -332,7 +338,6 @@ TEST_F(Frame, AFinishedRaceShowsItsResults) {
     raceOrder[i] = i < 2 ? 1 - i : i;
   }
   contestPhase = phaseFinished;
-  pauseState = stateRunning;
   display();
   expectPicture("results");
   pauseState = statePaused;
@@ -361,9 +366,7 @@ TEST_F(Frame, GlyphTextLooksAsGlutsBitmapCharacters) {
         for (char c : std::string(text)) glutBitmapCharacter(font, int(static_cast<signed char>(c)));
     }
     flushText();
-    std::vector<uint8_t> pixels(500 * 400 * 3);
-    glReadPixels(0, 0, 500, 400, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-    return pixels;
+    return windowPixels();
   };
   std::vector<uint8_t> glyphs = shown(GLUT_BITMAP_HELVETICA_10, 0.0f, true);
   EXPECT_GT(std::count(glyphs.begin(), glyphs.end(), 102), 1000);  // the text's green is drawn
@@ -382,13 +385,7 @@ TEST_F(Frame, KeptOutlineLooksAsItsLines) {
   carCount = 1;
   cars = new TCar*[carCount]();
   createRace();
-  auto frame = [] {
-    display();
-    std::vector<uint8_t> pixels(500 * 400 * 3);
-    glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, 500, 400, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-    return pixels;
-  };
+  auto frame = [] { return display(), windowPixels(); };
   std::vector<uint8_t> kept = frame();
   EXPECT_GT(trackDrawing.outlineQuads.size() / 8, 100u);
   trackDrawing.outlineQuads.clear();
