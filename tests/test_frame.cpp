@@ -323,7 +323,7 @@ TEST_F(Frame, AFinishedRaceShowsItsResults) {
   displayFlags = showHeadUp | drawSolid;
   createRace();
   contestPhase = phaseCountdown;
-  countdownTime = 1.5f;  // the count's middle number
+  countdownTime = 1.5f;                     // the count's middle number
   holdGameClock(500), messageTime = -2.0f;  // so early in the game that nothing else has been shown
   pauseState = stateRunning;
   display();
