@@ -287,28 +287,22 @@ TEST(RaceOptions, TakenAnywhereAndBadValuesRefused) {
   char* argv[] = {game, file, race, laps, rivals, level, hard, nullptr};
   int argc = 7;
   ASSERT_TRUE(takeRaceOptions(&argc, argv));
-  EXPECT_EQ(argc, 3);
-  EXPECT_STREQ(argv[1], "a.tck");
-  EXPECT_STREQ(argv[2], "5");
-  EXPECT_EQ(raceLaps, 3);
-  EXPECT_EQ(raceLevel, levelHard);
-  for (const char* bad : {"0", "100", "2x", ""}) {
-    char value[8];
-    std::snprintf(value, sizeof value, "%s", bad);
-    char* line[] = {game, race, value, nullptr};
-    int count = 3;
-    EXPECT_FALSE(takeRaceOptions(&count, line)) << bad;
+  EXPECT_EQ(std::make_tuple(argc, std::string(argv[1]), std::string(argv[2]), raceLaps, raceLevel),
+            std::make_tuple(3, "a.tck", "5", 3, uint8_t(levelHard)));
+  const std::vector<std::string> refused[] = {{"--race", "0"},
+                                              {"--race", "100"},
+                                              {"--race", "2x"},
+                                              {"--race", ""},
+                                              {"--level", "hard"},
+                                              {"--race"},
+                                              {"--race", "3", "--level", "fast"}};
+  for (std::vector<std::string> bad : refused) {
+    std::vector<char*> line = {game};
+    for (std::string& word : bad) line.push_back(word.data());
+    int count = int(line.size());
+    line.push_back(nullptr);
+    EXPECT_FALSE(takeRaceOptions(&count, line.data())) << bad.back();
   }
-  char medium[] = "fast";
-  char* badLevel[] = {game, race, laps, level, medium, nullptr};
-  int count = 5;
-  EXPECT_FALSE(takeRaceOptions(&count, badLevel));
-  char* levelAlone[] = {game, level, hard, nullptr};
-  count = 3;
-  EXPECT_FALSE(takeRaceOptions(&count, levelAlone));
-  char* lapsMissing[] = {game, race, nullptr};
-  count = 2;
-  EXPECT_FALSE(takeRaceOptions(&count, lapsMissing));
   raceLaps = 0;
   raceLevel = levelMedium;
 }
