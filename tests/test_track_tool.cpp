@@ -195,10 +195,8 @@ TEST(TrackTool, TargetsAreSteadyAndOrdered) {
     TTrack track;
     ASSERT_EQ(track.load(file.c_str()), loadOk);
     EXPECT_EQ(times[1], track.title);
-    EXPECT_LT(seconds[0], seconds[1]);
-    EXPECT_LT(seconds[1], seconds[2]);
-    EXPECT_GE(seconds[0], track.length() / 160.0);
-    EXPECT_LE(seconds[0], 2.5 * track.length() / 160.0);
+    EXPECT_TRUE(seconds[0] < seconds[1] && seconds[1] < seconds[2]) << file;
+    EXPECT_TRUE(seconds[0] >= track.length() / 160.0 && seconds[0] <= 2.5 * track.length() / 160.0) << file;
   }
   EXPECT_EQ(at, output.cend());
 }
