@@ -256,22 +256,24 @@ TEST(RaceRecords, TheBestOfEachLapsAndLevelKeptTheSafeWay) {
   char folder[] = "/tmp/zarvanto-races-XXXXXX";
   ASSERT_NE(mkdtemp(folder), nullptr);
   std::string message, path = raceRecordPath(folder, "k");
-  EXPECT_TRUE(keepRaceBest(folder, "k", "Ring", RaceBest{3, "hard", 61.5f, "d1"}, &message));
-  EXPECT_FALSE(keepRaceBest(folder, "k", "Ring", RaceBest{3, "hard", 62.0f, "d2"}, &message));
-  EXPECT_TRUE(keepRaceBest(folder, "k", "Ring", RaceBest{3, "easy", 80.25f, "d3"}, &message));
-  EXPECT_TRUE(keepRaceBest(folder, "k", "Ring", RaceBest{3, "hard", 60.0f, "d4"}, &message));
+  EXPECT_TRUE(keepRaceBest(folder, "k", "Ring", RaceBest{1, "hard", 61.5f, "d1"}, &message));
+  EXPECT_FALSE(keepRaceBest(folder, "k", "Ring", RaceBest{1, "hard", 62.0f, "d2"}, &message));
+  EXPECT_TRUE(keepRaceBest(folder, "k", "Ring", RaceBest{99, "easy", 0.5f, "d3"}, &message));
+  EXPECT_TRUE(keepRaceBest(folder, "k", "Ring", RaceBest{1, "hard", 60.0f, "d4"}, &message));
   std::vector<RaceBest> bests;
   ASSERT_EQ(readRaceBests(path, "k", &bests, &message), recordRead);
   ASSERT_EQ(bests.size(), 2u);
   EXPECT_EQ(std::tie(bests[0].time, bests[0].date, bests[1].level), std::make_tuple(60.0f, "d4", "easy"));
   EXPECT_EQ(readRaceBests(path, "other", &bests, &message), recordRefused);
-  std::string garbage = "#Zarvanto races 1\ntrack k\ntitle Ring\nrace 3 hard nan d\n";
-  std::FILE* file = std::fopen(path.c_str(), "w");
-  std::fputs(garbage.c_str(), file);
-  std::fclose(file);
-  EXPECT_FALSE(keepRaceBest(folder, "k", "Ring", RaceBest{3, "hard", 1.0f, "d5"}, &message));
-  EXPECT_NE(message.find("left as it is"), std::string::npos);
-  EXPECT_EQ(fileText(path), garbage);
+  // Laps out of the chooser's 1 to 99, and times no lap can take, are no race times of the game's.
+  for (std::string bad : {"0 hard 1", "100 hard 1", "1 hard 0", "1 hard 2147483648", "1 hard nan"}) {
+    std::string garbage = "#Zarvanto races 1\ntrack k\ntitle Ring\nrace " + bad + " d\n";
+    std::FILE* file = std::fopen(path.c_str(), "w");
+    std::fputs(garbage.c_str(), file), std::fclose(file);
+    EXPECT_FALSE(keepRaceBest(folder, "k", "Ring", RaceBest{1, "hard", 1.0f, "d5"}, &message));
+    EXPECT_EQ(message, path + ": not a file of race times, left as it is") << bad;
+    EXPECT_EQ(fileText(path), garbage);
+  }
   std::remove(path.c_str());
   ASSERT_EQ(symlink("/proc/self/mem", path.c_str()), 0);  // a file that can't be read: memory unmapped at its start
   EXPECT_EQ(readRaceBests(path, "k", &bests, &message), recordRefused);
