@@ -272,7 +272,7 @@ TEST_F(Frame, EveryViewOfARaceLooksAsItsStoredPicture) {
   for (uint8_t view : {0, 1, 2, 3, 4, 5}) {
     displayFlags = showHeadUp | showOverview | (view == 2 ? 0 : drawSolid) | (view == 3 ? showHelp : 0);
     createRace();
-    player->changeSpeed(1);
+    player->changeSpeed(view == 0 ? 0 : 1);  // the cockpit's car standing on the grid, as a race starts
     camera->setMode(view >= 4 ? uint8_t(cameraBehind) : view);
     if (view == 4) camera->setCar(cars[1]);
     lastFrameTime = 0.0f;
