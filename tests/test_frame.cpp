@@ -316,13 +316,13 @@ TEST_F(Frame, EveryViewOfARaceLooksAsItsStoredPicture) {
 TEST_F(Frame, AFinishedRaceShowsItsResults) {
   setGameRandState(1);
   loadShipped("Default.tck");
-  reshape(500, 400);
+  reshape(300, 400);  // a window taller than wide, where the overview's width sets its scale
   carCount = 4;
   cars = new TCar*[carCount]();
   raceLaps = 2;
   raceLevel = levelEasy;
   holdGameClock(100000);
-  displayFlags = showHeadUp | drawSolid;
+  displayFlags = showHeadUp | showOverview | drawSolid;
   createRace();
   contestPhase = phaseCountdown;
   countdownTime = 1.5f;                     // the count's middle number
