@@ -42,8 +42,9 @@ class RaceJourney(unittest.TestCase):
         with open(os.path.join(tracks, "ring.tck"), "w") as f:
             f.write("#Track\nTest ring\n" + RING)
         game = self.play(self.folder.name, "--choose", data_home=self.folder.name)
-        # The ring, after the shipped tracks; a race of one lap (from three) against one easy rival.
-        game.keys("End", "r", "minus", "minus", "v", "v", *["Left"] * 6)
+        # The ring, a page on from the first track; a race of one lap (from three) against one easy
+        # rival (from seven, down past none and back up one).
+        game.keys("Prior", "Next", "r", "minus", "minus", "v", "v", *["Left"] * 8, "Right")
         game.keys("Return")
         first = game.wait_for("the grid", lambda shot: shot.getbbox() is not None and game.still(shot))
         game.keys("Up")  # the countdown starts, and the car will leave at the speed set now
