@@ -239,7 +239,8 @@ class Journeys(unittest.TestCase):
         os.symlink("loop.tck", os.path.join(tracks, "loop.tck"))
         for name, content in [("bytes.tck", bytes(range(256))), ("nothing.tck", b""), ("notes.tck", b"laps\n"),
                               ("other.txt", b"#Track\nOther\n" + SQUARE.encode()),
-                              ("crossing.tck", b"#Track\nCrossing roads where none may go\n"  # too wide for the details
+                              # Its title and its file's name too wide for the details.
+                              ("crossing-roads-where-none-may-go.tck", b"#Track\nCrossing roads where none may go\n"
                                b"0 0 0\n100 100 0\n100 0 0\n0 100 0\n")]:
             with open(os.path.join(tracks, name), "wb") as f:
                 f.write(content)
