@@ -211,7 +211,7 @@ class Journeys(unittest.TestCase):
         first = game.wait_for("the first frame", lambda shot: shot.getbbox() is not None and game.still(shot))
         game.quit(self)
         game = self.play(self.folder.name, "--choose", data_home=data.name)
-        game.keys("Up", *["Left"] * 5)  # from the Default track and seven opponents
+        game.keys("Prior", "Down", *["Left"] * 5)  # a page up from the Default track, one down; from seven opponents
         chooser = game.shows("chooser")
         game.keys("F1")  # the chooser's keys in place of the track's details, and back
         game.shows("chooser-help")
@@ -221,9 +221,9 @@ class Journeys(unittest.TestCase):
         game.wait_for("the chooser again", lambda shot: differing(shot, chooser) == 0)
         game.keys("Home")  # the first track, its details shown as any other's, kept as the choice on leaving
         game.shows("chooser-first")
-        game.keys("Escape")
+        game.keys("equal", "Escape")  # and a lap more than the three a race starts with
         game.process.wait(timeout=WAIT)
-        self.assertIn("/Flat.tck\n", pathlib.Path(game.home.name, "zarvanto", "chooser").read_text())
+        self.assertIn("Flat.tck\nopponents 2\nrace 0\nlaps 4", pathlib.Path(game.home.name, "zarvanto/chooser").read_text())
         self.assertEqual(game.finish()[0], 0)
 
     def test_chooser_lists_what_it_can_of_a_bad_folder(self):
