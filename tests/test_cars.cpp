@@ -36,8 +36,7 @@ TEST_F(Cars, PaintAndSpeedLadder) {
     for (float expected : speeds) {
       car.turnRate = 0.5f;
       car.changeSpeed(int8_t(step));
-      EXPECT_EQ(car.speed, expected) << expected;
-      EXPECT_EQ(car.turnRate, (expected == 0 ? 0.0f : 0.5f)) << expected;
+      EXPECT_EQ(std::tie(car.speed, car.turnRate), std::make_tuple(expected, expected == 0 ? 0.0f : 0.5f)) << expected;
     }
 }
 
@@ -137,8 +136,7 @@ TEST_F(Cars, OpponentStartsWhereTheDrawFallsOnTheLapAndDrivesItsLegs) {
   expectNear(car.position, {0.0f, 11.1803f, -52.3607f}, 1e-3f);
   EXPECT_NEAR(car.pitch, rampClimb, 1e-6f);
   car.update(0.5f);  // over the top: level from there
-  EXPECT_EQ(car.waypointIndex, 2);
-  EXPECT_EQ(car.pitch, 0.0f);
+  EXPECT_EQ(std::tie(car.waypointIndex, car.pitch), std::make_tuple(2, 0.0f));
   loadGameTrack("0 0 0\n0 12 0\n12 12 0\n12 0 0\n");  // legs of 12
   setGameRandState(stateBeforeZero);
   TOpponent quick(1, 0, 0);

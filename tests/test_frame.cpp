@@ -330,6 +330,9 @@ TEST_F(Frame, AFinishedRaceShowsItsResults) {
   pauseState = stateRunning;
   display();
   expectPicture("countdown");
+  contestPhase = phaseRacing, raceTime = 0.5f, missedWaypoint = 2;  // "go" still up, and a waypoint missed
+  display();
+  expectPicture("racing");
   holdGameClock(100000);
   const float finish[] = {61.5f, 58.25f, 63.0f, 0.0f};  // the player second; yellow still racing
   for (int32_t i = 0; i < carCount; i++) {
