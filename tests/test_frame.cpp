@@ -309,10 +309,11 @@ TEST_F(Frame, EveryViewOfARaceLooksAsItsStoredPicture) {
   holdGameClock(-1);
 }
 
-// A race's countdown early in a game: its middle number over the grid and nothing else of the
-// head-up display's news. Then the race finished: over the grid, on their own panel, the
-// player's place, a line per car in order with its race time and best lap, a car still racing
-// with its lap, and the keys.
+// A race in a window taller than wide, with the overview. Its countdown early in a game: the
+// middle number over the grid and nothing else of the head-up display's news. Then just after
+// go, with a waypoint missed: "go", the gap to the car ahead and the missed waypoint's message.
+// Then the race finished: over the grid, on their own panel, the player's place, a line per car
+// in order with its race time and best lap, a car still racing with its lap, and the keys.
 TEST_F(Frame, AFinishedRaceShowsItsResults) {
   setGameRandState(1);
   loadShipped("Default.tck");
