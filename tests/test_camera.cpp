@@ -2,6 +2,7 @@
 // above solid ground, over the track too.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <tuple>
 #include <utility>
@@ -48,10 +49,9 @@ TEST_F(Camera, StartsInPlaceEachModeReachesItsEyeAndTheLagsSettleWithinThreeSeco
     view.setMode(mode);
     EXPECT_EQ(std::tie(view.angleLag, view.positionLag), std::make_tuple(1.0f, 1.0f)) << int(mode);
     run(&view, 4, 0.25f);
-    float positionLag = view.positionLag;
-    view.setMode(mode);
+    view.setMode(mode);  // a third of the way down, where it is not held
     EXPECT_NEAR(view.angleLag, 2.0f / 3, 1e-6f) << int(mode);
-    EXPECT_EQ(view.positionLag, positionLag) << int(mode);
+    EXPECT_NEAR(view.positionLag, std::max(settled[mode], 2.0f / 3), 1e-6f) << int(mode);
     run(&view, 21, 0.1f);
     EXPECT_EQ(std::tie(view.angleLag, view.positionLag), std::make_tuple(0.0f, settled[mode])) << int(mode);
   }
