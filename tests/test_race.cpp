@@ -51,13 +51,7 @@ class Race : public ::testing::Test {
     resetRace();
   }
   void TearDown() override {
-    for (int32_t i = 0; cars != nullptr && i < carCount; i++) delete cars[i];
-    delete[] cars;
-    cars = nullptr;
-    delete camera;
-    camera = nullptr;
-    delete track;
-    track = nullptr;
+    releaseRace();
     raceLaps = 0;
     holdGameClock(-1);
   }
