@@ -6,7 +6,7 @@ Usage: play.py GAME TRACKS_DIR [unittest arguments]. Needs DISPLAY (scripts/test
 With ZARVANTO_NEW_PICTURES=1 the pictures the game shows replace the stored ones: a deliberate
 step, whose new pictures are looked at before they are committed.
 """
-import os, pathlib, subprocess, sys, tempfile, time, unittest
+import os, pathlib, shutil, subprocess, sys, tempfile, time, unittest
 
 from PIL import Image, ImageChops
 
@@ -207,6 +207,8 @@ class Journeys(unittest.TestCase):
         # One home for both games, so the targets the first keeps show in the chooser from the start.
         data = tempfile.TemporaryDirectory()
         self.addCleanup(data.cleanup)
+        # And a friend's lap of the Hills track, whose best the chooser shows above the targets.
+        shutil.copytree(os.path.join(os.path.dirname(PICTURES), "friends"), os.path.join(data.name, "zarvanto", "friends"))
         game = self.play(TRACKS, "Hills.tck", "2", data_home=data.name)
         first = game.wait_for("the first frame", lambda shot: shot.getbbox() is not None and game.still(shot))
         game.quit(self)
