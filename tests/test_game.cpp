@@ -51,9 +51,7 @@ TEST(Ghost, StandsOnItsSamplesAndBetweenThem) {
   ASSERT_TRUE(ghostPoseAt(lap, 3, 0.25f, &pose));
   expectNear(pose.position, {5.0f, 1.0f, -2.0f}, 1e-6f);
   EXPECT_NEAR(pose.heading, pi, 1e-5);
-  EXPECT_FALSE(ghostPoseAt(lap, 3, -0.01f, &pose));
-  EXPECT_FALSE(ghostPoseAt(lap, 3, 1.51f, &pose));
-  EXPECT_FALSE(ghostPoseAt(lap, 0, 0.0f, &pose));
+  for (auto [n, t] : {std::pair{3, -0.01f}, {3, 1.51f}, {0, 0.0f}}) EXPECT_FALSE(ghostPoseAt(lap, n, t, &pose)) << t;
 }
 
 // A step that reports more than the list holds keeps its first events and its newest.

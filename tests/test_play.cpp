@@ -430,9 +430,9 @@ TEST(Chooser, AShapeReadBeforeTheListWasMadeAgainIsNotTakenForAnother) {
   std::filesystem::remove(own + "/~large.tck");
 }
 
-// Each title is the second line alone, a carriage return before its line end no part of it; a
-// file whose first line is not the header, or that cannot be read (here, a process's memory at its
-// unmapped start), is listed with the game's own words, on one line.
+// Each title is the second line alone, a carriage return before its line end no part of it, and
+// as long as a title may be; a file whose first line is not the header, or that cannot be read
+// (here, a process's memory at its unmapped start), is listed with the game's own words, on one line.
 TEST(Chooser, TitlesAreTheSecondLineWhateverItsLineEnd) {
   char made[] = "/tmp/zarvanto-titles-XXXXXX";  // its own, as test runs may share the machine
   ASSERT_NE(mkdtemp(made), nullptr);
@@ -440,12 +440,14 @@ TEST(Chooser, TitlesAreTheSecondLineWhateverItsLineEnd) {
   std::ofstream(folder + "/a.tck") << "#Track\r\nRound the lake\r\n0 0 0\r\n0 100 0\r\n100 100 0\r\n";
   std::ofstream(folder + "/b.tck") << "#Trak\nBeach\n0 0 0\n0 100 0\n100 100 0\n";
   std::filesystem::create_symlink("/proc/self/mem", folder + "/c.tck");
+  std::string longest(maxTitleLength, 'd');
+  std::ofstream(folder + "/d.tck") << "#Track\n" << longest << "\n0 0 0\n0 100 0\n100 100 0\n";
   std::vector<ChooserEntry> entries;
   listTracks(folder, &entries);
   std::filesystem::remove_all(folder);
-  ASSERT_EQ(entries.size(), 3u);
-  EXPECT_EQ(std::tie(entries[0].title, entries[0].message, entries[1].message, entries[2].message),
-            std::make_tuple("Round the lake", "", "Invalid track file", "Can't open track file"));
+  ASSERT_EQ(entries.size(), 4u);
+  EXPECT_EQ(std::tie(entries[0].title, entries[0].message, entries[1].message, entries[2].message, entries[3].title),
+            std::make_tuple("Round the lake", "", "Invalid track file", "Can't open track file", longest));
 }
 
 // A settings file out of the chooser's ranges is not its own: nothing of it is taken.
