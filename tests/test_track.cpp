@@ -55,8 +55,8 @@ TEST(TrackQueries, ContainmentHeightAndSlopeOfATriangle) {
     for (const float* p : outside) EXPECT_FALSE(t.contains(p[0], 99, p[1])) << p[0] << " " << p[1];
   }
   TTriangle slanted({0, 0, 0}, {10, 0, 8}, {4, 0, 4}, false);
-  EXPECT_TRUE(slanted.contains(2, 0, 2));
-  EXPECT_FALSE(slanted.contains(6, 0, 6));  // on the line through A and C, beyond C
+  // Within it, and on the line through A and C but beyond C.
+  EXPECT_EQ(std::make_pair(slanted.contains(2, 0, 2), slanted.contains(6, 0, 6)), std::make_pair(true, false));
 
   TTriangle plane({0, 1, 0}, {10, 3, 0}, {0, 5, 10}, false);  // y = 1 + 0.2 x + 0.4 z, out beyond it too
   for (auto [x, z] :
@@ -118,8 +118,7 @@ TEST(TrackMesh, HandedOverPolygonsAreCutInOrderAndSearchedWithoutAGrid) {
 
   const Vec3 notch = {50, 0, -50};  // an L, clockwise, turning left at its notch
   Vec3 l[8] = {{0, 0, 0}, {0, 0, -100}, {50, 0, -100}, notch, {100, 0, -50}, {100, 0, 0}, {0, 0, 0}, {0, 0, -100}};
-  EXPECT_FALSE(track.isEar(6, l, 2)) << "the notch";
-  EXPECT_TRUE(track.isEar(6, l, 0));
+  EXPECT_EQ(std::make_pair(track.isEar(6, l, 2), track.isEar(6, l, 0)), std::make_pair(false, true)) << "the notch";
   for (Vec3 blocking : {Vec3{10, 0, -80}, Vec3{25, 0, -50}}) {  // inside that ear; on its diagonal
     l[4] = blocking;
     EXPECT_FALSE(track.isEar(6, l, 0)) << blocking.x;
@@ -237,14 +236,17 @@ TEST(TrackMesh, TracksTileTheMapAndAnswerAsThePlainScans) {
 // against corners) grows with the waypoints as on a circle on long straights too: per waypoint,
 // at most a quarter more at 8,000 than at 1,000, or one more. A search that reaches along a whole
 // straight, or a band widened, makes it grow with their square. The counts themselves are the
-// reviewed ones, so that any change to how far the searches reach shows.
+// reviewed ones, so that any change to how far the searches reach shows; so are the places the
+// triangle grid files each triangle under, where a cell too many is a search made in vain.
 TEST(TrackLoad, WorkGrowsInProportionOnStraightsAsOnACircle) {
   std::string work;  // the counts, a track a line
   auto perWaypoint = [&work](const std::string& text) {
     TTrack track;
     EXPECT_EQ(loadFrom(text, &track), loadOk);
     size_t pairs = segmentPairsThatMayCross(track.waypoints, track.waypointCount).size();
-    work += std::to_string(pairs) + " pairs, " + std::to_string(track.groundPointTests) + " ground tests\n";
+    const TCellLevel &small = track.triangleGrid.small, &large = track.triangleGrid.large;
+    work += std::to_string(pairs) + " pairs, " + std::to_string(track.groundPointTests) + " ground tests, filed " +
+            std::to_string(small.cellTriangles.size()) + " + " + std::to_string(large.cellTriangles.size()) + "\n";
     return std::make_pair(double(pairs) / track.waypointCount, double(track.groundPointTests) / track.waypointCount);
   };
   for (TTrackShape shape : {shapeCircle, shapeSquare, shapeThinRectangle, shapeComb}) {
