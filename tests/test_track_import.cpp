@@ -118,11 +118,11 @@ TEST(ImportLoops, EveryFormatEitherWayRoundMakesTheSameAcceptedLoopOfTheRoutesLe
 
 TEST(ImportLoops, HeightsStartAtZeroKeepTheirRiseAndScale) {
   TPoints points = arc(40, 250.0, 0.0, -2.0 * pi, 4.0);
-  TImportOptions kept = {"", 20.0, 1.0, 1.0, false, true}, steeper = {"", 20.0, 1.0, 2.5, false, true};
+  TImportOptions kept = {"", 40.0, 2.0, 1.0, false, true}, steeper = {"", 40.0, 2.0, 2.5, false, true};
   TImport plain = import(csv(points), kept), steep = import(csv(points), steeper);
   ASSERT_EQ(steep.status, importWritten);
   EXPECT_EQ(plain.check.low.height, 0.0);
-  EXPECT_NEAR(plain.check.high.height, 8.0, 1.5);  // the rise, a little flattened by smoothing
+  EXPECT_NEAR(plain.check.high.height, 16.0, 3.0);  // the rise in units of half a metre, a little smoothed
   for (size_t i = 0; i < plain.check.waypoints.size(); i++)
     EXPECT_NEAR(steep.check.waypoints[i].at.height, 2.5 * plain.check.waypoints[i].at.height, 0.03);
   // A loop shorter than the smoothing reach both ways round is averaged whole: level.
