@@ -170,9 +170,8 @@ TEST(TrackTool, ImportWithoutOutputWritesIntoThePlayersTracksAndNeverOverwrites)
   }
 }
 
-// The targets of the shipped tracks and a ring: the reviewed text on every run, gold under silver
-// under bronze, and gold between the top speed's lap round the centre line and two and a half
-// times it.
+// The targets of the shipped tracks and a ring: the reviewed text on every run. How gold stands
+// to the track and the medals to gold are the race's own tests.
 TEST(TrackTool, TargetsAreSteadyAndOrdered) {
   std::string ring;
   for (int i = 0; i < 60; i++)
@@ -184,21 +183,6 @@ TEST(TrackTool, TargetsAreSteadyAndOrdered) {
   for (const std::string& file : files) command += " " + file;
   ASSERT_EQ(runCommand(command, &output), 0) << output;
   EXPECT_EQ(output, reviewed("targets.txt", output));
-  std::regex line(R"((.*): gold (\d+):(\d\d\.\d\d), silver (\d+):(\d\d\.\d\d), bronze (\d+):(\d\d\.\d\d)\n)");
-  auto at = output.cbegin();
-  for (const std::string& file : files) {
-    std::smatch times;
-    ASSERT_TRUE(std::regex_search(at, output.cend(), times, line, std::regex_constants::match_continuous)) << file;
-    at = times[0].second;
-    double seconds[3];
-    for (int i = 0; i < 3; i++) seconds[i] = std::stod(times[2 + 2 * i]) * 60 + std::stod(times[3 + 2 * i]);
-    TTrack track;
-    ASSERT_EQ(track.load(file.c_str()), loadOk);
-    EXPECT_EQ(times[1], track.title);
-    EXPECT_TRUE(seconds[0] < seconds[1] && seconds[1] < seconds[2]) << file;
-    EXPECT_TRUE(seconds[0] >= track.length() / 160.0 && seconds[0] <= 2.5 * track.length() / 160.0) << file;
-  }
-  EXPECT_EQ(at, output.cend());
 }
 
 // A record on its way to a friend: exported from one home and added in another that has the
