@@ -134,6 +134,13 @@ with tempfile.TemporaryDirectory() as folder:
             # 40, 0.4 standing), as 40 ms of the chime's quick fall hear it.
             assert 1.75 < over_engine * engine / 0.525 < 2.15, over_engine
 
+    # A rival's engine is its own: on the grid its note, a little above the parked player's, beats
+    # with it, the two together swelling and fading a few times a second through the countdown (on
+    # the same note, as an engine left unmoved and untuned would play, they only hum).
+    err, sound = play(folder, ["--race", "1", "square.tck", "1"], [(["Return"], 3.0)])
+    countdown = [w[0] for w in windows(sound) if w[0] > 1e-3][:20]
+    assert err == "" and min(countdown) < 0.85 * np.median(countdown), countdown
+
     err, sound = play(folder, ["--mute", "ramp.tck", "0"], [(["Up"], 1.5)])
     assert err == "" and len(sound) > RATE and np.abs(sound).max() < 1e-3, "--mute did not silence the game"
 

@@ -1,7 +1,6 @@
 // The track: reading its file, the three rules, the road and ground mesh and what the cars ask
 // of it. Every grid must answer as the plain scan over all pairs and points does.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
@@ -33,9 +32,7 @@ int8_t loadFrom(const std::string& text, TTrack* track = nullptr, TLoadDetail* d
 TEST(TrackLoad, MissingFilesDirectoriesAndTokensThatAreNoNumbers) {
   TTrack track;
   EXPECT_EQ(track.load("/nonexistent/track.tck"), loadCantOpen);
-  std::string folder = writeTrackFile("folder", "") + ".d";
-  ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
-  EXPECT_EQ(track.load(folder.c_str()), loadCantOpen);
+  EXPECT_EQ(track.load("/"), loadCantOpen);  // a folder
   for (const char* bad : {"x", "nan", "inf", "-infinity", "-", "in", "1e", "0x", "1.5abc", "--1", "0x1p"})
     EXPECT_EQ(loadFrom(trackText(square + bad + " 0 0\n")), loadTooClose) << bad;
   ASSERT_EQ(loadFrom(trackText("10 20 1\n10 220 5\n110 220 3\n15 20 1\n"), &track), loadTooClose);
