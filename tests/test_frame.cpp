@@ -27,6 +27,7 @@
 #include "contest/contest.h"
 #include "geometry/random.h"
 #include "render/glyphs.h"
+#include "render/offscreen.h"
 #include "render/render.h"
 #include "render/text.h"
 #include "render/track_draw.h"
@@ -358,6 +359,11 @@ TEST_F(Frame, AFinishedRaceShowsItsResults) {
 // code of both fonts, bytes above 127 among them, from raster positions on a pixel's border, a
 // hair short of it and between, continued from one string to the next.
 TEST_F(Frame, GlyphTextLooksAsGlutsBitmapCharacters) {
+  // Drawn aside in a framebuffer, which the GL offers through its core, or at 2.1 through either
+  // extension: the frame tests run once more at each (CMakeLists.txt).
+  TOffscreen offscreen;
+  EXPECT_TRUE(beginOffscreen(8, 8, &offscreen));
+  endOffscreen(&offscreen);
   reshape(500, 400);
   ASSERT_TRUE(makeGlyphs());
   auto shown = [](void* font, float fraction, bool glyphs) {
