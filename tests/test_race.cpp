@@ -101,7 +101,7 @@ class Race : public ::testing::Test {
     std::fclose(out);
     std::string printed(text, size);
     std::free(text);
-    for (int32_t i = 0; i < carCount; i++) printed += " " + std::to_string(standings[i].covered);
+    for (int32_t i = 0; i < carCount; i++) printed.append(" ").append(std::to_string(standings[i].covered));
     return printed + "\n";
   }
 };

@@ -248,8 +248,8 @@ std::string printable(const std::string& bytes, bool quoted) {
 }
 
 std::string quoted(const std::string& bytes, size_t longest) {
-  if (bytes.size() <= longest) return "\"" + printable(bytes, true) + "\"";
-  return "\"" + printable(bytes.substr(0, longest), true) + "...\"";
+  if (bytes.size() <= longest) return std::string("\"") + printable(bytes, true) + "\"";
+  return std::string("\"") + printable(bytes.substr(0, longest), true) + "...\"";
 }
 
 std::string checkText(const TTrackCheck& check) {
