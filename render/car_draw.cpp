@@ -64,7 +64,7 @@ static void drawFaces(const TFace* faces, int count, const GLfloat* const paints
 
 // The body in its paint with the given opacity. From the cockpit the followed car's windscreen
 // would fill the view, so it can be left out.
-static void drawBody(const float colour[3], const float darkColour[3], float opacity, bool windscreen) {
+static void drawBody(const float (&colour)[3], const float (&darkColour)[3], float opacity, bool windscreen) {
   const GLfloat* const paints[] = {colour, darkColour, windowGlass, sideGlass};
   drawFaces(lowerBody, 4, paints, opacity, -1);
   drawFaces(upperBody, 7, paints, opacity, windscreen ? -1 : windscreenFace);

@@ -102,7 +102,7 @@ bool makeGlyphs() {
   return glyphsMade;
 }
 
-bool textRaster(float position[2], float colour[4]) {
+bool textRaster(float (&position)[2], float (&colour)[4]) {
   GLboolean valid;
   glGetBooleanv(GL_CURRENT_RASTER_POSITION_VALID, &valid);
   if (!valid) return false;

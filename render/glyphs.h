@@ -30,6 +30,6 @@ extern bool glyphsMade;                           // the table and the texture a
 // Draws into the back buffer, so it belongs before a frame's clear.
 bool makeGlyphs();
 // The current raster position in window pixels and its colour; false when it is not valid.
-bool textRaster(float position[2], float colour[4]);
+bool textRaster(float (&position)[2], float (&colour)[4]);
 // Moves the raster position to a window pixel position, as a text's end leaves it.
 void moveTextRaster(float x, float y);

@@ -272,7 +272,7 @@ class TProgramme {
 
   // Adds side (of slopeSides round the circle) of the triangle's slope polygon as a row; corners
   // of known height (no column) add theirs, z, to its bound.
-  void addSide(const TTilt& tilt, const int col[3], const double z[3], int side) {
+  void addSide(const TTilt& tilt, const int (&col)[3], const double (&z)[3], int side) {
     double inside = std::cos(pi / slopeSides);
     double angle = 2.0 * pi * side / slopeSides, cx = std::cos(angle), sz = std::sin(angle);
     // cx nx + sz nz = alpha u + beta v, in the corners' heights.

@@ -29,7 +29,7 @@ std::string num(double value) {
   return text;
 }
 
-std::string rgb(const float colour[3]) {
+std::string rgb(const float (&colour)[3]) {
   auto channel = [](float c) { return std::to_string(int(std::lround(std::clamp(c, 0.0f, 1.0f) * 255.0f))); };
   return "rgb(" + channel(colour[0]) + "," + channel(colour[1]) + "," + channel(colour[2]) + ")";
 }

@@ -32,7 +32,7 @@ bool makeGlyphs() {
   return true;
 }
 
-bool textRaster(float position[2], float colour[4]) {
+bool textRaster(float (&position)[2], float (&colour)[4]) {
   if (!raster.valid) return false;
   std::copy(raster.position, raster.position + 2, position);
   std::copy(raster.colour, raster.colour + 4, colour);
