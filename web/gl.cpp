@@ -8,6 +8,7 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -29,12 +30,14 @@ float clamped(float value) { return value < 0.0f ? 0.0f : value > 1.0f ? 1.0f : 
 // Window pixels from a point as the current matrices and viewport see it; false when outside the
 // clip volume, where OpenGL calls the raster position invalid.
 bool windowPoint(float x, float y, float* windowX, float* windowY) {
-  GLfloat model[16], projection[16];
-  GLint view[4];
-  glGetFloatv(GL_MODELVIEW_MATRIX, model);
-  glGetFloatv(GL_PROJECTION_MATRIX, projection);
-  glGetIntegerv(GL_VIEWPORT, view);
-  float eye[4], clip[4];
+  std::array<GLfloat, 16> model;
+  std::array<GLfloat, 16> projection;
+  std::array<GLint, 4> view;
+  glGetFloatv(GL_MODELVIEW_MATRIX, model.data());
+  glGetFloatv(GL_PROJECTION_MATRIX, projection.data());
+  glGetIntegerv(GL_VIEWPORT, view.data());
+  std::array<float, 4> eye;
+  std::array<float, 4> clip;
   for (int r = 0; r < 4; r++) eye[r] = model[r] * x + model[4 + r] * y + model[12 + r];
   for (int r = 0; r < 4; r++)
     clip[r] =
