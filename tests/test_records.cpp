@@ -175,17 +175,17 @@ TEST(Records, AFailedWriteKeepsTheOldRecordAndLeavesNothingElse) {
 // The record's lap time at each waypoint: its own when it kept them for this track, else where
 // its ghost first comes within 8 units of each in turn, as a record of format 1 must have them.
 TEST(Records, SplitsComeFromTheRecordOrElseAlongItsGhost) {
-  std::string text = trackText(flatSquare), key = keyOf(text, "splits.tck"), why;
+  std::string text = trackText("0 0 8\n0 100 8\n100 100 8\n100 0 8\n"), key = keyOf(text, "splits.tck"), why;
   TTrack track;
   ASSERT_EQ(track.loadText(text.data(), text.size()), loadOk);
-  // Round the square's 400 units at 10 a second, a sample every 5 units: 100 units to a waypoint;
-  // slower over the 5 units where each waypoint comes within reach, so the time there is found
-  // between the two samples that reach it and not stretched from the two before.
+  // Round the square's 400 units, level 8 units up, at 10 a second, a sample every 5 units: 100
+  // units to a waypoint; slower over the 5 units where each waypoint comes within reach, so the
+  // time there is found between the two samples that reach it and not stretched from the two before.
   std::string old = "#Zarvanto record 1\ntrack " + key + "\ntitle Test track\nlap 40\ndate d\nversion 1\nsamples 81\n";
   for (int i = 0; i <= 80; i++) {
     Vec3 a = track.waypoints[i / 20], b = track.waypoints[std::min(i / 20 + 1, 4)];
     float f = float(i % 20) / 20.0f;
-    old += std::to_string(0.5 * i + (i % 20 == 19 ? 0.3 : 0.0)) + " " + std::to_string(a.x + f * (b.x - a.x)) + " 0 " +
+    old += std::to_string(0.5 * i + (i % 20 == 19 ? 0.3 : 0.0)) + " " + std::to_string(a.x + f * (b.x - a.x)) + " 8 " +
            std::to_string(a.z + f * (b.z - a.z)) + " 0\n";
   }
   LapRecord record;
