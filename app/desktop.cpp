@@ -8,7 +8,10 @@
 #include <X11/Xutil.h>
 #include <png.h>
 
+#include <string>
 #include <vector>
+
+#include "records/record.h"
 
 constexpr png_uint_32 maxIconSide = 256;  // pixels; a larger file is not the game's icon
 
@@ -17,7 +20,8 @@ constexpr png_uint_32 maxIconSide = 256;  // pixels; a larger file is not the ga
 static void setIcon(Display* display, Window window) {
   png_image image{};
   image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, ZARVANTO_ICON)) return;
+  std::string file = installedFolder("/../share/icons/hicolor/48x48/apps", ZARVANTO_SOURCE_ICONS).append(ZARVANTO_ICON);
+  if (!png_image_begin_read_from_file(&image, file.c_str())) return;
   image.format = PNG_FORMAT_RGBA;
   if (image.width == 0 || image.width > maxIconSide || image.height == 0 || image.height > maxIconSide) {
     png_image_free(&image);

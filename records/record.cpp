@@ -182,19 +182,21 @@ std::string playerTracksFolder() {
   return folder.empty() ? "" : folder + "/tracks";
 }
 
-std::string shippedTracksFolder() {
+std::string installedFolder(const char* besideProgram, const char* inSources) {
   char program[PATH_MAX];
   ssize_t length = readlink("/proc/self/exe", program, sizeof program - 1);
   if (length > 0) {
     std::string path(program, size_t(length));
-    std::string installed = path.substr(0, path.rfind('/')) + "/../share/games/zarvanto/tracks";
+    std::string installed = path.substr(0, path.rfind('/')) + besideProgram;
     char folder[PATH_MAX];
     struct stat status;
     if (realpath(installed.c_str(), folder) != nullptr && stat(folder, &status) == 0 && S_ISDIR(status.st_mode))
       return folder;
   }
-  return ZARVANTO_SOURCE_TRACKS;
+  return inSources;
 }
+
+std::string shippedTracksFolder() { return installedFolder("/../share/games/zarvanto/tracks", ZARVANTO_SOURCE_TRACKS); }
 
 std::string recordsFolder() {
   std::string folder = playerDataFolder();

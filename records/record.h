@@ -53,6 +53,9 @@ std::string trackKey(const TTrack& track);
 // passed over, and so is a relative HOME. "" when neither gives a place.
 std::string playerDataFolder();
 std::string playerConfigFolder();
+// The folder at besideProgram (from "/..") where the program is installed, else inSources, where
+// the program was built from: so a game run from its build finds what its source ships.
+std::string installedFolder(const char* besideProgram, const char* inSources);
 // The shipped tracks: beside an installed program its share/games/zarvanto/tracks, else the tracks
 // of the source it was built from.
 std::string shippedTracksFolder();

@@ -2,7 +2,7 @@
 # The installed game: installs into a scratch DESTDIR, checks the menu entry, the AppStream data and
 # the manual pages, asks both programs their version, then starts the game as the menu entry does,
 # from its own folder, on its chooser, waits for a drawn frame, checks that the window carries the class the entry
-# names, and quits with Escape.
+# names and the installed icon, and quits with Escape.
 # Usage: test_install.sh BUILD_DIR INSTALL_PREFIX VERSION
 set -euxo pipefail
 [[ -n ${DISPLAY:-} ]] || exec xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$0" "$@"
@@ -19,6 +19,8 @@ until id="$(xdotool search --onlyvisible --name '^Zarvanto$' | head -n 1)" && [[
   (($(import -silent -window "$id" ppm:- | convert - -format %k info:) > 1)); do kill -0 "$game"; sleep 0.2; done
 class="$(sed -n 's/^StartupWMClass=//p' "$entry")"
 [[ -n $class && "$(xprop -id "$id" WM_CLASS)" == "WM_CLASS(STRING) = \"$class\", \"$class\"" ]]
+# And the installed icon, pixel for pixel as the window manager is handed it: ARGB, rows from the top.
+[[ "$(xprop -id "$id" -notype -f _NET_WM_ICON 32c '=$0+\n' _NET_WM_ICON)" == "$(/usr/bin/python3 -c 'import sys; from PIL import Image; i = Image.open(sys.argv[1]).convert("RGBA"); print("_NET_WM_ICON=" + ", ".join(map(str, [*i.size] + [a << 24 | r << 16 | g << 8 | b for r, g, b, a in i.getdata()])))' "$share/icons/hicolor/48x48/apps/$class.png")" ]]
 xdotool windowfocus --sync "$id" key Escape
 wait "$game"
 [[ "$(head -n 1 "$root/out")" == "Zarvanto by Iveldor" ]]
