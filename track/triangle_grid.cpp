@@ -11,6 +11,7 @@
 #include "track/triangle_grid.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <system_error>
@@ -55,7 +56,8 @@ TSpan lineSpan(const TLine& line, double low, double high) {
 
 // x range of the triangle's part with z in [low, high]: its corners there and where its edges
 // cross the two levels.
-TSpan triangleSpan(const double (&x)[3], const double (&z)[3], const TLine (&edges)[3], double low, double high) {
+TSpan triangleSpan(const std::array<double, 3>& x, const std::array<double, 3>& z, const std::array<TLine, 3>& edges,
+                   double low, double high) {
   TSpan span = {std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()};
   for (int k = 0; k < 3; k++) {
     if (z[k] >= low && z[k] <= high) {
@@ -91,8 +93,8 @@ void fileTriangles(const TTriangleGrid& grid, bool small, const TTriangle* const
   for (int32_t t = 0; t < count; t++) {
     const TTriangle& tri = *triangles[t];
     if (grid.isSmall(tri) != small) continue;
-    double x[] = {tri.vertexA.x, tri.vertexB.x, tri.vertexC.x};
-    double z[] = {tri.vertexA.z, tri.vertexB.z, tri.vertexC.z};
+    std::array x{double(tri.vertexA.x), double(tri.vertexB.x), double(tri.vertexC.x)};
+    std::array z{double(tri.vertexA.z), double(tri.vertexB.z), double(tri.vertexC.z)};
     double size = planLength(double(tri.maxX) - tri.minX, double(tri.maxZ) - tri.minZ);
     double scale = std::fabs(x[0]) + std::fabs(z[0]) + size;
     double widen = lineWidening * size + 1e-12 * scale;  // the second term covers this double arithmetic
@@ -104,7 +106,7 @@ void fileTriangles(const TTriangleGrid& grid, bool small, const TTriangle* const
     int32_t firstColumn = columnOf(tri.minX), lastColumn = columnOf(tri.maxX);
     int32_t firstRow = int32_t(std::floor((double(tri.minZ) - level.originZ) / level.cellSize));
     int32_t lastRow = int32_t(std::floor((double(tri.maxZ) - level.originZ) / level.cellSize));
-    TLine edges[] = {lineThrough(x[0], z[0], x[1], z[1]), lineThrough(x[1], z[1], x[2], z[2]),
+    std::array edges{lineThrough(x[0], z[0], x[1], z[1]), lineThrough(x[1], z[1], x[2], z[2]),
                      lineThrough(x[2], z[2], x[0], z[0])};
     bool lineAC = x[0] != x[2] || z[0] != z[2];
     bool lineAB = parallelAtB && (x[0] != x[1] || z[0] != z[1]), lineCB = parallelAtB && (x[2] != x[1] || z[2] != z[1]);
