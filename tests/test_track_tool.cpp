@@ -172,7 +172,7 @@ TEST(TrackTool, ImportWithoutOutputWritesIntoThePlayersTracksAndNeverOverwrites)
 
 // The targets of the shipped tracks and a ring: the reviewed text on every run. How gold stands
 // to the track and the medals to gold are the race's own tests.
-TEST(TrackTool, TargetsAreSteadyAndOrdered) {
+TEST(TrackTool, TargetsAreTheReviewedOnesOnEveryRun) {
   std::string ring;
   for (int i = 0; i < 60; i++)
     ring +=
