@@ -32,7 +32,7 @@ std::string keyOf(const std::string& text, const std::string& name) {
 
 // Floats whose shortest digits are long, tiny or huge.
 LapRecord aRecord(size_t samples) {
-  LapRecord record = {83.25f, "2026-12-07T10:15:02Z", "1.0.0", "Test track", {}, medalSilver, {10.0f, 20.5f}};
+  LapRecord record = {83.25f, "2026-12-07T10:15:02Z", "1.0.0", "Test track", {}, medalSilver, {0.0f, 20.5f}};
   for (size_t i = 0; i < samples; i++)
     record.ghost.push_back({0.1f * float(i), {std::nextafter(1.0f, 2.0f), -3.4e38f, 1e-38f}, float(pi) * float(i)});
   return record;
@@ -106,7 +106,7 @@ TEST(Records, EachMalformedLineIsRefusedSayingWhatIsWrong) {
            {8,
             "8: the count of waypoint times is not one from 0 to 4000000",
             {"splits -1", "splits 4000001", "splits", "splits 2 "}},
-           {10, "10: not a waypoint time after the one before", {"10", "x", "-21", "21 "}},
+           {10, "10: not a waypoint time after the one before", {"0", "x", "-21", "21 "}},
            {11, "11: no count of ghost samples", {"samples"}},
            {11,
             "11: the count of ghost samples is not one from 0 to 100000",
