@@ -209,13 +209,17 @@ TEST(ImportHeights, TrianglesTooThinForAnySlopeLieLevelInTheGame) {
 
 // Hills too steep for the thin ground of straights and of even bends: the report names the
 // stretch held nearly level and why (Kent's hills six times as steep), and a route whose bends
-// curve evenly, no two corners side by side, is closed within a leg on its gentlest stretch. The
-// tracks and reports are the reviewed ones.
+// curve evenly, no two corners side by side, is closed within a leg on its gentlest stretch. Begun
+// at a side's middle, the square has two places equally far from its start, and the legs start at
+// the first; 64 times as wide, it reaches the 32,767 units where the legs' grid coarsens by a bit.
+// The tracks and reports are the reviewed ones.
 TEST(ImportHeights, SteepHillsOnStraightsAndEvenBends) {
-  for (auto [name, heightScale, reviewed] :
-       {std::tuple{"kent-circuit.gpx", 6.0, "kent-circuit-steep"}, {"rounded-square.csv", 1.0, "rounded-square"}}) {
+  for (auto [name, scale, heightScale, reviewed] : {std::tuple{"kent-circuit.gpx", 1.0, 6.0, "kent-circuit-steep"},
+                                                    {"rounded-square.csv", 1.0, 1.0, "rounded-square"},
+                                                    {"rounded-square-side.csv", 1.0, 1.0, "rounded-square-side"},
+                                                    {"rounded-square-wide.csv", 64.0, 1.0, "rounded-square-wide"}}) {
     std::string folder = std::string(ZARVANTO_TEST_ROUTES) + "/";
-    TImport made = import(fileText(folder + name), {"", 20.0, 1.0, heightScale});
+    TImport made = import(fileText(folder + name), {"", 20.0 * scale, scale, heightScale});
     std::string text = importText(made, name) + made.trackText;
     EXPECT_EQ(text, reference(folder + reviewed + ".txt", text));
   }
