@@ -480,9 +480,13 @@ TEST(Chooser, AClickPicksWhatIsDrawnUnderIt) {
   EXPECT_EQ(chooserSelected, chooserFirstRow + row);
   chooserMouse(4, GLUT_DOWN, 0, 0);  // GLUT's button for the wheel turned down: the next title
   EXPECT_EQ(chooserSelected, chooserFirstRow + row + 1);
-  chooserMouse(GLUT_LEFT_BUTTON, GLUT_DOWN, pixelX(chooserOpponentsX(aspectRatio) + 5 * chooserOpponentStep),
-               pixelY(chooserOpponentsLine));
-  EXPECT_EQ(chooserOpponents, 5);
+  // 5; three quarters of a step after the last number and before the first, which are beside the
+  // numbers; the last number.
+  for (float step : {5.0f, maxOpponents + 0.75f, -0.75f, float(maxOpponents)}) {
+    chooserMouse(GLUT_LEFT_BUTTON, GLUT_DOWN, pixelX(chooserOpponentsX(aspectRatio) + step * chooserOpponentStep),
+                 pixelY(chooserOpponentsLine));
+    EXPECT_EQ(chooserOpponents, step == float(maxOpponents) ? maxOpponents : 5) << step;
+  }
   leaveChooser();
 }
 
