@@ -467,9 +467,6 @@ TEST(Chooser, SettingsOutOfRangeAreLeftAsTheyAre) {
 TEST(Chooser, AClickPicksWhatIsDrawnUnderIt) {
   const float top = 0.41421356f;  // the overlay plane's top: tan(22.5 degrees)
   auto pixelY = [top](float up) { return int(std::lround((1.0f - up / top) * float(windowHeight) / 2.0f)); };
-  auto pixelX = [top](float across) {
-    return int(std::lround((across / (top * aspectRatio) + 1.0f) * float(windowWidth) / 2.0f));
-  };
   reshape(500, 400);
   openChooser();
   int32_t row = chooserSelected == chooserFirstRow + 1 ? 2 : 1;
@@ -483,7 +480,8 @@ TEST(Chooser, AClickPicksWhatIsDrawnUnderIt) {
   // 5; three quarters of a step after the last number and before the first, which are beside the
   // numbers; the last number.
   for (float step : {5.0f, maxOpponents + 0.75f, -0.75f, float(maxOpponents)}) {
-    chooserMouse(GLUT_LEFT_BUTTON, GLUT_DOWN, pixelX(chooserOpponentsX(aspectRatio) + step * chooserOpponentStep),
+    float across = (chooserOpponentsX(aspectRatio) + step * chooserOpponentStep) / (top * aspectRatio);
+    chooserMouse(GLUT_LEFT_BUTTON, GLUT_DOWN, int(std::lround((across + 1) * windowWidth / 2)),
                  pixelY(chooserOpponentsLine));
     EXPECT_EQ(chooserOpponents, step == float(maxOpponents) ? maxOpponents : 5) << step;
   }
