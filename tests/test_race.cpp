@@ -304,19 +304,16 @@ TEST(RaceOptions, TakenAnywhereAndBadValuesRefused) {
   ASSERT_TRUE(takeRaceOptions(&argc, argv));
   EXPECT_EQ(std::make_tuple(argc, std::string(argv[1]), std::string(argv[2]), raceLaps, raceLevel),
             std::make_tuple(3, "a.tck", "5", 3, uint8_t(levelHard)));
-  const std::vector<std::string> refused[] = {{"--race", "0"},
-                                              {"--race", "100"},
-                                              {"--race", "2x"},
-                                              {"--race", ""},
-                                              {"--level", "hard"},
-                                              {"--race"},
-                                              {"--race", "3", "--level", "fast"}};
-  for (std::vector<std::string> bad : refused) {
-    std::vector<char*> line = {game};
-    for (std::string& word : bad) line.push_back(word.data());
+  // Each line's words split where its spaces are, so "--race " ends in an empty one.
+  for (const char* words :
+       {"--race 0", "--race 100", "--race 2x", "--race ", "--level hard", "--race", "--race 3 --level fast"}) {
+    std::string bad = words;
+    std::vector<char*> line = {game, bad.data()};
+    for (char& c : bad)
+      if (c == ' ') c = '\0', line.push_back(&c + 1);
     int count = int(line.size());
     line.push_back(nullptr);
-    EXPECT_FALSE(takeRaceOptions(&count, line.data())) << bad.back();
+    EXPECT_FALSE(takeRaceOptions(&count, line.data())) << words;
   }
   raceLaps = 0;
   raceLevel = levelMedium;
