@@ -256,13 +256,12 @@ TEST_F(Frame, CulledTrackLooksAsTheWholeTrackSolidAndWireframe) {
   EXPECT_EQ(trackDrawing.trianglesDrawn, track->triangleCount);
 }
 
-// A race of three opponents on the shipped track from each camera, and from behind the first
-// opponent, once every car and the camera have moved for three seconds of steps of a fixed length.
+// A race of three opponents up the shipped hills from each camera, and from behind the first
+// opponent, once every car and the camera have moved for three seconds of steps of a fixed length;
+// the ghost beside the player on the level shipped track.
 // The helicopter's view is in wireframe and the track camera's has the help text over it; the camera
 // keeps its eye above solid ground only, so each view's drawing mode holds from the start.
 TEST_F(Frame, EveryViewOfARaceLooksAsItsStoredPicture) {
-  setGameRandState(1);  // as the game starts: the track's ground shades first, then the opponents
-  loadShipped("Default.tck");
   reshape(500, 400);
   carCount = 4;
   cars = new TCar*[carCount]();
@@ -272,6 +271,8 @@ TEST_F(Frame, EveryViewOfARaceLooksAsItsStoredPicture) {
   bestLapTime = std::numeric_limits<float>::max();
   const char* names[] = {"cockpit", "behind", "helicopter", "track", "opponent", "ghost"};
   for (uint8_t view : {0, 1, 2, 3, 4, 5}) {
+    setGameRandState(1);  // as the game starts: the track's ground shades first, then the opponents
+    loadShipped(view == 5 ? "Default.tck" : "Hills.tck");
     displayFlags = showHeadUp | showOverview | (view == 2 ? 0 : drawSolid) | (view == 3 ? showHelp : 0);
     createRace();
     player->changeSpeed(view == 0 ? 0 : 1);  // the cockpit's car standing on the grid, as a race starts
