@@ -209,17 +209,19 @@ TEST(ImportHeights, TrianglesTooThinForAnySlopeLieLevelInTheGame) {
 
 // Hills too steep for the thin ground of straights and of even bends: the report names the stretch
 // held nearly level and why (Kent's hills six times as steep), and a route whose bends curve
-// evenly, no two corners side by side, is closed within a leg on its gentlest stretch. Begun at a
-// side's middle, the square has two places equally far from its start, and the legs start at the
-// first; with hills six times as steep, its stretch held level has no waypoints tied to one height,
-// and the report says none are. 64 times as wide, it reaches the 32,767 units where the legs' grid
-// coarsens by a bit. A knot in a ring, its third stretch across its first, is refused where it
-// crosses. The tracks and reports are the reviewed ones, a route's steeper one named so.
+// evenly, no two corners side by side, is closed within a leg on its gentlest stretch; so is a
+// triangle whose sides bow less than a leg may stand off, as three corners are legs enough. Begun
+// at a side's middle, the square has two places equally far from its start, and the legs start at
+// the first; with hills six times as steep, its stretch held level has no waypoints tied to one
+// height, and the report says none are. 64 times as wide, it reaches the 32,767 units where the
+// legs' grid coarsens by a bit. A knot in a ring, its third stretch across its first, is refused
+// where it crosses. The tracks and reports are the reviewed ones, a route's steeper one named so.
 TEST(ImportHeights, SteepHillsOnStraightsAndEvenBendsAndAKnot) {
   for (auto [name, scale, heightScale] : {std::tuple{"kent-circuit.gpx", 1.0, 6.0},
                                           {"rounded-square.csv", 1.0, 1.0},
                                           {"rounded-square-side.csv", 1.0, 6.0},
                                           {"rounded-square-wide.csv", 64.0, 1.0},
+                                          {"bowed-triangle.csv", 1.0, 1.0},
                                           {"knot.csv", 2.0, 1.0}}) {
     std::string folder = std::string(ZARVANTO_TEST_ROUTES) + "/", route = name;
     TImport made = import(fileText(folder + route), {"", 20.0 * scale, scale, heightScale});
