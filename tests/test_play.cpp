@@ -276,7 +276,10 @@ float timedLaps(const std::vector<int64_t>& millisecondsPerWaypoint, int32_t gho
 TEST(TimeTrial, ALapBetterThanTheRecordReplacesItAndIsTheNextGhost) {
   std::string folder = std::string(std::getenv("XDG_DATA_HOME")) + "/zarvanto/records";
   std::filesystem::remove_all(folder);
+  // The first game has nothing to write until its lap is done, and says nothing.
+  testing::internal::CaptureStderr();
   EXPECT_EQ(timedLaps({500}, 0), -1.0f) << "no record yet";
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "a record kept before the first lap";
   std::vector<std::filesystem::path> kept;
   for (const auto& entry : std::filesystem::directory_iterator(folder))
     if (entry.path().extension() == recordExtension) kept.push_back(entry.path());
@@ -291,8 +294,7 @@ TEST(TimeTrial, ALapBetterThanTheRecordReplacesItAndIsTheNextGhost) {
   // slow lap after it is timed against it at every waypoint, 0.75 s behind for each.
   EXPECT_EQ(timedLaps({250, 1000}, 4), 28.0f);
   EXPECT_NE(bytes(), first);
-  EXPECT_EQ(medalHeld, medalSilver);
-  EXPECT_GE(medalWonTime, 0.0f);
+  EXPECT_EQ(std::make_tuple(int(medalHeld), medalWonTime >= 0.0f), std::make_tuple(int(medalSilver), true));
   EXPECT_NEAR(splitGap, 0.75f * 56.0f, 1e-3f);
   LapRecord record;
   std::string message;
