@@ -98,8 +98,8 @@ zv_sanitizer_reports() {
 }
 
 # True when the folder holds reports and each is only LeakSanitizer's tracer crashing at a
-# process's exit: a rare fault of the sanitizer runtime itself (google/sanitizers#1353), not
-# of the game, and one that a second run does not meet.
+# process's exit: a fault of the sanitizer runtime itself (google/sanitizers#1353), not of
+# the game. The chooser's bad-folder journey meets it on most first runs; a second run seldom does.
 zv_tracer_crashes_only() {
   local dir="$1" report found=1
   for report in "$dir"/report.*; do
