@@ -8,7 +8,7 @@ ZARVANTO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # Debian's python3 with PIL drives the game and reads its pictures. Clang and its runtime
 # build the sanitizer and fuzzing variants.
 ZARVANTO_PACKAGES=(
-  cmake make g++ clang-14 libclang-rt-14-dev
+  cmake make g++ clang-19 libclang-rt-19-dev
   freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri libopenal-dev
   libgtest-dev libbenchmark-dev libpng-dev
   xvfb xauth xdotool x11-apps x11-utils imagemagick python3-pil
@@ -63,8 +63,10 @@ zv_configure() {
   cmake -S "$ZARVANTO_ROOT" -B "$ZARVANTO_ROOT/build" -DCMAKE_BUILD_TYPE=Release "$@"
 }
 
-# The compiler of the sanitizer and fuzzing builds.
-ZV_CLANG=clang++-14
+# The compiler of the sanitizer and fuzzing builds. Clang 17 and later: the leak check of
+# Clang 14 misread the thread-local storage of libraries loaded at run time under this glibc
+# (a Mesa driver's, say) and crashed at exit on many runs of the games the tests drive.
+ZV_CLANG=clang++-19
 
 # Configures build-sanitize/: every program, tests included, with the
 # address and undefined-behaviour checks.
@@ -95,21 +97,6 @@ zv_sanitizer_reports() {
     cat "$report" >&2
   done
   return "$status"
-}
-
-# True when the folder holds reports and each is only LeakSanitizer's tracer crashing at a
-# process's exit: a fault of the sanitizer runtime itself (google/sanitizers#1353), not of
-# the game. The chooser's bad-folder journey meets it on most first runs; a second run seldom does.
-zv_tracer_crashes_only() {
-  local dir="$1" report found=1
-  for report in "$dir"/report.*; do
-    [[ -e "$report" ]] || continue
-    awk 'NF == 0 { next } /^Tracer caught signal/ { tracer = 1; next }
-         !/LeakSanitizer has encountered a fatal error|==HINT: / { other = 1 }
-         END { exit other || !tracer }' "$report" || return 1
-    found=0
-  done
-  return "$found"
 }
 
 # Plays the soak race in build/ for the given minutes on a private Xvfb.

@@ -24,8 +24,6 @@ def play(folder, args, steps, drivers="wave"):
     home = tempfile.mkdtemp(dir=folder)  # what each game keeps goes with the test's folder, a home each
     env = dict(os.environ, LIBGL_ALWAYS_SOFTWARE="1", ALSOFT_DRIVERS=drivers, ALSOFT_CONF=conf.name, HOME=home,
                XDG_DATA_HOME=home)
-    if "LSAN_OPTIONS" in env:  # the sanitized game: its audio and GL drivers loaded and unloaded at run time
-        env["LSAN_OPTIONS"] += ":use_tls=0"  # leave thread-local storage the leak check could not read
     game = subprocess.Popen([GAME] + args, cwd=folder, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
     try:
         window = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--name", "^Zarvanto$"],

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -275,8 +276,10 @@ bool printFriends(const std::string& key) {
       allRead = false;
     }
   }
-  std::stable_sort(laps.begin(), laps.end(),
-                   [](const auto& a, const auto& b) { return a.first.lapTime < b.first.lapTime; });
+  // Fastest first; equal laps keep the order of their files' names.
+  std::sort(laps.begin(), laps.end(), [](const auto& a, const auto& b) {
+    return std::tie(a.first.lapTime, a.second) < std::tie(b.first.lapTime, b.second);
+  });
   for (const auto& [record, path] : laps) {
     char time[24];
     formatRaceTime(record.lapTime, time);
