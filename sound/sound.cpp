@@ -48,10 +48,31 @@ static void upload(ALuint buffer, const std::vector<int16_t>& samples) {
   alBufferData(buffer, AL_FORMAT_MONO16, samples.data(), ALsizei(samples.size() * sizeof(int16_t)), soundRate);
 }
 
-// The race as it stands now is what the next step's sounds are measured from.
+// The listener at the camera's eye, moving at velocity (units per second), and every
+// engine as its car stands: the player's note for playerRevs, each opponent's where it is.
+static void placeSounds(Vec3 velocity) {
+  Vec3 eye = camera->eye, at = camera->lookAt;
+  const float orientation[] = {at.x - eye.x, at.y - eye.y, at.z - eye.z, 0.0f, 1.0f, 0.0f};
+  alListener3f(AL_POSITION, eye.x, eye.y, eye.z);
+  alListener3f(AL_VELOCITY, velocity.x, velocity.y, velocity.z);
+  alListenerfv(AL_ORIENTATION, orientation);
+  alSourcef(engines[0], AL_PITCH, enginePitch(playerRevs));
+  alSourcef(engines[0], AL_GAIN, idleGain + (topGain - idleGain) * playerRevs / ladderTop);
+  for (int32_t i = 1; i < carCount; i++) {
+    const TCar* car = cars[i];
+    alSource3f(engines[i], AL_POSITION, car->position.x, car->position.y, car->position.z);
+    alSource3f(engines[i], AL_VELOCITY, car->velocity.x, car->velocity.y, car->velocity.z);
+    alSourcef(engines[i], AL_PITCH, enginePitch(std::fabs(car->speed)) * (1.0f + opponentDetune * float(i)));
+  }
+}
+
+// The race as it stands now is what the next step's sounds are measured from. The engines take
+// it at once: started before the first step, they would sound the last race's note, or the
+// device's full loudness, for as long as that step takes to come.
 static void followRace() {
   playerRevs = 0.0f;
   lastEye = camera->eye;
+  placeSounds({0.0f, 0.0f, 0.0f});
 }
 
 // OpenAL Soft and ALSA write their own notes to standard error while a device is looked for;
@@ -129,25 +150,12 @@ static void playCue(int cue) {
 void updateSound(float dt) {
   if (context == nullptr) return;
   alcSuspendContext(context);  // the whole step reaches the mixer at once
-
-  Vec3 eye = camera->eye, at = camera->lookAt;
-  const float orientation[] = {at.x - eye.x, at.y - eye.y, at.z - eye.z, 0.0f, 1.0f, 0.0f};
-  alListener3f(AL_POSITION, eye.x, eye.y, eye.z);
+  Vec3 eye = camera->eye;
   float perSecond = dt > 0.0f ? 1.0f / dt : 0.0f;
-  alListener3f(AL_VELOCITY, (eye.x - lastEye.x) * perSecond, (eye.y - lastEye.y) * perSecond,
-               (eye.z - lastEye.z) * perSecond);
-  alListenerfv(AL_ORIENTATION, orientation);
+  Vec3 velocity = {(eye.x - lastEye.x) * perSecond, (eye.y - lastEye.y) * perSecond, (eye.z - lastEye.z) * perSecond};
   lastEye = eye;
-
   playerRevs += (std::fabs(player->speed) - playerRevs) * std::fmin(1.0f, dt / revSeconds);
-  alSourcef(engines[0], AL_PITCH, enginePitch(playerRevs));
-  alSourcef(engines[0], AL_GAIN, idleGain + (topGain - idleGain) * playerRevs / ladderTop);
-  for (int32_t i = 1; i < carCount; i++) {
-    const TCar* car = cars[i];
-    alSource3f(engines[i], AL_POSITION, car->position.x, car->position.y, car->position.z);
-    alSource3f(engines[i], AL_VELOCITY, car->velocity.x, car->velocity.y, car->velocity.z);
-    alSourcef(engines[i], AL_PITCH, enginePitch(std::fabs(car->speed)) * (1.0f + opponentDetune * float(i)));
-  }
+  placeSounds(velocity);
   alcProcessContext(context);
 }
 

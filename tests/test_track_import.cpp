@@ -114,6 +114,8 @@ TEST(ImportLoops, EveryFormatEitherWayRoundMakesTheSameAcceptedLoopOfTheRoutesLe
       }
     }
   }
+  // A route with no name of its own takes its file's, whole when that is all extension.
+  EXPECT_EQ(importRoute("rides/.csv", csv(arc(40, 250.0, 0.3, -2.0 * pi)), "route.tck", {}).title, ".csv");
 }
 
 TEST(ImportLoops, HeightsStartAtZeroKeepTheirRiseAndScale) {
