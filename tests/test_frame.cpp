@@ -5,6 +5,7 @@
 // for the game's own code (the tests link with --wrap for them), on the game's thread only: Mesa's
 // helper threads are not the game.
 #define GL_GLEXT_PROTOTYPES  // glWindowPos2f
+#include <AL/al.h>
 #include <GL/glut.h>
 #include <gtest/gtest.h>
 #include <png.h>
@@ -419,6 +420,9 @@ TEST_F(Frame, StepsAndFramesAllocateNothing) {
   cars = new TCar*[carCount]();
   createRace();
   openSound(false);
+  ALfloat engineGain = 0.0f;  // the player's engine, the first source made, stands at idle before any step
+  alGetSourcef(1, AL_GAIN, &engineGain);
+  EXPECT_EQ(engineGain, 0.4f);
   openTimeTrial();
   player->changeSpeed(1);
   // Every view, overlay and steering shown once before counting, so Mesa builds its programs for
