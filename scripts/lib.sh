@@ -63,7 +63,7 @@ zv_configure() {
   cmake -S "$ZARVANTO_ROOT" -B "$ZARVANTO_ROOT/build" -DCMAKE_BUILD_TYPE=Release "$@"
 }
 
-# The compiler of the sanitizer and fuzzing builds. Clang 17 and later: the leak check of
+# The compiler of the sanitizer and fuzzing builds: Clang 17 or later, as the leak check of
 # Clang 14 misread the thread-local storage of libraries loaded at run time under this glibc
 # (a Mesa driver's, say) and crashed at exit on many runs of the games the tests drive.
 ZV_CLANG=clang++-19
