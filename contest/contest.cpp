@@ -110,10 +110,8 @@ void startContest() {
     TCar* car = slot == carCount - 1 ? cars[0] : cars[slot + 1];
     standOnGrid(car, gridFront + float(slot / 2) * gridRowStep, slot % 2 == 0 ? gridSide : -gridSide);
   }
-  for (int32_t i = 0; i < carCount; i++) {
-    standings[i] = TStanding{0, 1, false, 0.0f, 0.0f, std::numeric_limits<float>::max(), 0.0f, 0};
-    standings[i].covered = coveredBy(*cars[i], 0);
-  }
+  for (int32_t i = 0; i < carCount; i++)
+    standings[i] = TStanding{0, 1, false, 0.0f, 0.0f, std::numeric_limits<float>::max(), coveredBy(*cars[i], 0), 0};
   orderCars();
   contestPhase = phaseGrid;
   countdownTime = 0.0f;
