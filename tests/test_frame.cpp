@@ -34,6 +34,7 @@
 #include "render/track_draw.h"
 #include "rivals/rival.h"
 #include "sound/sound.h"
+#include "tests/test_support.h"
 #include "track/track.h"
 #include "trial/time_trial.h"
 
@@ -454,8 +455,16 @@ TEST_F(Frame, StepsAndFramesAllocateNothing) {
     counting = false;
   }
   EXPECT_EQ(allocations, 0);
-  EXPECT_GT(player->speed, 0.0f);
-  EXPECT_TRUE(recordKept);
+  EXPECT_TRUE(player->speed > 0.0f && recordKept);
+  // The first opponent's engine, the second source, sounds where its car stands; a pause holds
+  // the engines where they are, to go on from there.
+  ALfloat at[3] = {};
+  alGetSourcefv(2, AL_POSITION, at);
+  expectNear({at[0], at[1], at[2]}, cars[1]->position, 0);
+  applySoundState(statePaused);
+  ALint engine = AL_STOPPED;
+  alGetSourcei(1, AL_SOURCE_STATE, &engine);
+  EXPECT_EQ(engine, AL_PAUSED);
   releaseRace();
   holdGameClock(-1);
 }
