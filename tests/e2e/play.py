@@ -12,6 +12,8 @@ from PIL import Image, ImageChops
 
 GAME, TRACKS = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
 PICTURES = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "pictures")
+CLASS = "org.example.zarvanto"  # the window's, the desktop entry's and the icon's name
+ICON = os.path.join(os.path.dirname(os.path.dirname(PICTURES)), "data", "icons", "48x48", CLASS + ".png")
 FAILURES = os.path.join(os.getcwd(), "e2e-failures")
 TOLERANCE = 2  # per channel: Mesa may round a colour either way
 WAIT = 20  # seconds any picture may take to show, however busy the machine
@@ -164,6 +166,12 @@ class Journeys(unittest.TestCase):
     def test_paused_race_shows_its_overlays_help_cars_and_wireframe(self):
         game = self.play(TRACKS, "Default.tck", "3")
         first = game.shows("paused")
+        # The desktop knows the window by its class and its icon, handed over as ARGB, rows from the top.
+        icon = Image.open(ICON).convert("RGBA")
+        argb = [*icon.size] + [a << 24 | r << 16 | g << 8 | b for r, g, b, a in icon.getdata()]
+        shown = subprocess.run(["xprop", "-id", game.window, "-notype", "-f", "_NET_WM_ICON", "32c", "=$0+\n",
+                                "WM_CLASS", "_NET_WM_ICON"], capture_output=True, text=True).stdout
+        self.assertEqual(shown, f'WM_CLASS = "{CLASS}", "{CLASS}"\n_NET_WM_ICON={", ".join(map(str, argb))}\n')
         for keys, picture, back in [(["F1"], "help", ["h"]), (["2"], "car-2", ["0"]), (["F2", "F3"], "bare", ["F3", "F2"]),
                                     (["F4"], "wireframe", ["F4"])]:
             game.keys(*keys)

@@ -1,14 +1,6 @@
 """The page in headless Chromium: its first picture, the demo race, a key, a dropped track, and
 the player's files across a reload. Usage: test_page.py BUILD-WEB-FOLDER ZARVANTO-TRACK"""
-import functools
-import time
-import http.server
-import os
-import subprocess
-import sys
-import tempfile
-import threading
-import unittest
+import functools, http.server, os, subprocess, sys, tempfile, threading, time, unittest
 
 from PIL import Image
 
