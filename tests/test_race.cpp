@@ -234,8 +234,8 @@ TEST_F(Race, AMissedWaypointIsShownUntilReached) {
   for (int32_t n = 0; n < 301; n++) stepContest(step, 2.0f);
   ASSERT_EQ(contestPhase, phaseRacing);
   Vec3 missed = track->waypoints[1], beyond = track->waypoints[2];
-  player->position = {missed.x + 0.6f * (beyond.x - missed.x), missed.y, missed.z + 0.6f * (beyond.z - missed.z)};
-  player->position.x += 6.0f;  // beside the road, more than 8 units from the waypoint
+  float f = 9.0f / std::hypot(beyond.x - missed.x, beyond.z - missed.z);  // just out of the 8 units that reach it
+  player->position = {missed.x + f * (beyond.x - missed.x), missed.y, missed.z + f * (beyond.z - missed.z)};
   player->changeSpeed(1);
   stepContest(step, 2.0f);
   EXPECT_EQ(missedWaypoint, 1);
