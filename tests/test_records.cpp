@@ -58,8 +58,7 @@ TEST(Records, KeyFollowsTheTrackAndARecordComesBackBitForBit) {
   std::string path = recordPath(privateRecordsFolder("round-trip"), key);
   ASSERT_TRUE(writeRecord(path, key, record, &message)) << message;  // its folders made too
   ASSERT_EQ(readRecord(path, key, &read, &message), recordRead) << message;
-  EXPECT_EQ(bits(read), bits(record));
-  EXPECT_EQ(fileText(path), file);
+  EXPECT_EQ(std::make_tuple(bits(read), fileText(path)), std::make_tuple(bits(record), file));
 }
 
 // The player's folders as the base directories say: an unset, empty or relative variable is
