@@ -92,7 +92,7 @@ TEST(Records, EachMalformedLineIsRefusedSayingWhatIsWrong) {
              "#Zarvanto record 1x", "#Zarvanto records 1"}},
            {1,
             "a record of a later version of the game (record format 99999999999999999999)",
-            {"#Zarvanto record 99999999999999999999"}},
+            {"#Zarvanto record 9999999999999999999999999"}},
            {2, "not a record of this track", {"track " + std::string(64, 'b')}},
            {2, "2: no track key", {"track", "tracks " + key}},
            {3, title, {"title " + std::string(255, 't'), std::string("title a\0b", 9)}},
