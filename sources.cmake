@@ -12,7 +12,7 @@ set(ZARVANTO_DRIVE_SOURCES
 set(ZARVANTO_CORE_SOURCES
   cars/opponent.cpp camera/camera.cpp
   trial/time_trial.cpp contest/contest.cpp sound/waveforms.cpp sound/sound.cpp
-  shell/race.cpp shell/loop.cpp shell/startup.cpp input/input.cpp chooser/chooser.cpp
+  shell/race.cpp shell/loop.cpp shell/startup.cpp pads/pad_actions.cpp input/input.cpp chooser/chooser.cpp
   render/pixels.cpp render/text.cpp render/track_draw.cpp render/car_draw.cpp render/render.cpp)
 # The desktop's platform files, each with a stand-in of the same name in web/.
 set(ZARVANTO_RECORDS_PLATFORM_SOURCES records/worker.cpp records/digest.cpp)

@@ -6,18 +6,21 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "cars/player.h"
 #include "events/race_events.h"
+#include "pads/pad_actions.h"
 #include "race/state.h"
 #include "records/record.h"
 
+// A button's meaning is looked up by SDL's own number for it.
+static_assert(int(SDL_CONTROLLER_BUTTON_A) == padA && int(SDL_CONTROLLER_BUTTON_START) == padStart &&
+              int(SDL_CONTROLLER_BUTTON_DPAD_RIGHT) == padRight);
+
 constexpr int maxGamepads = 8;               // pads driving at once; one more is left alone
-constexpr float stickDeadZone = 0.1f;        // fraction of the stick's travel that steers nothing
 constexpr int triggerPress = 16384;          // trigger travel (of 32767) that counts as a press
 constexpr int triggerRelease = 8192;         // and as letting go, lower so a resting finger doesn't repeat
 constexpr Uint16 crashRumbleLow = 0xffff;    // strength of the heavy motor on a crash, of 0xffff
@@ -86,25 +89,6 @@ static void removeGamepad(SDL_JoystickID id, TActions* actions) {
   if (player != nullptr && pauseState == stateRunning) addAction(actions, actionPause);
 }
 
-TAction gamepadButtonAction(uint8_t button) {
-  switch (button) {
-    case SDL_CONTROLLER_BUTTON_A: return actionSpeedUp;
-    case SDL_CONTROLLER_BUTTON_X: return actionSpeedDown;
-    case SDL_CONTROLLER_BUTTON_B: return actionStop;
-    case SDL_CONTROLLER_BUTTON_Y: return actionRescue;
-    // Start pauses and resumes as p does, and after a crash starts a new race as Enter does.
-    case SDL_CONTROLLER_BUTTON_START: return pauseState == stateCrashed ? actionGo : actionPause;
-    case SDL_CONTROLLER_BUTTON_BACK: return actionHelp;
-    case SDL_CONTROLLER_BUTTON_LEFTSHOULDER: return actionHeadUp;
-    case SDL_CONTROLLER_BUTTON_RIGHTSHOULDER: return actionOverview;
-    case SDL_CONTROLLER_BUTTON_DPAD_UP: return actionNextCamera;
-    case SDL_CONTROLLER_BUTTON_DPAD_DOWN: return actionPreviousCamera;
-    case SDL_CONTROLLER_BUTTON_DPAD_LEFT: return actionPreviousCar;
-    case SDL_CONTROLLER_BUTTON_DPAD_RIGHT: return actionNextCar;
-    default: return actionNone;
-  }
-}
-
 static void moveAxis(SDL_JoystickID id, uint8_t axis, int value, TActions* actions) {
   if (axis == SDL_CONTROLLER_AXIS_LEFTX) {
     stickTravel = value < 0 ? float(value) / 32768.0f : float(value) / 32767.0f;
@@ -123,15 +107,6 @@ static void moveAxis(SDL_JoystickID id, uint8_t axis, int value, TActions* actio
   }
 }
 
-// Squared beyond the dead zone, so the first part of the travel gives the small corrections, and
-// full travel turns as sharply as the mouse at the window's edge.
-static float stickTurnRate() {
-  float beyond = (std::abs(stickTravel) - stickDeadZone) / (1.0f - stickDeadZone);
-  if (beyond <= 0.0f) return 0.0f;
-  float rate = pointerTurnRate(windowWidth / 2) * beyond * beyond;
-  return stickTravel < 0.0f ? rate : -rate;  // left of centre turns left, as the mouse does
-}
-
 void pollGamepads(TActions* actions) {
   if (!sdlOpen) return;
   SDL_Event event;
@@ -148,7 +123,7 @@ void pollGamepads(TActions* actions) {
       moveAxis(event.caxis.which, event.caxis.axis, event.caxis.value, actions);
   }
   if (player != nullptr && stickSteers && pauseState == stateRunning && player->speed != 0.0f)
-    player->turnRate = stickTurnRate();
+    player->turnRate = stickTurnRate(stickTravel);
 }
 
 void rumbleRaceEvent(const RaceEvent& event) {

@@ -14,8 +14,6 @@ bool openGamepads();
 // Reads the pads' events between steps: in a race each button adds the action of its key, and a
 // pad pulled out of a running race adds a pause; the left stick steers while it steered last.
 void pollGamepads(TActions* actions);
-// The action of a pad's button (an SDL_GameControllerButton), as its key would give it.
-TAction gamepadButtonAction(uint8_t button);
 // A crash rumbles every pad that can.
 void rumbleRaceEvent(const RaceEvent& event);
 // Closes the pads and SDL at exit.

@@ -8,34 +8,14 @@
 
 #include "cars/player.h"
 #include "events/race_events.h"
+#include "pads/pad_actions.h"
 #include "race/state.h"
 
 constexpr int maxGamepads = 8;           // pads driving at once; one more is left alone
-constexpr float stickDeadZone = 0.1f;    // fraction of the stick's travel that steers nothing
 constexpr double triggerPress = 0.5;     // trigger travel that counts as a press
 constexpr double triggerRelease = 0.25;  // and as letting go, lower so a resting finger doesn't repeat
 constexpr int standardButtons = 17;      // buttons of the standard mapping
 constexpr int leftTrigger = 6, rightTrigger = 7;
-
-// SDL's game-controller buttons, by their numbers there.
-enum : uint8_t {
-  padA,
-  padB,
-  padX,
-  padY,
-  padBack,
-  padGuide,
-  padStart,
-  padLeftStick,
-  padRightStick,
-  padLeftShoulder,
-  padRightShoulder,
-  padUp,
-  padDown,
-  padLeft,
-  padRight,
-  padNone = 255
-};
 
 // The standard mapping's buttons in SDL's terms; the triggers are read as travel.
 static const uint8_t sdlButton[standardButtons] = {
@@ -56,34 +36,6 @@ bool stickSteers = false;
 bool openGamepads() {
   padsOpen = emscripten_sample_gamepad_data() == EMSCRIPTEN_RESULT_SUCCESS;
   return padsOpen;
-}
-
-TAction gamepadButtonAction(uint8_t button) {
-  switch (button) {
-    case padA: return actionSpeedUp;
-    case padX: return actionSpeedDown;
-    case padB: return actionStop;
-    case padY: return actionRescue;
-    // Start pauses and resumes as p does, and after a crash starts a new race as Enter does.
-    case padStart: return pauseState == stateCrashed ? actionGo : actionPause;
-    case padBack: return actionHelp;
-    case padLeftShoulder: return actionHeadUp;
-    case padRightShoulder: return actionOverview;
-    case padUp: return actionNextCamera;
-    case padDown: return actionPreviousCamera;
-    case padLeft: return actionPreviousCar;
-    case padRight: return actionNextCar;
-    default: return actionNone;
-  }
-}
-
-// Squared beyond the dead zone, so the first part of the travel gives the small corrections, and
-// full travel turns as sharply as the mouse at the window's edge.
-static float stickTurnRate() {
-  float beyond = (std::abs(stickTravel) - stickDeadZone) / (1.0f - stickDeadZone);
-  if (beyond <= 0.0f) return 0.0f;
-  float rate = pointerTurnRate(windowWidth / 2) * beyond * beyond;
-  return stickTravel < 0.0f ? rate : -rate;
 }
 
 static void readPad(Gamepad& pad, const EmscriptenGamepadEvent& state, TActions* actions) {
@@ -121,7 +73,7 @@ void pollGamepads(TActions* actions) {
     readPad(pad, state, actions);
   }
   if (player != nullptr && stickSteers && pauseState == stateRunning && player->speed != 0.0f)
-    player->turnRate = stickTurnRate();
+    player->turnRate = stickTurnRate(stickTravel);
 }
 
 // The Gamepad API gives a page no rumble that every browser has.
