@@ -289,6 +289,9 @@ TEST(RaceRecords, TheBestOfEachLapsAndLevelKeptTheSafeWay) {
   EXPECT_EQ(readRaceBests(path, "k", &bests, &message), recordRefused);
   EXPECT_EQ(message, path + ": can't be read: Input/output error, left as it is");
   std::remove(path.c_str());
+  // No file can be made in a process's folder: the time is not kept, and the message says why.
+  EXPECT_FALSE(keepRaceBest("/proc/self", "k", "Ring", RaceBest{1, "hard", 1.0f, "d6"}, &message));
+  EXPECT_EQ(message, raceRecordPath("/proc/self", "k") + ": the race time can't be kept: No such file or directory");
   rmdir(folder);
 }
 

@@ -165,6 +165,13 @@ TEST(Records, AFailedWriteKeepsTheOldRecordAndLeavesNothingElse) {
   std::string blocked = recordPath(path + "/records", key);
   EXPECT_FALSE(writeRecord(blocked, key, aRecord(1), &message));
   EXPECT_EQ(message, blocked + ": the new record can't be written: its folder can't be made: Not a directory");
+  // A folder in the record's place, a folder no file can be made in, and no folder at all.
+  for (auto [at, why] :
+       {std::pair(folder, "Is a directory"), {"/proc/self/r", "No such file or directory"}, {"", ""}}) {
+    EXPECT_FALSE(writeRecord(at, key, aRecord(1), &message));
+    EXPECT_EQ(message, at.empty() ? "no record can be kept: neither XDG_DATA_HOME nor HOME names an absolute folder"
+                                  : at + ": the new record can't be written: " + why);
+  }
   LapRecord read;
   ASSERT_EQ(readRecord(path, key, &read, &message), recordRead) << message;
   EXPECT_EQ(bits(read), bits(aRecord(2)));
