@@ -149,6 +149,10 @@ TEST_F(Race, RivalsFinishOnTheRoadRoundAParkedPlayer) {
       TearDown();
     }
   expectReviewedResults("race-parked", printed);
+  // Places and cars beyond a race's eight, should a caller ask.
+  std::string named = std::string(carName(-1)) + carName(maxCars);
+  for (int32_t place : {1, 2, 3, 4, 11, 12, 13, 21, 22, 23, 111, 2121}) named += ordinalSuffix(place);
+  EXPECT_EQ(named, "??stndrdththththstndrdthst");
 }
 
 // A full grid of seven over one lap, the player parked: every rival finishes within two and a half
