@@ -92,8 +92,9 @@ class TTrack {
   int32_t outerStart;                  // index of the first outer ground triangle
   TTriangleGrid triangleGrid;          // the triangles by plan cell, for findTriangle; built with the mesh
   mutable TWaypointHash waypointHash;  // the waypoints read so far by cell, for the distance rule
-  int64_t groundPointTests;            // points the ear clipping tested against a corner since the
-                                       // mesh was cleared: its work, for the benchmarks
+  int64_t groundPointTests;            // the ear clipping's work since the mesh was cleared, for the
+                                       // benchmarks: points its searches looked at, and again those
+                                       // they tested against a corner
 
   TTrack();
   ~TTrack();

@@ -314,9 +314,10 @@ class TPointTree {
       }
       size_t leaf = node - size_t(firstLeaf);
       for (int32_t k = leafStart[leaf]; k < leafStart[leaf + 1]; k++) {
+        pointTests++;  // a look at each point of a leaf reached, so a node let through in vain shows
         if (!inPolygon[size_t(k)] || k == corner[0] || k == corner[1] || k == corner[2] || !pointMayBlock(points[k]))
           continue;
-        pointTests++;
+        pointTests++;  // and one more for each tested against the corner
         if (blocks(points[k], ear[0], ear[2], edges[0], edges[1], edges[2], edges[3])) return k;
       }
     }
@@ -331,7 +332,7 @@ class TPointTree {
   std::vector<TStrip> strips;
   std::vector<int32_t> remaining;
   std::vector<uint8_t> inPolygon;
-  int64_t pointTests = 0;  // points tested against a corner so far
+  int64_t pointTests = 0;  // the searches' work so far: points looked at, and again those tested
 };
 
 // Counts over the points' first order (a Fenwick tree): how many are marked before a place,
