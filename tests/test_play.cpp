@@ -472,7 +472,7 @@ TEST(Chooser, SettingsOutOfRangeAreLeftAsTheyAre) {
   chooserSelected = -1;
 }
 
-// A click picks the title or the number of opponents drawn under the pointer.
+// A click picks the title or the number of opponents drawn under the pointer; an empty row, nothing.
 TEST(Chooser, AClickPicksWhatIsDrawnUnderIt) {
   const float top = 0.41421356f;  // the overlay plane's top: tan(22.5 degrees)
   auto pixelY = [top](float up) { return int(std::lround((1.0f - up / top) * float(windowHeight) / 2.0f)); };
@@ -480,6 +480,9 @@ TEST(Chooser, AClickPicksWhatIsDrawnUnderIt) {
   openChooser();
   int32_t row = chooserSelected == chooserFirstRow + 1 ? 2 : 1;
   chooserMouse(GLUT_LEFT_BUTTON, GLUT_DOWN, windowWidth * 9 / 20, pixelY(chooserListTop - float(row) * chooserRowStep));
+  EXPECT_EQ(chooserSelected, chooserFirstRow + row);
+  chooserEntries.resize(size_t(chooserFirstRow + row + 2), chooserEntries[0]);  // the titles end a row below the pick
+  chooserMouse(GLUT_LEFT_BUTTON, GLUT_DOWN, 9, pixelY(chooserListTop - float(row + 2) * chooserRowStep));
   EXPECT_EQ(chooserSelected, chooserFirstRow + row);
   chooserEntries.resize(size_t(chooserFirstRow + chooserRows + 1), chooserEntries[0]);  // a title below the rows
   chooserMouse(GLUT_LEFT_BUTTON, GLUT_DOWN, 9, pixelY(chooserListTop - float(chooserRows) * chooserRowStep));
