@@ -41,8 +41,11 @@ void LoadTrack(benchmark::State& state) {
     TTrack track;
     if (track.load(path.c_str()) != loadOk) state.SkipWithError("track refused");
     benchmark::DoNotOptimize(track.triangleCount);
+    int64_t crossingSteps = 0;
     state.counters["crossingPairs"] =
-        double(segmentPairsThatMayCross(track.waypoints, track.waypointCount).size()) / track.waypointCount;
+        double(segmentPairsThatMayCross(track.waypoints, track.waypointCount, &crossingSteps).size()) /
+        track.waypointCount;
+    state.counters["crossingSteps"] = double(crossingSteps) / track.waypointCount;
     state.counters["groundPointTests"] = double(track.groundPointTests) / track.waypointCount;
   }
 }

@@ -49,8 +49,9 @@ void addPair(std::vector<std::pair<int32_t, int32_t>>* pairs, int32_t n, int32_t
 }
 
 // Pairs whose widened boxes share a cell: each found once, in the cell that holds the lowest
-// corner of the two boxes' overlap.
-void addAngledPairs(const Vec3* waypoints, int32_t n, std::vector<std::pair<int32_t, int32_t>>* pairs) {
+// corner of the two boxes' overlap. Returns the steps taken: the cells filed under and the pairs
+// of boxes compared.
+int64_t addAngledPairs(const Vec3* waypoints, int32_t n, std::vector<std::pair<int32_t, int32_t>>* pairs) {
   std::vector<TSegmentBox> boxes(static_cast<size_t>(n));
   double totalLength = 0.0;
   double minX = waypoints[0].x, maxX = minX, minZ = waypoints[0].z, maxZ = minZ;
@@ -82,9 +83,11 @@ void addAngledPairs(const Vec3* waypoints, int32_t n, std::vector<std::pair<int3
         filed.push_back({(row << 32) | column, s});
   }
   std::sort(filed.begin(), filed.end());
+  int64_t steps = int64_t(filed.size());
   for (size_t from = 0, to; from < filed.size(); from = to) {
     for (to = from + 1; to < filed.size() && filed[to].first == filed[from].first; to++) {
     }
+    steps += int64_t((to - from) * (to - from - 1) / 2);
     for (size_t a = from; a < to; a++)
       for (size_t b = a + 1; b < to; b++) {
         const TSegmentBox &p = boxes[size_t(filed[a].second)], &q = boxes[size_t(filed[b].second)];
@@ -93,6 +96,7 @@ void addAngledPairs(const Vec3* waypoints, int32_t n, std::vector<std::pair<int3
         addPair(pairs, n, filed[a].second, filed[b].second);
       }
   }
+  return steps;
 }
 
 // Why nearly parallel segments far apart are never found crossing. With a, b the two segments'
@@ -111,7 +115,8 @@ void addAngledPairs(const Vec3* waypoints, int32_t n, std::vector<std::pair<int3
 // One of the two is at most 16.01 (|a| + |b|) whatever r is. Exactly parallel steps (D = 0) give a
 // zero determinant, which the test never reports. The bound assumes products in the floats'
 // normal range; a segment with a tinier nonzero step reaches along the whole line instead.
-void addParallelPairs(const Vec3* waypoints, int32_t n, std::vector<std::pair<int32_t, int32_t>>* pairs) {
+// Returns the steps taken: the pairs of reach spans compared.
+int64_t addParallelPairs(const Vec3* waypoints, int32_t n, std::vector<std::pair<int32_t, int32_t>>* pairs) {
   double minX = waypoints[0].x, maxX = minX, minZ = waypoints[0].z, maxZ = minZ, longest = 0.0;
   for (int32_t s = 0; s < n; s++) {
     minX = std::min<double>(minX, waypoints[s].x);
@@ -140,7 +145,7 @@ void addParallelPairs(const Vec3* waypoints, int32_t n, std::vector<std::pair<in
     lines[size_t(s)] = {direction, offset, s};
     byDirection.push_back(lines[size_t(s)]);
   }
-  if (byDirection.size() < 2) return;
+  if (byDirection.size() < 2) return 0;
   // Directions just below pi meet those just above 0 once turned by pi, which flips the offset.
   auto accept = [&](int32_t s, int32_t t) {
     const TLine &p = lines[size_t(s)], &q = lines[size_t(t)];
@@ -168,6 +173,7 @@ void addParallelPairs(const Vec3* waypoints, int32_t n, std::vector<std::pair<in
       if (to - from >= 2) each(std::vector<TLine>(lines->begin() + long(from), lines->begin() + long(to)));
     }
   };
+  int64_t steps = 0;
   chains(&byDirection, &TLine::direction, directionTolerance, [&](std::vector<TLine> sameDirection) {
     double alongX = std::cos(sameDirection.front().direction), alongZ = std::sin(sameDirection.front().direction);
     chains(&sameDirection, &TLine::offset, offsetTolerance, [&](const std::vector<TLine>& sameLine) {
@@ -189,6 +195,7 @@ void addParallelPairs(const Vec3* waypoints, int32_t n, std::vector<std::pair<in
       std::sort(spans.begin(), spans.end(), [](const TReachSpan& a, const TReachSpan& b) { return a.low < b.low; });
       std::vector<TReachSpan> open;
       for (const TReachSpan& span : spans) {
+        steps += int64_t(open.size());
         size_t kept = 0;
         for (const TReachSpan& other : open) {
           if (other.high < span.low) continue;
@@ -200,15 +207,16 @@ void addParallelPairs(const Vec3* waypoints, int32_t n, std::vector<std::pair<in
       }
     });
   });
+  return steps;
 }
 
 }  // namespace
 
-std::vector<std::pair<int32_t, int32_t>> segmentPairsThatMayCross(const Vec3* waypoints, int32_t n) {
+std::vector<std::pair<int32_t, int32_t>> segmentPairsThatMayCross(const Vec3* waypoints, int32_t n, int64_t* steps) {
   std::vector<std::pair<int32_t, int32_t>> pairs;
   if (n < 4) return pairs;  // every pair of a triangle's sides shares a corner
-  addAngledPairs(waypoints, n, &pairs);
-  addParallelPairs(waypoints, n, &pairs);
+  int64_t taken = addAngledPairs(waypoints, n, &pairs) + addParallelPairs(waypoints, n, &pairs);
+  if (steps != nullptr) *steps += taken;
   std::sort(pairs.begin(), pairs.end());
   pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
   return pairs;

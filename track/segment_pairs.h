@@ -12,5 +12,7 @@
 // waypoints[k + 1]; waypoints[n] is the closing copy), in the order the plain scan meets them:
 // i ascending, then j. Every pair the crossing test (intersectLines and inUnitRange on plan
 // deltas) would report is among them; segments that share a waypoint are left out, as that test
-// never finds them crossing. The waypoints must be finite.
-std::vector<std::pair<int32_t, int32_t>> segmentPairsThatMayCross(const Vec3* waypoints, int32_t n);
+// never finds them crossing. The waypoints must be finite. Adds to *steps, when given, the work
+// the search took: a step for each grid cell a segment is filed under and for each pair compared.
+std::vector<std::pair<int32_t, int32_t>> segmentPairsThatMayCross(const Vec3* waypoints, int32_t n,
+                                                                  int64_t* steps = nullptr);
