@@ -436,8 +436,9 @@ TEST(Chooser, AShapeReadBeforeTheListWasMadeAgainIsNotTakenForAnother) {
 }
 
 // Each title is the second line alone, a carriage return before its line end no part of it, and
-// as long as a title may be; a file whose first line is not the header, or that cannot be read
-// (here, a process's memory at its unmapped start), is listed with the game's own words, on one line.
+// as long as a title may be, read from a file as large as is read; a file whose first line is not
+// the header, or that cannot be read (here, a process's memory at its unmapped start), is listed
+// with the game's own words, on one line.
 TEST(Chooser, TitlesAreTheSecondLineWhateverItsLineEnd) {
   char made[] = "/tmp/zarvanto-titles-XXXXXX";  // its own, as test runs may share the machine
   ASSERT_NE(mkdtemp(made), nullptr);
@@ -447,12 +448,15 @@ TEST(Chooser, TitlesAreTheSecondLineWhateverItsLineEnd) {
   std::filesystem::create_symlink("/proc/self/mem", folder + "/c.tck");
   std::string longest(maxTitleLength, 'd');
   std::ofstream(folder + "/d.tck") << "#Track\n" << longest << "\n0 0 0\n0 100 0\n100 100 0\n";
+  std::ofstream(folder + "/e.tck") << "#Track\nlarge\n";  // sparse, as large as is read
+  std::filesystem::resize_file(folder + "/e.tck", uintmax_t(maxTrackFileBytes));
   std::vector<ChooserEntry> entries;
   listTracks(folder, &entries);
   std::filesystem::remove_all(folder);
-  ASSERT_EQ(entries.size(), 4u);
-  EXPECT_EQ(std::tie(entries[0].title, entries[0].message, entries[1].message, entries[2].message, entries[3].title),
-            std::make_tuple("Round the lake", "", "Invalid track file", "Can't open track file", longest));
+  ASSERT_EQ(entries.size(), 5u);
+  EXPECT_EQ(std::tie(entries[0].title, entries[0].message, entries[1].message, entries[2].message, entries[3].title,
+                     entries[4].title, entries[4].message),
+            std::make_tuple("Round the lake", "", "Invalid track file", "Can't open track file", longest, "large", ""));
 }
 
 // A settings file out of the chooser's ranges is not its own: nothing of it is taken.

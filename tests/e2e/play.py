@@ -256,7 +256,7 @@ class Journeys(unittest.TestCase):
             with open(os.path.join(tracks, name), "wb") as f:
                 f.write(content)
         with open(os.path.join(tracks, "huge.tck"), "wb") as f:
-            f.truncate(65 << 20)
+            f.truncate((64 << 20) + 1)  # a byte more than is read
         game = self.play(self.folder.name, "--choose", data_home=data.name)
         game.keys("Down")  # past the shipped Default track, the first of the player's
         game.shows("refused")
