@@ -65,8 +65,7 @@ TEST_F(Cars, PlayerFollowsTheSurfaceSteersStaysInThePlayAreaAndCrashesOnASteepSl
     car.position = from;
     car.setMotion(speed, float(heading), 0.0f);
     car.update(2.0f);
-    EXPECT_EQ(car.position.x, to.x) << from.x << " " << from.z;
-    EXPECT_NEAR(car.position.z, to.z, 1e-4f) << from.x << " " << from.z;
+    expectNear(car.position, to, 1e-4f);
   }
   loadGameTrack("0 0 0\n0 20 25\n40 20 25\n40 0 0\n");  // the start leg climbs 25 over 20
   car.position = {0.0f, 0.0f, -10.0f};
