@@ -288,8 +288,8 @@ TEST(ImportRefusals, CrossingIsToldAtTheRoutesOwnPlace) {
 }
 
 TEST(ImportRefusals, HostileInputGetsAMessageAndNoTrack) {
-  std::string deep(200000, '['), many;
-  for (int i = 0; i <= 1000000; i++) many += std::to_string(i) + ",0\n";
+  std::string deep(200000, '['), many, positions = R"({"type":"LineString","coordinates":[[0,0])";
+  for (int i = 0; i <= 1000000; i++) many += std::to_string(i) + ",0\n", positions += ",[0,0]";
   const std::pair<std::string, std::string> inputs[] = {
       {"", "no points"},
       {"x,y,lanes\n1,2,two\n", "only one point"},  // a third column that is no height is not read
@@ -300,6 +300,7 @@ TEST(ImportRefusals, HostileInputGetsAMessageAndNoTrack) {
       {"0,0,1\n0,5,high\n", "line 2: \"high\""},
       {"0,0\n5\n", "line 2: \"5\" is not x,y"},
       {many, "more than 1000000 points"},
+      {positions + "]}", "more than 1000000 points"},
       {"0,0\n1e300,0\n-1e300,0\n0,0\n", "more than 100000 waypoints"},
       {"0,0\n0,15\n15,15\n", "round; at --spacing 20 a track needs 60"},
       {std::string("x\0y", 3), "binary"},
