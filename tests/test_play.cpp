@@ -461,9 +461,10 @@ TEST(Chooser, TitlesAreTheSecondLineWhateverItsLineEnd) {
 }
 
 // A settings file out of the chooser's ranges is not its own: nothing of it is taken, and leaving
-// the chooser, which keeps the settings in it, leaves it as it is.
+// the chooser, which keeps the settings in it, leaves it as it is. Its own file may say no
+// opponents, and the last line of a kind stands.
 TEST(Chooser, SettingsOutOfRangeAreLeftAsTheyAre) {
-  std::string folder = playerConfigFolder(), first = "race 1\nlaps 99\nlevel hard\nopponents 7\n";
+  std::string folder = playerConfigFolder(), first = "race 1\nlaps 99\nlevel hard\nopponents 0\nopponents 7\n";
   std::filesystem::create_directories(folder);
   quitGame = [] {};  // the game stays for the next test
   for (std::string text : {first.c_str(), "laps 0\n", "laps 100\n", "race 2\n", "level fast\n", "opponents 8\n"}) {
