@@ -6,11 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
-#include <sstream>
 #include <tuple>
 #include <vector>
 
@@ -24,21 +22,18 @@
 #include "pads/gamepad.h"
 #include "records/record.h"
 #include "rivals/rival.h"
+#include "tests/test_support.h"
 #include "track/track.h"
 #include "track/triangle.h"
 #include "trial/time_trial.h"
 
 namespace {
 
-// A square of side 100, clockwise: north from the start, then east.
-const char squareTrack[] = "#Track\nSquare\n0 0 0\n0 100 0\n100 100 0\n100 0 0\n";
-
-// A race on the square with two opponents, paused at a held clock, as start-up leaves it.
+// A race on the square of side 100 with two opponents, paused at a held clock, as start-up leaves it.
 class Play : public ::testing::Test {
  protected:
   void SetUp() override {
-    track = new TTrack();
-    ASSERT_EQ(track->loadText(squareTrack, std::strlen(squareTrack)), loadOk);
+    loadGameTrack(flatSquare);
     carCount = 3;
     cars = new TCar*[carCount]();
     holdGameClock(1000);
@@ -117,8 +112,7 @@ TEST_F(Play, CrashStopsEverythingButEnterWhichStartsANewPausedRace) {
   for (int key : {GLUT_KEY_UP, GLUT_KEY_DOWN}) specialKey(key, 0, 0);
   EXPECT_EQ(std::make_tuple(pauseState, player->speed), std::make_tuple(uint8_t(stateCrashed), 0.0f));
 
-  lastLapTime = 42.0f;
-  bestLapTime = 40.0f;
+  lastLapTime = 42.0f, bestLapTime = 40.0f;
   camera->setMode(cameraTrack);
   holdGameClock(5000);
   keyboard(13, 0, 0);
@@ -243,15 +237,22 @@ TEST_F(Play, ReshapeKeepsFieldOfViewAndSavedSizeOutsideFullScreen) {
   EXPECT_TRUE(std::isfinite(aspectRatio));
 }
 
+// A game on the track file, as start-up makes it from that command line, its clock held at one second.
+void startGame(std::string file, std::string opponents = "") {
+  char game[] = "zarvanto";
+  char* argv[] = {game, file.data(), opponents.empty() ? nullptr : opponents.data(), nullptr};
+  holdGameClock(1000);
+  initGame(opponents.empty() ? 2 : 3, argv);
+}
+// Paused and closed as the exit closes it, the clock let go.
+void endGame() { setPause(statePaused), cleanUpGame(), holdGameClock(-1); }
+
 // A game on the shipped track as start-up makes it, lapped in process with the clock held: the car
 // is put on each waypoint in turn, one step a waypoint. The record folder is the test's own.
 // Returns the record the game found at start.
 float timedLaps(const std::vector<int64_t>& millisecondsPerWaypoint, int32_t ghostAtOneSecond) {
-  char game[] = "zarvanto", file[] = ZARVANTO_TRACKS_DIR "/Default.tck", opponents[] = "0";
-  char* argv[] = {game, file, opponents, nullptr};
+  startGame(ZARVANTO_TRACKS_DIR "/Default.tck", "0");
   int64_t now = 1000;
-  holdGameClock(now);
-  initGame(3, argv);
   float recordAtStart = recordKept ? recordLapTime : -1.0f;
   setPause(stateRunning);
   for (int64_t each : millisecondsPerWaypoint) {
@@ -263,15 +264,12 @@ float timedLaps(const std::vector<int64_t>& millisecondsPerWaypoint, int32_t gho
       idle();
       // One second into a lap the ghost stands where the record's car stood then.
       if (i == 1 && each == 1000) {
-        EXPECT_TRUE(ghostPlaced);
-        Vec3 at = track->waypoints[ghostAtOneSecond];
-        EXPECT_EQ(std::tie(ghostPose.position.x, ghostPose.position.z), std::tie(at.x, at.z));
+        EXPECT_EQ(std::make_tuple(ghostPlaced, ghostPose.position.x, ghostPose.position.z),
+                  std::make_tuple(true, track->waypoints[ghostAtOneSecond].x, track->waypoints[ghostAtOneSecond].z));
       }
     }
   }
-  setPause(statePaused);
-  cleanUpGame();  // waits for the record being written
-  holdGameClock(-1);
+  endGame();  // waits for the record being written
   return recordAtStart;
 }
 
@@ -286,16 +284,15 @@ TEST(TimeTrial, ALapBetterThanTheRecordReplacesItAndIsTheNextGhost) {
   for (const auto& entry : std::filesystem::directory_iterator(folder))
     if (entry.path().extension() == recordExtension) kept.push_back(entry.path());
   ASSERT_EQ(kept.size(), 1u);
-  auto bytes = [&] { return (std::stringstream() << std::ifstream(kept[0]).rdbuf()).str(); };
-  std::string first = bytes();
+  std::string first = fileText(kept[0]);
   // A second game finds the record; laps no better leave its file as it was, and the laps that
   // follow a record race its ghost.
   EXPECT_EQ(timedLaps({1000, 1000}, 2), 28.0f);
-  EXPECT_EQ(bytes(), first);
+  EXPECT_EQ(fileText(kept[0]), first);
   // The lap of 14 s beats silver (14.14 s on this track) and not gold: it wins silver, and the
   // slow lap after it is timed against it at every waypoint, 0.75 s behind for each.
   EXPECT_EQ(timedLaps({250, 1000}, 4), 28.0f);
-  EXPECT_NE(bytes(), first);
+  EXPECT_NE(fileText(kept[0]), first);
   EXPECT_EQ(std::make_tuple(int(medalHeld), medalWonTime >= 0.0f), std::make_tuple(int(medalSilver), true));
   EXPECT_NEAR(splitGap, 0.75f * 56.0f, 1e-3f);
   LapRecord record;
@@ -315,12 +312,12 @@ TEST(TimeTrial, ARecordThatCannotBeReadIsLeftAsItIs) {
   TTrack shipped;
   ASSERT_EQ(shipped.load(ZARVANTO_TRACKS_DIR "/Default.tck"), loadOk);
   std::string path = recordPath(recordsFolder(), trackKey(shipped));
-  std::string kept = (std::stringstream() << std::ifstream(path).rdbuf()).str();
+  std::string kept = fileText(path);
   std::ofstream(path, std::ios::trunc) << "garbage\n";
   testing::internal::CaptureStderr();
   timedLaps({100}, 0);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), path + ": not a Zarvanto record, left as it is\n");
-  EXPECT_EQ((std::stringstream() << std::ifstream(path).rdbuf()).str(), "garbage\n");
+  EXPECT_EQ(fileText(path), "garbage\n");
   std::ofstream(path, std::ios::trunc) << kept;  // for the game's journey that shows it
 }
 
@@ -338,11 +335,8 @@ TEST(TimeTrial, AFriendsLapIsRacedAsAGhost) {
   EXPECT_FALSE(bestFriendRecord(key, &lap));
   std::string text = formatRecord(key, lap), path = friendRecordPath(friendsFolder(), key, text);
   ASSERT_TRUE(writeRecord(path, key, lap, &message)) << message;
-  char game[] = "zarvanto", file[] = ZARVANTO_TRACKS_DIR "/Default.tck";
-  char* argv[] = {game, file, nullptr};
+  startGame(ZARVANTO_TRACKS_DIR "/Default.tck");
   int64_t now = 1000;
-  holdGameClock(now);
-  initGame(2, argv);
   EXPECT_EQ(std::make_tuple(friendKept, friendLapTime), std::make_tuple(true, lap.lapTime));
   for (int presses = 0; presses < 3 && ghostChoice != ghostOfFriend; presses++) keyboard('g', 0, 0);
   EXPECT_EQ(ghostChoice, ghostOfFriend);
@@ -351,10 +345,8 @@ TEST(TimeTrial, AFriendsLapIsRacedAsAGhost) {
   idle();
   EXPECT_EQ(std::make_tuple(ghostPlaced, ghostPose.position.x, ghostPose.position.z),
             std::make_tuple(true, track->waypoints[1].x, track->waypoints[1].z));
-  setPause(statePaused);
-  cleanUpGame();
+  endGame();
   EXPECT_FALSE(ghostPlaced) << "a race chosen next would show it";
-  holdGameClock(-1);
   std::filesystem::remove(path);
   std::filesystem::remove(damaged);
 }
@@ -364,16 +356,12 @@ TEST(TimeTrial, AFriendsLapIsRacedAsAGhost) {
 TEST(TimeTrial, ALongTracksGoldLapIsDrivenAsideAndTakenByTheSteps) {
   std::string file = std::string(std::getenv("XDG_DATA_HOME")) + "/long.tck";
   std::ofstream(file) << trackFileText(generatedWaypoints(12000, 7));
-  char game[] = "zarvanto";
-  char* argv[] = {game, file.data(), nullptr};
-  holdGameClock(1000);
-  initGame(2, argv);
+  startGame(file);
   EXPECT_FALSE(targetsKnown) << "the first frame does not wait for the gold lap";
   for (int i = 0; i < 3000 && !targetsKnown; i++) stepTimeTrial(1.0f), SDL_Delay(5);
   EXPECT_TRUE(targetsKnown && lapTargets.gold > track->length() / 160.0f) << lapTargets.gold;
   EXPECT_TRUE(std::filesystem::exists(targetsPath(recordsFolder(), trackKey(*track))));
-  cleanUpGame();
-  holdGameClock(-1);
+  endGame();
   std::filesystem::remove(file);
 }
 
@@ -472,7 +460,7 @@ TEST(Chooser, SettingsOutOfRangeAreLeftAsTheyAre) {
     openChooser();
     chooserKeyboard(keyEscape, 0, 0);
     leaveChooser();
-    std::string kept = (std::stringstream() << std::ifstream(folder + "/chooser").rdbuf()).str();
+    std::string kept = fileText(folder + "/chooser");
     EXPECT_EQ(std::make_tuple(text, chooserRace, chooserLaps, int(chooserLevel), chooserOpponents, kept == text),
               std::make_tuple(text, true, 99, levelCount - 1, 7, text != first));  // the text names the case
   }
@@ -524,6 +512,11 @@ class Pad : public Play {
     applyGamepadActions();
     return joystick;
   }
+  // The stick or trigger moved to that travel, seen by the poll that follows.
+  void move(SDL_Joystick* pad, SDL_GameControllerAxis axis, int travel) {
+    SDL_JoystickSetVirtualAxis(pad, axis, Sint16(travel));
+    applyGamepadActions();
+  }
   // Pressed and let go, each seen by the poll between steps that follows it.
   void press(SDL_Joystick* pad, SDL_GameControllerButton button) {
     for (Uint8 down : {1, 0}) {
@@ -547,11 +540,7 @@ TEST_F(Pad, TheStickSteersBeyondItsDeadZoneUpToTheMouseAtTheEdgeAndOnlyWhenMoved
   std::filesystem::remove(playerConfigFolder() + "/gamecontrollerdb.txt");
   SDL_Joystick* pad = attach();
   press(pad, SDL_CONTROLLER_BUTTON_A);  // resumes at 5 a second
-  auto steer = [&](int travel) {
-    SDL_JoystickSetVirtualAxis(pad, SDL_CONTROLLER_AXIS_LEFTX, Sint16(travel));
-    applyGamepadActions();
-    return player->turnRate;
-  };
+  auto steer = [&](int travel) { return move(pad, SDL_CONTROLLER_AXIS_LEFTX, travel), player->turnRate; };
   const float edge = float(250 * pi / 180.0 * 0.5);  // the mouse at the edge of the 500-pixel window
   EXPECT_FLOAT_EQ(steer(-32768), edge);
   passiveMotion(200, 0);
@@ -621,12 +610,8 @@ TEST_F(Pad, ButtonsStepTheSpeedPauseResumeAndStartANewRaceAfterACrashThatRumbles
   }
   // The right trigger pulled past half way, moved while held (no second step), let go, and pulled just past
   // half way again: SDL reads its travel from -32768 as 0 to 32767.
-  for (int pull : {32767, 20000, -32768, 8000, -32768}) {
-    SDL_JoystickSetVirtualAxis(pad, SDL_CONTROLLER_AXIS_TRIGGERRIGHT, Sint16(pull));
-    applyGamepadActions();
-  }
-  SDL_JoystickSetVirtualAxis(pad, SDL_CONTROLLER_AXIS_TRIGGERLEFT, 32767);  // at 20 now; the left one steps down
-  applyGamepadActions();
+  for (int pull : {32767, 20000, -32768, 8000, -32768}) move(pad, SDL_CONTROLLER_AXIS_TRIGGERRIGHT, pull);
+  move(pad, SDL_CONTROLLER_AXIS_TRIGGERLEFT, 32767);  // at 20 now; the left one steps down
   EXPECT_EQ(player->speed, 10.0f);
   for (uint8_t state : {statePaused, stateRunning}) {
     press(pad, SDL_CONTROLLER_BUTTON_START);

@@ -191,8 +191,7 @@ TEST_F(Race, CountdownHoldsTheGridUntilGo) {
               0.01f);
   Vec3 places[maxCars];
   for (int32_t i = 0; i < carCount; i++) places[i] = cars[i]->position;
-  player->changeSpeed(1);
-  player->changeSpeed(1);
+  for (int i = 0; i < 2; i++) player->changeSpeed(1);
   int32_t steps = 0;
   std::string counted;  // the countdown's events, 3 to 0 for go
   clearRaceEvents();

@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 std::string writeTrackFile(const std::string& name, const std::string& text) {
   static const std::string folder = [] {
@@ -25,12 +24,6 @@ std::vector<std::string> tracksIn(const std::string& folder) {
     if (entry.path().extension() == ".tck") paths.push_back(entry.path().string());
   std::sort(paths.begin(), paths.end());
   return paths;
-}
-
-std::string fileText(const std::string& path) {
-  std::stringstream text;
-  text << std::ifstream(path, std::ios::binary).rdbuf();
-  return text.str();
 }
 
 std::string reference(const std::string& path, const std::string& output) {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -26,7 +28,9 @@ inline std::string trackText(const std::string& waypointLines, const std::string
 std::string writeTrackFile(const std::string& name, const std::string& text);
 // The .tck files in a folder, sorted, and what a file holds.
 std::vector<std::string> tracksIn(const std::string& folder);
-std::string fileText(const std::string& path);
+inline std::string fileText(const std::string& path) {
+  return (std::stringstream() << std::ifstream(path, std::ios::binary).rdbuf()).str();
+}
 // The reviewed output kept at that path. With ZARVANTO_NEW_REPORTS set, it becomes the output
 // given, a step whose difference is then reviewed like any other change.
 std::string reference(const std::string& path, const std::string& output);

@@ -129,8 +129,7 @@ class Journeys(unittest.TestCase):
 
     def track(self, waypoints):
         name = f"{len(os.listdir(self.folder.name))}.tck"
-        with open(os.path.join(self.folder.name, name), "w") as f:
-            f.write("#Track\nTest track\n" + waypoints)
+        pathlib.Path(self.folder.name, name).write_text("#Track\nTest track\n" + waypoints)
         return name
 
     def test_refused_starts_print_only_the_reason_and_exit_with_one(self):
@@ -159,8 +158,7 @@ class Journeys(unittest.TestCase):
         ]
         for args, message in cases:
             with self.subTest(args=args):
-                game = subprocess.run([GAME, *args], cwd=self.folder.name, capture_output=True, text=True,
-                                      timeout=WAIT)
+                game = subprocess.run([GAME, *args], cwd=self.folder.name, capture_output=True, text=True, timeout=WAIT)
                 self.assertEqual((game.returncode, game.stdout), (1, message))
 
     def test_paused_race_shows_its_overlays_help_cars_and_wireframe(self):
@@ -213,14 +211,13 @@ class Journeys(unittest.TestCase):
 
     def test_chooser_races_as_the_command_line_and_escape_comes_back_to_it(self):
         # One home for both games, so the targets the first keeps show in the chooser from the start.
-        data = tempfile.TemporaryDirectory()
-        self.addCleanup(data.cleanup)
+        data = self.enterContext(tempfile.TemporaryDirectory())
         # And a friend's lap of the Hills track, whose best the chooser shows above the targets.
-        shutil.copytree(os.path.join(os.path.dirname(PICTURES), "friends"), os.path.join(data.name, "zarvanto", "friends"))
-        game = self.play(TRACKS, "Hills.tck", "2", data_home=data.name)
+        shutil.copytree(os.path.join(os.path.dirname(PICTURES), "friends"), os.path.join(data, "zarvanto", "friends"))
+        game = self.play(TRACKS, "Hills.tck", "2", data_home=data)
         first = game.wait_for("the first frame", lambda shot: shot.getbbox() is not None and game.still(shot))
         game.quit(self)
-        game = self.play(self.folder.name, "--choose", data_home=data.name)
+        game = self.play(self.folder.name, "--choose", data_home=data)
         game.keys("Prior", "Down", *["Left"] * 5)  # a page up from the Default track, one down; from seven opponents
         chooser = game.shows("chooser")
         game.keys("F1")  # the chooser's keys in place of the track's details, and back
@@ -241,9 +238,8 @@ class Journeys(unittest.TestCase):
         # Left out: a folder, a pipe, links that lead nowhere or loop, a file of another name. Listed
         # with why: bytes, nothing, a file too large to read, text that is no track, a track the
         # rules refuse. Running as root, the tests can make no file that can't be read.
-        data = tempfile.TemporaryDirectory()
-        self.addCleanup(data.cleanup)
-        tracks = os.path.join(data.name, "zarvanto", "tracks")
+        data = self.enterContext(tempfile.TemporaryDirectory())
+        tracks = os.path.join(data, "zarvanto", "tracks")
         os.makedirs(os.path.join(tracks, "folder.tck"))
         os.mkfifo(os.path.join(tracks, "pipe.tck"))
         os.symlink("gone", os.path.join(tracks, "gone.tck"))
@@ -253,11 +249,10 @@ class Journeys(unittest.TestCase):
                               # Its title and its file's name too wide for the details.
                               ("crossing-roads-where-none-may-go.tck", b"#Track\nCrossing roads where none may go\n"
                                b"0 0 0\n100 100 0\n100 0 0\n0 100 0\n")]:
-            with open(os.path.join(tracks, name), "wb") as f:
-                f.write(content)
+            pathlib.Path(tracks, name).write_bytes(content)
         with open(os.path.join(tracks, "huge.tck"), "wb") as f:
             f.truncate((64 << 20) + 1)  # a byte more than is read
-        game = self.play(self.folder.name, "--choose", data_home=data.name)
+        game = self.play(self.folder.name, "--choose", data_home=data)
         game.keys("Down")  # past the shipped Default track, the first of the player's
         game.shows("refused")
         game.quit(self)
