@@ -41,7 +41,7 @@ TEST(LapTimeText, MinutesAndUnpaddedSeconds) {
 // The ghost stands on each sample at its time and on the straight between neighbours, turned the
 // shorter way round (here across the half turn); outside the kept lap it has no place.
 TEST(Ghost, StandsOnItsSamplesAndBetweenThem) {
-  const GhostSample lap[] = {{0.0f, {0, 0, 0}, 3.0f}, {0.5f, {10, 2, -4}, -3.0f}, {1.5f, {30, 2, -4}, -3.0f}};
+  const GhostSample lap[] = {{0.0f, {2, 1, -1}, 3.0f}, {0.5f, {10, 2, -4}, -3.0f}, {1.5f, {30, 2, -4}, -3.0f}};
   GhostSample pose;
   for (const GhostSample& sample : lap) {
     ASSERT_TRUE(ghostPoseAt(lap, 3, sample.lapTime, &pose));
@@ -49,7 +49,7 @@ TEST(Ghost, StandsOnItsSamplesAndBetweenThem) {
     EXPECT_EQ(pose.heading, sample.heading);
   }
   ASSERT_TRUE(ghostPoseAt(lap, 3, 0.25f, &pose));
-  expectNear(pose.position, {5.0f, 1.0f, -2.0f}, 1e-6f);
+  expectNear(pose.position, {6.0f, 1.5f, -2.5f}, 1e-6f);
   EXPECT_NEAR(pose.heading, pi, 1e-5);
   for (auto [n, t] : {std::pair{3, -0.01f}, {3, 1.51f}, {0, 0.0f}}) EXPECT_FALSE(ghostPoseAt(lap, n, t, &pose)) << t;
 }
