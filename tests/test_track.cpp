@@ -17,6 +17,7 @@
 #include "tests/test_support.h"
 #include "track/segment_pairs.h"
 #include "track/triangle.h"
+#include "track/triangle_grid.h"
 
 namespace {
 
@@ -69,6 +70,12 @@ TEST(TrackQueries, ContainmentHeightAndSlopeOfATriangle) {
     EXPECT_NEAR(t.slopeDirection, -pi / 2, 1e-6);  // rising towards +x, falling towards -x
     EXPECT_NEAR(t.slopeAngle, std::atan(0.5), 1e-6);
   }
+  // A grid over a mesh of no extent, far out, still has cells, and files its triangle there.
+  const TTriangle* dot[] = {new TTriangle({600, 0, 5}, {600, 0, 5}, {600, 0, 5}, false)};
+  TTriangleGrid grid;
+  grid.build(dot, 1);
+  EXPECT_EQ(std::make_pair(grid.small.cellAt(600, 5), grid.small.cellTriangles), std::make_pair(0, std::vector{0}));
+  delete dot[0];
 }
 
 double planArea(const TTriangle& t) {
