@@ -51,11 +51,12 @@ std::string gpx(const TPoints& points) {
   return text + "</trkseg></trk></gpx>\n";
 }
 
+// GeoJSON positions, each with a time after its height as some trackers add, which is no part of the route.
 std::string positions(const TPoints& points) {
   std::string text;
   for (const TMetres& p : points)
     text += std::string(&p == &points[0] ? "" : ",") + "[" + longitude(p) + "," + latitude(p) + "," + number(p.height) +
-            "]";
+            ",\"12:00\"]";
   return text;
 }
 
