@@ -22,8 +22,9 @@ def play(folder, args, steps, drivers="wave"):
         conf.write("[general]\nfrequency = %d\nsample-type = float32\n[wave]\nfile = %s\n[alsa]\ndevice = nowhere\n"
                    % (RATE, wav))
     home = tempfile.mkdtemp(dir=folder)  # what each game keeps goes with the test's folder, a home each
+    # With OpenAL Soft's warnings, such as a context left open at the exit, in the game's standard error.
     env = dict(os.environ, LIBGL_ALWAYS_SOFTWARE="1", ALSOFT_DRIVERS=drivers, ALSOFT_CONF=conf.name, HOME=home,
-               XDG_DATA_HOME=home)
+               XDG_DATA_HOME=home, ALSOFT_LOGLEVEL="2")
     game = subprocess.Popen([GAME] + args, cwd=folder, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
     try:
         window = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--name", "^Zarvanto$"],
