@@ -70,12 +70,15 @@ TEST(TrackQueries, ContainmentHeightAndSlopeOfATriangle) {
     EXPECT_NEAR(t.slopeDirection, -pi / 2, 1e-6);  // rising towards +x, falling towards -x
     EXPECT_NEAR(t.slopeAngle, std::atan(0.5), 1e-6);
   }
-  // A grid over a mesh of no extent, far out, still has cells, and files its triangle there.
-  const TTriangle* dot[] = {new TTriangle({600, 0, 5}, {600, 0, 5}, {600, 0, 5}, false)};
-  TTriangleGrid grid;
-  grid.build(dot, 1);
-  EXPECT_EQ(std::make_pair(grid.small.cellAt(600, 5), grid.small.cellTriangles), std::make_pair(0, std::vector{0}));
-  delete dot[0];
+  // A grid over a mesh of no extent, far out east or south, still has cells, and files its triangle there.
+  for (Vec3 at : {Vec3{600, 0, 5}, Vec3{5, 0, 600}}) {
+    TTriangle dot(at, at, at, false);
+    const TTriangle* dots[] = {&dot};
+    TTriangleGrid grid;
+    grid.build(dots, 1);
+    EXPECT_EQ(std::make_pair(grid.small.cellAt(at.x, at.z), grid.small.cellTriangles),
+              std::make_pair(0, std::vector{0}));
+  }
 }
 
 double planArea(const TTriangle& t) {
